@@ -1,0 +1,14 @@
+#pragma once
+
+// Plain-text diagnostic log "log.txt" in the working directory, truncated at
+// each start, one CR LF terminated line per call, safe from any thread.
+
+bool logOpen();
+void logWrite(const char* sourceFile, int line, const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 3, 4)))
+#endif
+    ;
+void logClose();
+
+#define LOG(...) logWrite(__FILE__, __LINE__, __VA_ARGS__)

@@ -1,0 +1,23 @@
+find_package(Qt5 5.15 REQUIRED COMPONENTS Test)
+
+# tovra_add_qtest(NAME SOURCES... LIBS libs...)
+# One Qt Test executable per file, registered with CTest on the offscreen
+# platform and run in a scratch directory of its own, because the program
+# keeps its configuration and log in the working directory.
+function(tovra_add_qtest name)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE Qt5::Test ${ARG_LIBS})
+  target_compile_definitions(${name} PRIVATE
+    TOVRA_SIM_EXECUTABLE="$<TARGET_FILE:tovra-printer-sim>")
+  set(workdir ${CMAKE_CURRENT_BINARY_DIR}/work/${name})
+  file(MAKE_DIRECTORY ${workdir})
+  add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${workdir})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  set_tests_properties(${name} PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_XCB_GL_INTEGRATION=none"
+    TIMEOUT ${ARG_TIMEOUT}
+    LABELS "${ARG_LABELS}")
+endfunction()

@@ -1,0 +1,116 @@
+#include "link/tcpprinter.h"
+
+#include "app/debuglog.h"
+#include "link/hostcmd.h"
+
+#include <QTcpSocket>
+#include <QTimerEvent>
+
+TcpPrinter::TcpPrinter(QObject* parent)
+    : QObject(parent)
+    , socket_(new QTcpSocket(this))
+{
+    socket_->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    connect(socket_, &QTcpSocket::connected, this, &TcpPrinter::connected);
+    connect(socket_, &QTcpSocket::disconnected, this, &TcpPrinter::disconnected);
+    connect(socket_, &QTcpSocket::bytesWritten, this, &TcpPrinter::bytesWritten);
+    connect(socket_, &QTcpSocket::readyRead, this, &TcpPrinter::onReadyRead);
+    connect(socket_, &QTcpSocket::errorOccurred, this, &TcpPrinter::onError);
+    connect(socket_, &QTcpSocket::stateChanged, this, &TcpPrinter::onStateChanged);
+}
+
+TcpPrinter::~TcpPrinter()
+{
+    // Our slots must not run on a half-destroyed object.
+    socket_->disconnect(this);
+    if (socket_->state() == QAbstractSocket::ConnectedState)
+        socket_->disconnectFromHost();
+    else if (socket_->state() != QAbstractSocket::UnconnectedState)
+        socket_->abort();
+}
+
+QAbstractSocket::SocketState TcpPrinter::state() const
+{
+    return socket_->state();
+}
+
+bool TcpPrinter::connectToHost(const QHostAddress& address, quint16 port)
+{
+    if (socket_->state() != QAbstractSocket::UnconnectedState)
+        return false;
+    host_ = address;
+    socket_->connectToHost(address, port, QIODevice::ReadWrite);
+    return true;
+}
+
+void TcpPrinter::close()
+{
+    switch (socket_->state()) {
+    case QAbstractSocket::UnconnectedState:
+        break;
+    case QAbstractSocket::ConnectedState:
+        socket_->disconnectFromHost();
+        break;
+    default:
+        socket_->abort();
+        break;
+    }
+}
+
+bool TcpPrinter::write(const void* data, quint32 length, int timeoutMs)
+{
+    if (socket_->state() != QAbstractSocket::ConnectedState)
+        return false;
+    if (socket_->write(static_cast<const char*>(data), qint64(length)) == -1)
+        return false;
+    idleTicks_ = 0;
+    socket_->waitForBytesWritten(timeoutMs);
+    return true;
+}
+
+void TcpPrinter::onReadyRead()
+{
+    char buffer[kReadChunk];
+    // Drain everything: bytes left in the socket would otherwise wait for the
+    // printer's next packet to be noticed.
+    do {
+        const qint64 n = socket_->read(buffer, kReadChunk);
+        if (n < 0)
+            return;
+        idleTicks_ = 0;
+        hostCmd.receiveAll(reinterpret_cast<const quint8*>(buffer), quint32(n));
+    } while (socket_->bytesAvailable() > 0);
+}
+
+void TcpPrinter::onError(QAbstractSocket::SocketError error)
+{
+    LOG("error=%d", int(error));
+    socket_->abort();
+}
+
+void TcpPrinter::onStateChanged(QAbstractSocket::SocketState state)
+{
+    if (state == QAbstractSocket::ConnectedState) {
+        idleTicks_ = 0;
+        if (heartbeatTimer_ == 0)
+            heartbeatTimer_ = startTimer(tickMs_, Qt::CoarseTimer);
+    }
+    Q_EMIT stateChanged(state);
+}
+
+void TcpPrinter::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() != heartbeatTimer_) {
+        killTimer(event->timerId());
+        return;
+    }
+    if (socket_->state() != QAbstractSocket::ConnectedState) {
+        killTimer(heartbeatTimer_);
+        heartbeatTimer_ = 0;
+        return;
+    }
+    if (++idleTicks_ >= kIdleTicksLimit) {
+        LOG("Heartbeat lost");
+        socket_->abort();
+    }
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "link/hostcmd.h"
+
+#include <QHostAddress>
+#include <QObject>
+
+#include <functional>
+
+class TcpPrinter;
+class UsbPrinter;
+
+// Owner of the one link to the printer: routes writes to the open transport,
+// runs the handshake when a transport comes up and reports `connected()` once
+// the printer has answered it.
+class Transceiver final : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum LinkState : qint32 { None = 0, Usb = 1, Tcp = 2 };
+
+    explicit Transceiver(QObject* parent = nullptr);
+
+    bool openUsb(const QString& interfacePath, bool probe);
+    bool openTcp(const QHostAddress& address);
+    void close();
+    bool write(const void* data, quint32 length, qint32 timeoutMs);
+
+    qint32 linkState() const { return linkState_; }
+    QHostAddress hostAddress() const { return hostAddress_; }
+    TcpPrinter* tcpPrinter() const { return tcp_; }
+    UsbPrinter* usbPrinter() const { return usb_; }
+
+    // Where the Shift state comes from when the handshake nonce is chosen;
+    // tests replace it.
+    void setModifierSource(std::function<Qt::KeyboardModifiers()> source) { modifiers_ = std::move(source); }
+
+Q_SIGNALS:
+    void connected();
+    void disconnected();
+    void bytesWritten(qint64 bytes);
+
+private Q_SLOTS:
+    void onConnected();
+    void onDeviceFound(host_cmd_dev_info_t devinfo);
+
+private:
+    UsbPrinter* usb_;
+    TcpPrinter* tcp_;
+    qint32 linkState_ = None;
+    QHostAddress hostAddress_;
+    bool probe_ = false;
+    std::function<Qt::KeyboardModifiers()> modifiers_;
+};
+
+extern Transceiver* transceiver;
