@@ -1,0 +1,170 @@
+// Configuration file rules, seen through the INI file on disk and the log.
+
+#include "app/conf.h"
+#include "app/debuglog.h"
+#include "link/packet.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray readFile(const QString& name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& name, const QByteArray& text)
+{
+    QFile file(name);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+}
+
+// The start-up steps that involve the configuration.
+void startUp(Conf& conf)
+{
+    conf.load();
+    if (conf.FileVersion != 1)
+        conf.save();
+}
+
+const char kIni[] = "tovra-cloud-printer-setup.ini";
+
+} // namespace
+
+class TestConf : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QString home_;
+
+private Q_SLOTS:
+    void init()
+    {
+        home_ = QDir::currentPath();
+        QVERIFY(dir_.isValid());
+        QDir(dir_.path()).removeRecursively();
+        QDir().mkpath(dir_.path());
+        QVERIFY(QDir::setCurrent(dir_.path()));
+        QVERIFY(logOpen());
+    }
+    void cleanup()
+    {
+        logClose();
+        QDir::setCurrent(home_);
+    }
+
+    void firstStart()
+    {
+        Conf conf;
+        startUp(conf);
+        QCOMPARE(conf.FileVersion, 0);
+        QCOMPARE(conf.vidPidList, (QList<quint32>{0x5A7C0002u, 0x5A7C00D2u}));
+        QSettings written(kIni, QSettings::IniFormat);
+        QCOMPARE(written.value("Conf/FileVersion").toInt(), 1);
+        QCOMPARE(written.value("Conf/Language").toInt(), 0);
+        QCOMPARE(written.value("Conf/VID_PID_List").toString(), QString("5a7c:0002;5a7c:00d2"));
+        QVERIFY(!written.contains("Conf/FontSettingsEnabled"));
+        QVERIFY(!written.childGroups().contains("Protocol"));
+        logClose();
+        QVERIFY(!readFile("log.txt").contains("VID/PID"));
+    }
+
+    void malformedPieces()
+    {
+        writeFile(kIni, "[Conf]\nFileVersion=1\n"
+                        "VID_PID_List=\"5A7C:0002;;zz12:0001;1234:5678 ;ABCD:EF01\"\n");
+        const QByteArray before = readFile(kIni);
+        Conf conf;
+        startUp(conf);
+        QCOMPARE(conf.vidPidList, (QList<quint32>{0x5A7C0002u, 0xABCDEF01u}));
+        QCOMPARE(readFile(kIni), before);
+        logClose();
+        const QList<QByteArray> lines = readFile("log.txt").split('\n');
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(lines[0].contains("] VID/PID 5a7c:0002 loaded. (conf.cpp,"));
+        QVERIFY(lines[1].contains("] VID/PID abcd:ef01 loaded. (conf.cpp,"));
+    }
+
+    void nothingValidFallsBackToDefaults()
+    {
+        writeFile(kIni, "[Conf]\nFileVersion=3\nVID_PID_List=\"5A7C-0002;12345:0001\"\n");
+        Conf conf;
+        startUp(conf);
+        QCOMPARE(conf.vidPidList, (QList<quint32>{0x5A7C0002u, 0x5A7C00D2u}));
+        QCOMPARE(QSettings(kIni, QSettings::IniFormat).value("Conf/VID_PID_List").toString(),
+                 QString("5a7c:0002;5a7c:00d2"));
+    }
+
+    void otherVersionIsRewritten_data()
+    {
+        QTest::addColumn<QByteArray>("fontLine");
+        QTest::addColumn<int>("loaded");
+        QTest::addColumn<QVariant>("written");
+        QTest::newRow("enabled 5 becomes 1") << QByteArray("FontSettingsEnabled=5\n") << 5 << QVariant(1);
+        QTest::newRow("0 stays 0") << QByteArray("FontSettingsEnabled=0\n") << 0 << QVariant(0);
+        QTest::newRow("absent stays absent") << QByteArray() << -1 << QVariant();
+    }
+    void otherVersionIsRewritten()
+    {
+        QFETCH(QByteArray, fontLine);
+        QFETCH(int, loaded);
+        QFETCH(QVariant, written);
+        writeFile(kIni, "[Conf]\nFileVersion=2\nLanguage=7\nVID_PID_List=\"1234:abcd\"\n" + fontLine);
+        Conf conf;
+        startUp(conf);
+        QCOMPARE(conf.FileVersion, 2);
+        QCOMPARE(conf.Language, 7);
+        QCOMPARE(conf.FontSettingsEnabled, loaded);
+        QSettings file(kIni, QSettings::IniFormat);
+        QCOMPARE(file.value("Conf/FileVersion").toInt(), 1);
+        QCOMPARE(file.value("Conf/Language").toInt(), 7);
+        QCOMPARE(file.value("Conf/VID_PID_List").toString(), QString("1234:abcd"));
+        QCOMPARE(file.value("Conf/FontSettingsEnabled").toInt(), written.isValid() ? written.toInt() : 0);
+        QCOMPARE(file.contains("Conf/FontSettingsEnabled"), written.isValid());
+    }
+
+    void protocolKeys_data()
+    {
+        QTest::addColumn<QByteArray>("group");
+        QTest::addColumn<QByteArray>("key");
+        QTest::addColumn<QByteArray>("iv");
+        QTest::addColumn<bool>("logged");
+        const QByteArray builtInKey(packet::kDefaultKeyHex);
+        const QByteArray builtInIv(packet::kIvHex);
+        QTest::newRow("absent") << QByteArray() << builtInKey << builtInIv << false;
+        QTest::newRow("both set") << QByteArray("DefaultKey=00112233445566778899AABBCCDDEEFF\n"
+                                                "IV=ffeeddccbbaa99887766554433221100\n")
+                                  << QByteArray("00112233445566778899aabbccddeeff")
+                                  << QByteArray("ffeeddccbbaa99887766554433221100") << false;
+        QTest::newRow("key too short") << QByteArray("DefaultKey=0011\n") << builtInKey << builtInIv << true;
+        QTest::newRow("iv not hex") << QByteArray("IV=zz112233445566778899aabbccddeeff\n") << builtInKey << builtInIv
+                                    << true;
+    }
+    void protocolKeys()
+    {
+        QFETCH(QByteArray, group);
+        QFETCH(QByteArray, key);
+        QFETCH(QByteArray, iv);
+        QFETCH(bool, logged);
+        writeFile(kIni, "[Conf]\nFileVersion=2\n\n[Protocol]\n" + group);
+        Conf conf;
+        startUp(conf);
+        QCOMPARE(conf.defaultKey.toHex(), key);
+        QCOMPARE(conf.iv.toHex(), iv);
+        // Read, never written: the rewrite keeps the group exactly as it was.
+        QSettings file(kIni, QSettings::IniFormat);
+        QCOMPARE(file.childGroups().contains("Protocol"), !group.isEmpty());
+        logClose();
+        QCOMPARE(readFile("log.txt").contains("ignored"), logged);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConf)
+#include "tst_conf.moc"
