@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs the test suite.
+#   scripts/test.sh              plain build in build/
+#   scripts/test.sh --sanitize   AddressSanitizer + UBSan build in build-asan/
+# Exit status: the build's when it fails, otherwise ctest's.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+jobs=${TOVRA_JOBS:-2}
+
+sanitize=0
+for arg in "$@"; do
+    case "$arg" in
+        --sanitize) sanitize=1 ;;
+        -h | --help)
+            sed -n '2,5s/^# \{0,1\}//p' "${BASH_SOURCE[0]}"
+            exit 0
+            ;;
+        *)
+            echo "test.sh: unknown option $arg" >&2
+            exit 2
+            ;;
+    esac
+done
+
+bash "$root/scripts/setup.sh"
+
+if ((sanitize)); then
+    build="$root/build-asan"
+    config=(-DCMAKE_BUILD_TYPE=Debug -DTOVRA_SANITIZE=ON)
+    export ASAN_OPTIONS="halt_on_error=1:abort_on_error=0:detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1:check_initialization_order=1"
+    export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+    export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
+else
+    build="$root/build"
+    config=()
+fi
+
+cmake -S "$root" -B "$build" -G Ninja -DTOVRA_BUILD_TESTS=ON "${config[@]}" >/dev/null
+ninja -C "$build" -j "$jobs"
+
+cd "$build"
+exec ctest --output-on-failure --timeout 300
