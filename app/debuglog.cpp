@@ -27,7 +27,7 @@ QMutex logMutex;
 char lineBuffer[kLineSize];
 // Checked without the lock so that calls before logOpen or after logClose
 // never wait on the mutex.
-std::atomic<bool> logIsOpen{false};
+std::atomic<bool> logIsOpen {false};
 
 unsigned currentThreadTag()
 {
@@ -84,8 +84,7 @@ void logWrite(const char* sourceFile, int line, const char* format, ...)
     // and CR LF.
     char suffix[kLineSize];
     const size_t suffixLen = written(
-        std::snprintf(suffix, sizeof suffix / 2, " (%s,%d)\r\n", baseName(sourceFile), line),
-        sizeof suffix / 2);
+        std::snprintf(suffix, sizeof suffix / 2, " (%s,%d)\r\n", baseName(sourceFile), line), sizeof suffix / 2);
 
     size_t len = written(std::snprintf(lineBuffer, kLineSize, "[%8x] ", currentThreadTag()), kLineSize);
 

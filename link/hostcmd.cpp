@@ -127,8 +127,7 @@ bool HostCmd::sendRecord(const QByteArray& record, bool useSessionKey)
 {
     std::array<quint8, packet::kMaxPacket> out;
     const int length = packet::build(aes_, useSessionKey ? sessionKey_ : defaultKey_, iv_,
-                                     reinterpret_cast<const quint8*>(record.constData()), int(record.size()),
-                                     useSessionKey, out.data());
+        reinterpret_cast<const quint8*>(record.constData()), int(record.size()), useSessionKey, out.data());
     return write(out.data(), length);
 }
 
@@ -142,11 +141,26 @@ bool HostCmd::sendCommand(quint8 code)
     return sendRecord(RecordWriter(2).u16(layout::kIdOffset, layout::recordId(code)).data());
 }
 
-bool HostCmd::requestFontSettings() { return sendCommand(layout::code::kFontTableRead); }
-bool HostCmd::beginFontSettings() { return sendCommand(layout::code::kFontTableBegin); }
-bool HostCmd::endFontSettings() { return sendCommand(layout::code::kFontTableEnd); }
-bool HostCmd::resetFontSettings() { return sendCommand(layout::code::kFontTableReset); }
-bool HostCmd::restartWnet() { return sendCommand(layout::code::kWnetRestart); }
+bool HostCmd::requestFontSettings()
+{
+    return sendCommand(layout::code::kFontTableRead);
+}
+bool HostCmd::beginFontSettings()
+{
+    return sendCommand(layout::code::kFontTableBegin);
+}
+bool HostCmd::endFontSettings()
+{
+    return sendCommand(layout::code::kFontTableEnd);
+}
+bool HostCmd::resetFontSettings()
+{
+    return sendCommand(layout::code::kFontTableReset);
+}
+bool HostCmd::restartWnet()
+{
+    return sendCommand(layout::code::kWnetRestart);
+}
 
 bool HostCmd::sendFontSettingsEntry(const QByteArray& entry)
 {

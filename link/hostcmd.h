@@ -80,11 +80,11 @@ private:
     void handlePacket();
     void acceptHandshakeAnswer(const quint8* plain);
 
-    packet::Key defaultKey_{};
-    packet::Key iv_{};
-    packet::Key sessionKey_{};
+    packet::Key defaultKey_ {};
+    packet::Key iv_ {};
+    packet::Key sessionKey_ {};
     quint32 nonce_ = 0;
-    packet::Assembler assembler_{packet::kHandshakeAnswerBody};
+    packet::Assembler assembler_ {packet::kHandshakeAnswerBody};
     packet::AesCbc aes_;
     Writer writer_;
 };

@@ -1,15 +1,14 @@
 #include "link/packet.h"
 
-#include <openssl/evp.h>
-
 #include <algorithm>
 #include <cstring>
+#include <openssl/evp.h>
 
 namespace packet {
 
 Key keyFromBytes(const QByteArray& bytes)
 {
-    Key key{};
+    Key key {};
     std::memcpy(key.data(), bytes.constData(), std::min<size_t>(key.size(), size_t(bytes.size())));
     return key;
 }
@@ -67,8 +66,8 @@ int unpaddedLength(const quint8* plain, int length)
     return length - pad;
 }
 
-int build(AesCbc& aes, const Key& key, const Key& iv, const quint8* record, int recordLength, bool sessionPacket,
-          quint8* out)
+int build(
+    AesCbc& aes, const Key& key, const Key& iv, const quint8* record, int recordLength, bool sessionPacket, quint8* out)
 {
     if (recordLength <= 0 || recordLength > kMaxRecord)
         return 0;
@@ -88,9 +87,9 @@ int build(AesCbc& aes, const Key& key, const Key& iv, const quint8* record, int 
 
 QByteArray build(AesCbc& aes, const Key& key, const Key& iv, const QByteArray& record, bool sessionPacket)
 {
-    std::array<quint8, kMaxPacket> out{};
+    std::array<quint8, kMaxPacket> out {};
     const int length = build(aes, key, iv, reinterpret_cast<const quint8*>(record.constData()), int(record.size()),
-                             sessionPacket, out.data());
+        sessionPacket, out.data());
     return QByteArray(reinterpret_cast<const char*>(out.data()), length);
 }
 

@@ -56,7 +56,10 @@ private:
 };
 
 // Number of padding bytes after a record of `recordLength` bytes (1..16).
-inline int paddingFor(int recordLength) { return kBlockSize - recordLength % kBlockSize; }
+inline int paddingFor(int recordLength)
+{
+    return kBlockSize - recordLength % kBlockSize;
+}
 
 // Length of the record inside a padded plaintext, 0 when the padding is invalid
 // (pad byte 0 or above 16, no record byte left, or unequal pad bytes).
@@ -67,7 +70,7 @@ int unpaddedLength(const quint8* plain, int length);
 // handshake packet the count 0. Returns the packet length, 0 for a record
 // length outside 1..480 or a cipher failure.
 int build(AesCbc& aes, const Key& key, const Key& iv, const quint8* record, int recordLength, bool sessionPacket,
-          quint8* out);
+    quint8* out);
 QByteArray build(AesCbc& aes, const Key& key, const Key& iv, const QByteArray& record, bool sessionPacket);
 
 // Collects one packet from transport bytes that may be split anywhere.
@@ -99,7 +102,7 @@ public:
     int bodySize() const { return int(held_) - kHeaderSize; }
 
 private:
-    std::array<quint8, kMaxPacket> buffer_{};
+    std::array<quint8, kMaxPacket> buffer_ {};
     quint32 held_ = 0;
     quint32 total_ = 0;
     int handshakeBody_;

@@ -10,7 +10,10 @@ namespace layout {
 // Record identifier: command code in the low byte, version in the high byte;
 // read requests and their replies carry the record type 1..6.
 inline constexpr int kIdOffset = 0;
-inline constexpr quint16 recordId(quint8 code, quint8 version = 1) { return quint16(code | (version << 8)); }
+inline constexpr quint16 recordId(quint8 code, quint8 version = 1)
+{
+    return quint16(code | (version << 8));
+}
 
 // host_cmd_dev_info_t: the handshake answer's plaintext and the discovery reply.
 namespace devinfo {

@@ -26,8 +26,8 @@ quint32 RecordReader::ipv4(int offset) const
 {
     if (!has(offset, 4))
         return 0;
-    return (quint32(u8(offset)) << 24) | (quint32(u8(offset + 1)) << 16) | (quint32(u8(offset + 2)) << 8) |
-           u8(offset + 3);
+    return (quint32(u8(offset)) << 24) | (quint32(u8(offset + 1)) << 16) | (quint32(u8(offset + 2)) << 8)
+        | u8(offset + 3);
 }
 
 QByteArray RecordReader::bytes(int offset, int length) const

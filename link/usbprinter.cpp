@@ -39,6 +39,4 @@ bool UsbPrinter::write(const void* data, uint32_t size, uint32_t milliseconds)
     return false;
 }
 
-void UsbPrinter::run()
-{
-}
+void UsbPrinter::run() { }

@@ -39,5 +39,5 @@ protected:
 
 private:
     QString interfaceName_;
-    std::atomic<bool> stop_{false};
+    std::atomic<bool> stop_ {false};
 };

@@ -30,7 +30,7 @@ public:
     {
         stop();
         process_.setProgram(QStringLiteral(TOVRA_SIM_EXECUTABLE));
-        process_.setArguments(QStringList{"--listen", address().toString()} + extraArguments);
+        process_.setArguments(QStringList {"--listen", address().toString()} + extraArguments);
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start();
         if (!process_.waitForStarted(10000))

@@ -65,7 +65,7 @@ private Q_SLOTS:
         Conf conf;
         startUp(conf);
         QCOMPARE(conf.FileVersion, 0);
-        QCOMPARE(conf.vidPidList, (QList<quint32>{0x5A7C0002u, 0x5A7C00D2u}));
+        QCOMPARE(conf.vidPidList, (QList<quint32> {0x5A7C0002u, 0x5A7C00D2u}));
         QSettings written(kIni, QSettings::IniFormat);
         QCOMPARE(written.value("Conf/FileVersion").toInt(), 1);
         QCOMPARE(written.value("Conf/Language").toInt(), 0);
@@ -78,12 +78,13 @@ private Q_SLOTS:
 
     void malformedPieces()
     {
-        writeFile(kIni, "[Conf]\nFileVersion=1\n"
-                        "VID_PID_List=\"5A7C:0002;;zz12:0001;1234:5678 ;ABCD:EF01\"\n");
+        writeFile(kIni,
+            "[Conf]\nFileVersion=1\n"
+            "VID_PID_List=\"5A7C:0002;;zz12:0001;1234:5678 ;ABCD:EF01\"\n");
         const QByteArray before = readFile(kIni);
         Conf conf;
         startUp(conf);
-        QCOMPARE(conf.vidPidList, (QList<quint32>{0x5A7C0002u, 0xABCDEF01u}));
+        QCOMPARE(conf.vidPidList, (QList<quint32> {0x5A7C0002u, 0xABCDEF01u}));
         QCOMPARE(readFile(kIni), before);
         logClose();
         const QList<QByteArray> lines = readFile("log.txt").split('\n');
@@ -97,9 +98,9 @@ private Q_SLOTS:
         writeFile(kIni, "[Conf]\nFileVersion=3\nVID_PID_List=\"5A7C-0002;12345:0001\"\n");
         Conf conf;
         startUp(conf);
-        QCOMPARE(conf.vidPidList, (QList<quint32>{0x5A7C0002u, 0x5A7C00D2u}));
+        QCOMPARE(conf.vidPidList, (QList<quint32> {0x5A7C0002u, 0x5A7C00D2u}));
         QCOMPARE(QSettings(kIni, QSettings::IniFormat).value("Conf/VID_PID_List").toString(),
-                 QString("5a7c:0002;5a7c:00d2"));
+            QString("5a7c:0002;5a7c:00d2"));
     }
 
     void otherVersionIsRewritten_data()

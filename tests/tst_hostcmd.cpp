@@ -44,7 +44,7 @@ QByteArray decryptBody(const QByteArray& packetBytes, const packet::Key& key)
     QByteArray plain(packetBytes.size() - packet::kHeaderSize, '\0');
     packet::AesCbc aes;
     if (!aes.decrypt(key, kIv, reinterpret_cast<const quint8*>(packetBytes.constData()) + packet::kHeaderSize,
-                     int(plain.size()), reinterpret_cast<quint8*>(plain.data())))
+            int(plain.size()), reinterpret_cast<quint8*>(plain.data())))
         return QByteArray();
     return plain;
 }
@@ -56,11 +56,11 @@ QByteArray rawSessionPacket(const QByteArray& plain, const packet::Key& key)
     QByteArray body(plain.size(), '\0');
     packet::AesCbc aes;
     aes.encrypt(key, kIv, reinterpret_cast<const quint8*>(plain.constData()), int(plain.size()),
-                reinterpret_cast<quint8*>(body.data()));
+        reinterpret_cast<quint8*>(body.data()));
     return out + body;
 }
 
-QByteArray sessionPacket(const QByteArray& record, const packet::Key& key = packet::Key{})
+QByteArray sessionPacket(const QByteArray& record, const packet::Key& key = packet::Key {})
 {
     packet::AesCbc aes;
     return packet::build(aes, key, kIv, record, true);
@@ -117,7 +117,7 @@ private Q_SLOTS:
         const QByteArray plain = decryptBody(capture.packets.value(0), kDefaultKey);
         QCOMPARE(plain.mid(4), QByteArray(12, '\x0c'));
         QCOMPARE(quint32(quint8(plain[0]) | quint8(plain[1]) << 8 | quint8(plain[2]) << 16 | quint8(plain[3]) << 24),
-                 cmd.nonce());
+            cmd.nonce());
     }
 
     void handshakeAnswerDerivesSessionKey()
@@ -133,7 +133,7 @@ private Q_SLOTS:
         QCOMPARE(QByteArray(info.project), QByteArray("LQ520"));
         QCOMPARE(QByteArray(info.sn, 14), QByteArray("TV520241100001"));
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(cmd.sessionKey().data()), 16).toHex(),
-                 QByteArray(kSessionKeyLq520));
+            QByteArray(kSessionKeyLq520));
 
         // Read request for type 6 under that key: openssl enc of 06 00 + fourteen 0E.
         QVERIFY(cmd.requestRecord(6));
@@ -155,7 +155,7 @@ private Q_SLOTS:
         QCOMPARE(found.size(), 1);
         // openssl dgst -md5 of 01 00 00 00 "SIM0000000000001".
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(cmd.sessionKey().data()), 16).toHex(),
-                 QByteArray("f6bb2fa8eb9e987a767078ec054133ee"));
+            QByteArray("f6bb2fa8eb9e987a767078ec054133ee"));
     }
 
     void handshakeAnswerSplitAcrossReads_data()
@@ -233,7 +233,7 @@ private Q_SLOTS:
         QCOMPARE(sent.size(), packetLength);
         QCOMPARE(sent.left(4), hex("100111") + char((packetLength - 4) / 16));
         const int pad = packetLength - 4 - length;
-        QCOMPARE(decryptBody(sent, packet::Key{}), record + QByteArray(pad, char(pad)));
+        QCOMPARE(decryptBody(sent, packet::Key {}), record + QByteArray(pad, char(pad)));
 
         // And the receiving side gives back exactly the record.
         QSignalSpy responses(&cmd, &HostCmd::responseReceived);
@@ -341,7 +341,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, plain);
         HostCmd cmd;
         QSignalSpy responses(&cmd, &HostCmd::responseReceived);
-        const QByteArray bad = rawSessionPacket(plain, packet::Key{});
+        const QByteArray bad = rawSessionPacket(plain, packet::Key {});
         QCOMPARE(feed(cmd, bad), quint32(bad.size()));
         QCOMPARE(responses.size(), 0);
         QCOMPARE(feed(cmd, sessionPacket(pattern(7))), 20u);
@@ -402,19 +402,45 @@ private Q_SLOTS:
         const QByteArray md5 = hex("00112233445566778899aabbccddeeff");
         bool ok = false;
         switch (command) {
-        case 0: ok = cmd.requestRecord(1); break;
-        case 1: ok = cmd.requestFontSettings(); break;
-        case 2: ok = cmd.beginFontSettings(); break;
-        case 3: ok = cmd.endFontSettings(); break;
-        case 4: ok = cmd.resetFontSettings(); break;
-        case 5: ok = cmd.restartWnet(); break;
-        case 6: ok = cmd.requestDirectory(path); break;
-        case 7: ok = cmd.deleteFile(path); break;
-        case 8: ok = cmd.requestUpload(path, 300); break;
-        case 9: ok = cmd.completeUpload(path, 300, md5); break;
-        case 10: ok = cmd.sendFontSettingsEntry(QByteArray(438, '\x77')); break;
-        case 11: ok = cmd.sendWifiCredentials("shop", "secret"); break;
-        case 12: ok = cmd.requestDirectory(QByteArray(200, 'p')); break;
+        case 0:
+            ok = cmd.requestRecord(1);
+            break;
+        case 1:
+            ok = cmd.requestFontSettings();
+            break;
+        case 2:
+            ok = cmd.beginFontSettings();
+            break;
+        case 3:
+            ok = cmd.endFontSettings();
+            break;
+        case 4:
+            ok = cmd.resetFontSettings();
+            break;
+        case 5:
+            ok = cmd.restartWnet();
+            break;
+        case 6:
+            ok = cmd.requestDirectory(path);
+            break;
+        case 7:
+            ok = cmd.deleteFile(path);
+            break;
+        case 8:
+            ok = cmd.requestUpload(path, 300);
+            break;
+        case 9:
+            ok = cmd.completeUpload(path, 300, md5);
+            break;
+        case 10:
+            ok = cmd.sendFontSettingsEntry(QByteArray(438, '\x77'));
+            break;
+        case 11:
+            ok = cmd.sendWifiCredentials("shop", "secret");
+            break;
+        case 12:
+            ok = cmd.requestDirectory(QByteArray(200, 'p'));
+            break;
         }
         QVERIFY(ok);
         QCOMPARE(capture.packets.size(), 1);
@@ -422,7 +448,7 @@ private Q_SLOTS:
         const int pad = 16 - record.size() % 16;
         QCOMPARE(sent.size(), 4 + record.size() + pad);
         QCOMPARE(int(quint8(sent[3])), (record.size() + pad) / 16);
-        QCOMPARE(decryptBody(sent, packet::Key{}).toHex(), (record + QByteArray(pad, char(pad))).toHex());
+        QCOMPARE(decryptBody(sent, packet::Key {}).toHex(), (record + QByteArray(pad, char(pad))).toHex());
     }
 };
 

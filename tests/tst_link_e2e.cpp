@@ -91,10 +91,10 @@ private Q_SLOTS:
 
     void handshakeAndFullRead()
     {
-        QVERIFY(sim_.start({"--project", "LQ560", "--model", "LQ560-4G", "--sn", "SIM0000000000001", "--state",
-                            statePath()}));
+        QVERIFY(sim_.start(
+            {"--project", "LQ560", "--model", "LQ560-4G", "--sn", "SIM0000000000001", "--state", statePath()}));
         QVERIFY(connectLink());
-        QVERIFY(hostCmd.sessionKey() != packet::Key{});
+        QVERIFY(hostCmd.sessionKey() != packet::Key {});
 
         const QList<QByteArray> records = request({1, 2, 3, 4, 5, 6});
         QCOMPARE(records.size(), 6);
@@ -185,7 +185,7 @@ private Q_SLOTS:
         // Half a packet from a link that went away.
         const QByteArray partial = QByteArray::fromHex("1001110a") + QByteArray(30, '\x42');
         QCOMPARE(hostCmd.receive(reinterpret_cast<const quint8*>(partial.constData()), quint32(partial.size())),
-                 quint32(partial.size()));
+            quint32(partial.size()));
         QVERIFY(connectLink());
     }
 
@@ -214,9 +214,9 @@ private Q_SLOTS:
         QSignalSpy connected(link_.get(), &Transceiver::connected);
         QVERIFY(link_->openTcp(sim_.address()));
         QVERIFY(!link_->openTcp(sim_.address()));
-        QTRY_VERIFY_WITH_TIMEOUT(!states.isEmpty() && states.last().at(0).value<QAbstractSocket::SocketState>() ==
-                                                          QAbstractSocket::UnconnectedState,
-                                 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(!states.isEmpty()
+                && states.last().at(0).value<QAbstractSocket::SocketState>() == QAbstractSocket::UnconnectedState,
+            15000);
         QCOMPARE(connected.size(), 0);
         QVERIFY(logText().contains("] error=0 (tcpprinter.cpp,")); // ConnectionRefusedError
         link_->close();
