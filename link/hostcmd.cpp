@@ -72,7 +72,7 @@ void HostCmd::handlePacket()
     std::array<quint8, packet::kMaxBody> plain;
     const int bodySize = assembler_.bodySize();
     const bool handshake = assembler_.blockCount() == packet::kHandshakeCount;
-    if (!aes_.decrypt(handshake ? defaultKey_ : sessionKey_, iv_, assembler_.body(), bodySize, plain.data()))
+    if (!receiveAes_.decrypt(handshake ? defaultKey_ : sessionKey_, iv_, assembler_.body(), bodySize, plain.data()))
         return;
     const int length = packet::unpaddedLength(plain.data(), bodySize);
     if (handshake) {
@@ -120,13 +120,13 @@ bool HostCmd::sendHandshake(bool fixedNonce)
     nonce_ = fixedNonce ? 1u : quint32(QDateTime::currentSecsSinceEpoch());
     const quint8 record[4] = {quint8(nonce_), quint8(nonce_ >> 8), quint8(nonce_ >> 16), quint8(nonce_ >> 24)};
     std::array<quint8, packet::kMaxPacket> out;
-    return write(out.data(), packet::build(aes_, defaultKey_, iv_, record, sizeof record, false, out.data()));
+    return write(out.data(), packet::build(sendAes_, defaultKey_, iv_, record, sizeof record, false, out.data()));
 }
 
 bool HostCmd::sendRecord(const QByteArray& record, bool useSessionKey)
 {
     std::array<quint8, packet::kMaxPacket> out;
-    const int length = packet::build(aes_, useSessionKey ? sessionKey_ : defaultKey_, iv_,
+    const int length = packet::build(sendAes_, useSessionKey ? sessionKey_ : defaultKey_, iv_,
         reinterpret_cast<const quint8*>(record.constData()), int(record.size()), useSessionKey, out.data());
     return write(out.data(), length);
 }

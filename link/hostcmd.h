@@ -85,7 +85,10 @@ private:
     packet::Key sessionKey_ {};
     quint32 nonce_ = 0;
     packet::Assembler assembler_ {packet::kHandshakeAnswerBody};
-    packet::AesCbc aes_;
+    // Receiving runs on the USB reader thread while sending runs on the GUI
+    // thread: each direction has its own cipher context.
+    packet::AesCbc receiveAes_;
+    packet::AesCbc sendAes_;
     Writer writer_;
 };
 
