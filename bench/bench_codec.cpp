@@ -1,14 +1,13 @@
 #include "link/hostcmd.h"
 #include "link/packet.h"
 
-#include <benchmark/benchmark.h>
-#include <openssl/evp.h>
-
 #include <QByteArray>
 #include <QObject>
 
 #include <array>
+#include <benchmark/benchmark.h>
 #include <cstring>
+#include <openssl/evp.h>
 
 namespace {
 
@@ -30,7 +29,7 @@ QByteArray makeRecord()
 void hostCmdRoundTrip(benchmark::State& state)
 {
     HostCmd cmd;
-    std::array<quint8, packet::kMaxPacket> wire{};
+    std::array<quint8, packet::kMaxPacket> wire {};
     quint32 wireLength = 0;
     cmd.setWriter([&wire, &wireLength](const quint8* data, quint32 length, int) {
         std::memcpy(wire.data(), data, length);
@@ -73,13 +72,13 @@ void hostCmdRoundTrip(benchmark::State& state)
 BENCHMARK(hostCmdRoundTrip);
 
 bool cbc(EVP_CIPHER_CTX* ctx, const EVP_CIPHER* cipher, const quint8* key, const quint8* iv, int encrypting,
-         const quint8* in, quint8* out)
+    const quint8* in, quint8* out)
 {
     int length = 0;
     int finalLength = 0;
-    return EVP_CipherInit_ex2(ctx, cipher, key, iv, encrypting, nullptr) == 1
-           && EVP_CIPHER_CTX_set_padding(ctx, 0) == 1 && EVP_CipherUpdate(ctx, out, &length, in, kBodySize) == 1
-           && EVP_CipherFinal_ex(ctx, out + length, &finalLength) == 1 && length + finalLength == kBodySize;
+    return EVP_CipherInit_ex2(ctx, cipher, key, iv, encrypting, nullptr) == 1 && EVP_CIPHER_CTX_set_padding(ctx, 0) == 1
+        && EVP_CipherUpdate(ctx, out, &length, in, kBodySize) == 1
+        && EVP_CipherFinal_ex(ctx, out + length, &finalLength) == 1 && length + finalLength == kBodySize;
 }
 
 // The floor under the round trip: the cipher work alone, one AES-128-CBC
@@ -88,11 +87,11 @@ void aesCbcFloor(benchmark::State& state)
 {
     EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
     EVP_CIPHER* cipher = EVP_CIPHER_fetch(nullptr, "AES-128-CBC", nullptr);
-    const packet::Key key{};
+    const packet::Key key {};
     const packet::Key iv = packet::keyFromBytes(QByteArray::fromHex(packet::kIvHex));
-    std::array<quint8, kBodySize> plain{};
-    std::array<quint8, kBodySize> sealed{};
-    std::array<quint8, kBodySize> opened{};
+    std::array<quint8, kBodySize> plain {};
+    std::array<quint8, kBodySize> sealed {};
+    std::array<quint8, kBodySize> opened {};
     const QByteArray record = makeRecord();
     std::memcpy(plain.data(), record.constData(), kRecordSize);
     std::memset(plain.data() + kRecordSize, kBodySize - kRecordSize, kBodySize - kRecordSize);
