@@ -1,1 +1,107 @@
-int main() { return 0; }
+// tovra-printer-sim: a printer on the host command port, for end-to-end tests
+// and for trying the setup utility without hardware. See --help.
+
+#include "tools/printersim/simoptions.h"
+#include "tools/printersim/simprinter.h"
+#include "tools/printersim/simserver.h"
+#include "tools/printersim/simstatefile.h"
+#include "tools/printersim/stopsignals.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+void printLine(FILE* stream, const QString& text)
+{
+    std::fprintf(stream, "%s\n", text.toLocal8Bit().constData());
+    std::fflush(stream);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tovra-printer-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TOVRA_VERSION));
+
+    SimOptions options;
+    QString message;
+    switch (parseOptions(QCoreApplication::arguments(), options, message)) {
+    case OptionsResult::Run:
+        break;
+    case OptionsResult::Help:
+    case OptionsResult::Version:
+        std::fputs(message.toLocal8Bit().constData(), stdout);
+        if (!message.endsWith(QLatin1Char('\n')))
+            std::fputs("\n", stdout);
+        return 0;
+    case OptionsResult::Error:
+        printLine(stderr, QStringLiteral("tovra-printer-sim: %1\nTry --help.").arg(message));
+        return kExitUsage;
+    }
+
+    SimState state = SimModel::defaultState(options.identity);
+    if (!options.statePath.isEmpty()) {
+        switch (loadStateFile(options.statePath, state, message)) {
+        case StateLoad::Loaded:
+            break;
+        case StateLoad::Missing:
+            printLine(stderr,
+                QStringLiteral("tovra-printer-sim: %1 does not exist yet; starting from the defaults "
+                               "of model %2")
+                    .arg(options.statePath, QString::fromLatin1(options.identity.model)));
+            break;
+        case StateLoad::Partial:
+        case StateLoad::Corrupt:
+            printLine(stderr, QStringLiteral("tovra-printer-sim: warning: %1").arg(message));
+            break;
+        }
+    }
+
+    SimPrinter printer(SimModel(options.identity, state), options.statePath);
+    if (!options.logPath.isEmpty() && !printer.openLog(options.logPath, message)) {
+        printLine(stderr, QStringLiteral("tovra-printer-sim: cannot open log %1: %2").arg(options.logPath, message));
+        return kExitFailure;
+    }
+    // A fresh or repaired state file right away, so it can be looked at.
+    printer.saveState();
+
+    StopSignals stopSignals;
+    if (!stopSignals.isActive())
+        printLine(stderr, QStringLiteral("tovra-printer-sim: warning: cannot catch SIGINT and SIGTERM"));
+
+    SimServer server(&printer, options.keys, options.keepaliveMs);
+    if (!server.listen(options.listenAddress, options.port)) {
+        printLine(stderr,
+            QStringLiteral("tovra-printer-sim: cannot listen on %1:%2: %3")
+                .arg(options.listenAddress.toString())
+                .arg(options.port)
+                .arg(server.errorString()));
+        return kExitFailure;
+    }
+    QObject::connect(&stopSignals, &StopSignals::stopRequested, &app, [&](int signalNumber) {
+        printer.log(QString(), QStringLiteral("stopping on signal %1").arg(signalNumber));
+        server.close();
+        QCoreApplication::quit();
+    });
+
+    const SimIdentity& id = options.identity;
+    const QString listening
+        = QStringLiteral("tovra-printer-sim listening on %1:%2 (project %3, model %4, sn %5)")
+              .arg(server.address().toString())
+              .arg(server.port())
+              .arg(QString::fromLatin1(id.project), QString::fromLatin1(id.model), QString::fromLatin1(id.sn));
+    printer.log(QString(), listening);
+    printLine(stdout, listening);
+
+    const int status = app.exec();
+    // A failed save has been reported; the stop itself was still clean.
+    printer.saveState();
+    return status;
+}

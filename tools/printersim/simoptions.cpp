@@ -1,0 +1,156 @@
+#include "tools/printersim/simoptions.h"
+
+#include <QCommandLineParser>
+#include <QRegularExpression>
+
+namespace {
+
+bool parseKey(const QString& text, packet::Key& key)
+{
+    static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]{32}$"));
+    if (!hex.match(text).hasMatch())
+        return false;
+    key = packet::keyFromBytes(QByteArray::fromHex(text.toLatin1()));
+    return true;
+}
+
+// Printable ASCII of 1..16 characters: it travels in 16-byte wire fields.
+bool parseIdentityField(const QString& text, QByteArray& field)
+{
+    if (text.isEmpty() || text.size() > 16)
+        return false;
+    for (QChar c : text) {
+        if (c.unicode() < 0x20 || c.unicode() > 0x7E)
+            return false;
+    }
+    field = text.toLatin1();
+    return true;
+}
+
+bool parseNumber(const QString& text, qint64 min, qint64 max, qint64& value)
+{
+    bool ok = false;
+    value = text.toLongLong(&ok, 10);
+    return ok && value >= min && value <= max;
+}
+
+} // namespace
+
+OptionsResult parseOptions(const QStringList& arguments, SimOptions& options, QString& message)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Printer simulator: plays the printer side of the host command protocol on TCP, "
+                       "for end-to-end tests and for trying the setup utility without a printer."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption listen(QStringLiteral("listen"),
+        QStringLiteral("Address to listen on (default 127.0.0.1)."), QStringLiteral("address"));
+    const QCommandLineOption port(QStringLiteral("port"),
+        QStringLiteral("TCP port of the command channel (default 17900; 0 picks a free "
+                       "port, printed on the listening line)."),
+        QStringLiteral("n"));
+    const QCommandLineOption project(QStringLiteral("project"),
+        QStringLiteral("Project name the printer reports (default LQ520)."), QStringLiteral("name"));
+    const QCommandLineOption model(QStringLiteral("model"),
+        QStringLiteral("Model name the printer reports (default LQ520); it also chooses "
+                       "the default features: LQ520 Ethernet, LQ540 Wi-Fi, LQ560 Wi-Fi "
+                       "and 4G."),
+        QStringLiteral("name"));
+    const QCommandLineOption sn(QStringLiteral("sn"),
+        QStringLiteral("Serial number, up to 16 characters (default: the model name "
+                       "followed by 2405000137)."),
+        QStringLiteral("serial"));
+    const QCommandLineOption key(
+        QStringLiteral("key"), QStringLiteral("Default (handshake) key, 32 hex digits."), QStringLiteral("hex"));
+    const QCommandLineOption iv(
+        QStringLiteral("iv"), QStringLiteral("Initialisation vector, 32 hex digits."), QStringLiteral("hex"));
+    const QCommandLineOption keepalive(QStringLiteral("keepalive-ms"),
+        QStringLiteral("Interval of the keep-alive packets, at most 10000 "
+                       "(default 5000; 0 sends none)."),
+        QStringLiteral("n"));
+    const QCommandLineOption state(QStringLiteral("state"),
+        QStringLiteral("JSON file that keeps the printer's settings across runs "
+                       "(default: in memory only)."),
+        QStringLiteral("file"));
+    const QCommandLineOption log(QStringLiteral("log"),
+        QStringLiteral("Log every record and connection event to this file ('-' for "
+                       "standard error)."),
+        QStringLiteral("file"));
+    parser.addOptions({listen, port, project, model, sn, key, iv, keepalive, state, log});
+
+    if (!parser.parse(arguments)) {
+        message = parser.errorText();
+        return OptionsResult::Error;
+    }
+    if (parser.isSet(help)) {
+        message = parser.helpText();
+        return OptionsResult::Help;
+    }
+    if (parser.isSet(version)) {
+        message = QStringLiteral("tovra-printer-sim %1").arg(QCoreApplication::applicationVersion());
+        return OptionsResult::Version;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        message = QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().constFirst());
+        return OptionsResult::Error;
+    }
+
+    if (parser.isSet(listen)) {
+        const QString text = parser.value(listen);
+        if (!options.listenAddress.setAddress(text)) {
+            message = QStringLiteral("--listen: '%1' is not an IP address.").arg(text);
+            return OptionsResult::Error;
+        }
+    }
+    qint64 number = 0;
+    if (parser.isSet(port)) {
+        if (!parseNumber(parser.value(port), 0, 65535, number)) {
+            message = QStringLiteral("--port: '%1' is not a port number (0..65535).").arg(parser.value(port));
+            return OptionsResult::Error;
+        }
+        options.port = quint16(number);
+    }
+    if (parser.isSet(keepalive)) {
+        if (!parseNumber(parser.value(keepalive), 0, SimOptions::kMaxKeepaliveMs, number)) {
+            message = QStringLiteral("--keepalive-ms: '%1' is not a number of milliseconds (0..%2).")
+                          .arg(parser.value(keepalive))
+                          .arg(SimOptions::kMaxKeepaliveMs);
+            return OptionsResult::Error;
+        }
+        options.keepaliveMs = int(number);
+    }
+
+    const struct
+    {
+        const QCommandLineOption& option;
+        QByteArray& field;
+    } identityFields[]
+        = {{project, options.identity.project}, {model, options.identity.model}, {sn, options.identity.sn}};
+    for (const auto& entry : identityFields) {
+        if (parser.isSet(entry.option) && !parseIdentityField(parser.value(entry.option), entry.field)) {
+            message = QStringLiteral("--%1: '%2' must be 1 to 16 printable ASCII characters.")
+                          .arg(entry.option.names().constFirst(), parser.value(entry.option));
+            return OptionsResult::Error;
+        }
+    }
+    if (!parser.isSet(sn))
+        options.identity.sn = options.identity.model.left(6) + "2405000137";
+
+    const struct
+    {
+        const QCommandLineOption& option;
+        packet::Key& field;
+    } keyFields[] = {{key, options.keys.defaultKey}, {iv, options.keys.iv}};
+    for (const auto& entry : keyFields) {
+        if (parser.isSet(entry.option) && !parseKey(parser.value(entry.option), entry.field)) {
+            message = QStringLiteral("--%1: '%2' is not 32 hex digits.")
+                          .arg(entry.option.names().constFirst(), parser.value(entry.option));
+            return OptionsResult::Error;
+        }
+    }
+
+    options.statePath = parser.value(state);
+    options.logPath = parser.value(log);
+    return OptionsResult::Run;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "tools/printersim/simmodel.h"
+#include "tools/printersim/simsession.h"
+
+#include <QHostAddress>
+#include <QString>
+#include <QStringList>
+
+// Everything the command line decides.
+struct SimOptions
+{
+    static constexpr quint16 kDefaultPort = 17900;
+    static constexpr int kDefaultKeepaliveMs = 5000;
+    // Hosts drop a link after 15 silent seconds; stay well inside that.
+    static constexpr int kMaxKeepaliveMs = 10000;
+
+    QHostAddress listenAddress = QHostAddress(QHostAddress::LocalHost);
+    quint16 port = kDefaultPort; // 0: any free port
+    SimIdentity identity;
+    SimKeys keys;
+    int keepaliveMs = kDefaultKeepaliveMs; // 0: none
+    QString statePath; // empty: state in memory only
+    QString logPath; // empty: no log; "-": stderr
+};
+
+enum class OptionsResult {
+    Run,
+    Help, // `message` holds the help text
+    Version, // `message` holds the version line
+    Error, // `message` says what is wrong
+};
+
+// `arguments` includes the program name, as QCoreApplication::arguments().
+OptionsResult parseOptions(const QStringList& arguments, SimOptions& options, QString& message);

@@ -1,0 +1,80 @@
+#include "tools/printersim/simprinter.h"
+
+#include "link/recordlayouts.h"
+#include "link/records.h"
+#include "tools/printersim/simstatefile.h"
+
+#include <QDebug>
+
+#include <utility>
+
+namespace {
+
+QString hexId(quint16 id)
+{
+    return QStringLiteral("0x%1").arg(id, 4, 16, QLatin1Char('0'));
+}
+
+} // namespace
+
+SimPrinter::SimPrinter(SimModel model, QString statePath, QObject* parent)
+    : QObject(parent)
+    , model_(std::move(model))
+    , statePath_(std::move(statePath))
+{
+}
+
+bool SimPrinter::openLog(const QString& path, QString& error)
+{
+    return log_.open(path, error);
+}
+
+QByteArray SimPrinter::handleRecord(const QByteArray& record, const QString& tag)
+{
+    using Direction = SimLog::Direction;
+    if (record.size() < 2) {
+        log(tag, QStringLiteral("dropped a %1-byte record: too short for an identifier").arg(record.size()));
+        return QByteArray();
+    }
+    const quint16 id = RecordReader(record).u16(layout::kIdOffset);
+    const QString name = SimLog::recordName(id, Direction::Received);
+
+    const QByteArray reply = model_.reply(id);
+    if (!reply.isEmpty())
+        return reply;
+
+    switch (model_.apply(record)) {
+    case ApplyResult::Applied:
+        log(tag, QStringLiteral("applied %1 %2").arg(hexId(id), name));
+        saveState();
+        Q_EMIT settingsApplied(id);
+        break;
+    case ApplyResult::WrongLength:
+        log(tag,
+            QStringLiteral("refused %1 %2: %3 bytes, expected %4")
+                .arg(hexId(id), name)
+                .arg(record.size())
+                .arg(SimModel::settingsLength(id)));
+        break;
+    case ApplyResult::NotSettings:
+        // Fonts, files and the 4G restart: commands this printer does not act on yet.
+        log(tag,
+            name.isEmpty() ? QStringLiteral("ignored unknown record %1").arg(hexId(id))
+                           : QStringLiteral("not handled yet: %1 %2").arg(hexId(id), name));
+        break;
+    }
+    return QByteArray();
+}
+
+bool SimPrinter::saveState()
+{
+    if (statePath_.isEmpty())
+        return true;
+    QString error;
+    if (saveStateFile(statePath_, model_.state(), error))
+        return true;
+    const QString message = QStringLiteral("cannot save state to %1: %2").arg(statePath_, error);
+    log(QString(), message);
+    qWarning().noquote() << "tovra-printer-sim:" << message;
+    return false;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "tools/printersim/simlog.h"
+#include "tools/printersim/simmodel.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+// The simulated printer itself, shared by all connections: its model (state,
+// replies, settings), the state file and the traffic log. Sessions hand it
+// the records they decrypt; what it does with them lives here.
+class SimPrinter final : public QObject
+{
+    Q_OBJECT
+
+public:
+    // `statePath` empty: the state lives in memory only.
+    SimPrinter(SimModel model, QString statePath, QObject* parent = nullptr);
+
+    bool openLog(const QString& path, QString& error);
+    void log(const QString& tag, const QString& text) { log_.write(tag, text); }
+
+    const SimModel& model() const { return model_; }
+    QString nextConnectionTag() { return QStringLiteral("#%1").arg(++connections_); }
+
+    // Acts on one record from the host; returns the reply record, empty when
+    // the record gets none.
+    QByteArray handleRecord(const QByteArray& record, const QString& tag);
+    // Writes the state file when there is one; false (and logged) on failure.
+    bool saveState();
+
+Q_SIGNALS:
+    void settingsApplied(quint16 id);
+
+private:
+    SimModel model_;
+    QString statePath_;
+    SimLog log_;
+    int connections_ = 0;
+};

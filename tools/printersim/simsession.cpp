@@ -1,0 +1,173 @@
+#include "tools/printersim/simsession.h"
+
+#include "link/recordlayouts.h"
+#include "tools/printersim/simlog.h"
+#include "tools/printersim/simprinter.h"
+
+#include <QCryptographicHash>
+#include <QHostAddress>
+#include <QTcpSocket>
+
+#include <array>
+#include <cstring>
+
+namespace {
+
+constexpr int kNonceSize = 4;
+
+QString keyText(const packet::Key& key)
+{
+    return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(key.data()), int(key.size())).toHex());
+}
+
+} // namespace
+
+SimSession::SimSession(QTcpSocket* socket, SimPrinter* printer, const SimKeys& keys, QObject* parent)
+    : QObject(parent)
+    , socket_(socket)
+    , printer_(printer)
+    , keys_(keys)
+    , tag_(printer->nextConnectionTag())
+{
+    socket_->setParent(this);
+    // Replies are small and awaited one by one; do not hold them back.
+    socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    connect(socket_, &QTcpSocket::readyRead, this, &SimSession::onReadyRead);
+    connect(socket_, &QTcpSocket::disconnected, this, &SimSession::onDisconnected);
+    printer_->log(tag_, QStringLiteral("open %1:%2").arg(socket_->peerAddress().toString()).arg(socket_->peerPort()));
+    // Bytes may have come with the connection, before readyRead was connected.
+    if (socket_->bytesAvailable() > 0)
+        onReadyRead();
+}
+
+void SimSession::sendKeepAlive()
+{
+    const quint8 header[packet::kHeaderSize]
+        = {packet::kMagic[0], packet::kMagic[1], packet::kMagic[2], packet::kBodylessCount};
+    write(header, sizeof header);
+}
+
+void SimSession::abort()
+{
+    socket_->abort();
+    // Closes the session even if abort() did not report the disconnection.
+    onDisconnected();
+}
+
+void SimSession::onReadyRead()
+{
+    const QByteArray chunk = socket_->readAll();
+    const auto* data = reinterpret_cast<const quint8*>(chunk.constData());
+    const quint32 length = quint32(chunk.size());
+    quint32 position = 0;
+    while (position < length && !closed_) {
+        const packet::Assembler::Step step = assembler_.feed(data + position, length - position);
+        if (step.consumed == 0) {
+            printer_->log(tag_,
+                QStringLiteral("dropped %1 bytes that do not start a packet: %2")
+                    .arg(length - position)
+                    .arg(QString::fromLatin1(chunk.mid(int(position), 16).toHex(' '))));
+            assembler_.reset();
+            return;
+        }
+        position += step.consumed;
+        if (step.complete) {
+            handlePacket();
+            assembler_.reset();
+        }
+    }
+}
+
+void SimSession::onDisconnected()
+{
+    if (closed_)
+        return;
+    closed_ = true;
+    printer_->log(tag_, QStringLiteral("closed"));
+    Q_EMIT closed();
+    deleteLater();
+}
+
+void SimSession::handlePacket()
+{
+    std::array<quint8, packet::kMaxBody> plain;
+    const int bodySize = assembler_.bodySize();
+    const quint8 blocks = assembler_.blockCount();
+    const bool handshake = blocks == packet::kHandshakeCount;
+    if (!handshake && !keyed_) {
+        printer_->log(tag_, QStringLiteral("dropped a %1-block packet: no handshake yet").arg(blocks));
+        return;
+    }
+    if (!aes_.decrypt(
+            handshake ? keys_.defaultKey : sessionKey_, keys_.iv, assembler_.body(), bodySize, plain.data())) {
+        printer_->log(tag_, QStringLiteral("dropped a %1-block packet: cipher failure").arg(blocks));
+        return;
+    }
+    const int length = packet::unpaddedLength(plain.data(), bodySize);
+    if (length == 0) {
+        printer_->log(tag_, QStringLiteral("dropped a %1-block packet: bad padding (wrong key?)").arg(blocks));
+        return;
+    }
+    if (handshake) {
+        handleHandshake(plain.data(), length);
+        return;
+    }
+    const QByteArray record(reinterpret_cast<const char*>(plain.data()), length);
+    printer_->log(tag_, QStringLiteral("RX ") + SimLog::describe(record, SimLog::Direction::Received));
+    const QByteArray reply = printer_->handleRecord(record, tag_);
+    if (!reply.isEmpty())
+        sendRecord(reply);
+}
+
+void SimSession::handleHandshake(const quint8* plain, int length)
+{
+    if (length != kNonceSize) {
+        printer_->log(
+            tag_, QStringLiteral("dropped a handshake request of %1 bytes, expected %2").arg(length).arg(kNonceSize));
+        return;
+    }
+    const quint32 nonce
+        = quint32(plain[0]) | (quint32(plain[1]) << 8) | (quint32(plain[2]) << 16) | (quint32(plain[3]) << 24);
+
+    // The key both sides derive: MD5 of the nonce as sent and the serial
+    // number up to its first NUL in a zeroed 16-byte area.
+    const QByteArray devInfo = printer_->model().devInfo();
+    QByteArray seed(kNonceSize + layout::devinfo::kTextWidth, '\0');
+    std::memcpy(seed.data(), plain, kNonceSize);
+    const QByteArray sn = devInfo.mid(layout::devinfo::kSn, layout::devinfo::kTextWidth);
+    const int nul = sn.indexOf('\0');
+    const QByteArray snText = nul < 0 ? sn : sn.left(nul);
+    std::memcpy(seed.data() + kNonceSize, snText.constData(), size_t(snText.size()));
+    sessionKey_ = packet::keyFromBytes(QCryptographicHash::hash(seed, QCryptographicHash::Md5));
+    keyed_ = true;
+
+    std::array<quint8, packet::kMaxPacket> out;
+    const int size = packet::build(aes_, keys_.defaultKey, keys_.iv,
+        reinterpret_cast<const quint8*>(devInfo.constData()), int(devInfo.size()), false, out.data());
+    printer_->log(tag_,
+        QStringLiteral("handshake nonce 0x%1, session key %2")
+            .arg(nonce, 8, 16, QLatin1Char('0'))
+            .arg(keyText(sessionKey_)));
+    write(out.data(), size);
+}
+
+void SimSession::sendRecord(const QByteArray& record)
+{
+    std::array<quint8, packet::kMaxPacket> out;
+    const int size = packet::build(aes_, sessionKey_, keys_.iv, reinterpret_cast<const quint8*>(record.constData()),
+        int(record.size()), true, out.data());
+    if (size == 0) {
+        printer_->log(tag_, QStringLiteral("could not encrypt a %1-byte reply").arg(record.size()));
+        return;
+    }
+    printer_->log(tag_, QStringLiteral("TX ") + SimLog::describe(record, SimLog::Direction::Sent));
+    write(out.data(), size);
+}
+
+void SimSession::write(const quint8* data, int length)
+{
+    if (length <= 0 || socket_->state() != QAbstractSocket::ConnectedState)
+        return;
+    if (socket_->write(reinterpret_cast<const char*>(data), length) != length)
+        printer_->log(tag_, QStringLiteral("write failed: %1").arg(socket_->errorString()));
+}

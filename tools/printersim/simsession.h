@@ -1,0 +1,55 @@
+#pragma once
+
+#include "link/packet.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class QTcpSocket;
+class SimPrinter;
+
+// The two protocol constants of a printer: the handshake key and the vector.
+struct SimKeys
+{
+    packet::Key defaultKey = packet::keyFromBytes(QByteArray::fromHex(packet::kDefaultKeyHex));
+    packet::Key iv = packet::keyFromBytes(QByteArray::fromHex(packet::kIvHex));
+};
+
+// One host connection: its own reassembly and session key. Decrypts what
+// the host sends, hands the records to the printer and encrypts the replies.
+class SimSession final : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Takes ownership of the connected `socket`.
+    SimSession(QTcpSocket* socket, SimPrinter* printer, const SimKeys& keys, QObject* parent = nullptr);
+
+    // A bare header, so a host's idle watchdog sees traffic.
+    void sendKeepAlive();
+    void abort();
+    const QString& tag() const { return tag_; }
+
+Q_SIGNALS:
+    // The connection is gone; the session deletes itself later.
+    void closed();
+
+private:
+    void onReadyRead();
+    void onDisconnected();
+    void handlePacket();
+    void handleHandshake(const quint8* plain, int length);
+    void sendRecord(const QByteArray& record);
+    void write(const quint8* data, int length);
+
+    QTcpSocket* socket_;
+    SimPrinter* printer_;
+    SimKeys keys_;
+    QString tag_;
+    packet::Assembler assembler_ {packet::kHandshakeRequestBody};
+    packet::AesCbc aes_;
+    packet::Key sessionKey_ {};
+    bool keyed_ = false;
+    bool closed_ = false;
+};

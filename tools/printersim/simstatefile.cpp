@@ -1,0 +1,244 @@
+#include "tools/printersim/simstatefile.h"
+
+#include <QFile>
+#include <QHostAddress>
+#include <QJsonDocument>
+#include <QJsonValue>
+#include <QSaveFile>
+
+#include <limits>
+
+namespace {
+
+constexpr int kFormat = 1;
+
+QString addressText(quint32 address)
+{
+    return QHostAddress(address).toString();
+}
+
+// Reads one group of fields, noting the ones it cannot use.
+class GroupReader final
+{
+public:
+    GroupReader(const QJsonObject& root, const QString& group, QStringList& problems)
+        : group_(group)
+        , problems_(problems)
+    {
+        const QJsonValue value = root.value(group);
+        if (!value.isObject())
+            problems_.append(group);
+        else
+            object_ = value.toObject();
+        missingGroup_ = !value.isObject();
+    }
+
+    void text(const char* key, QString& field)
+    {
+        const QJsonValue value = object_.value(QLatin1String(key));
+        if (value.isString())
+            field = value.toString();
+        else
+            fail(key);
+    }
+
+    template <typename T> void number(const char* key, T& field)
+    {
+        const QJsonValue value = object_.value(QLatin1String(key));
+        const double number = value.toDouble();
+        if (value.isDouble() && number == double(qint64(number)) && number >= double(std::numeric_limits<T>::min())
+            && number <= double(std::numeric_limits<T>::max()))
+            field = T(qint64(number));
+        else
+            fail(key);
+    }
+
+    void address(const char* key, quint32& field)
+    {
+        const QJsonValue value = object_.value(QLatin1String(key));
+        bool ok = false;
+        const quint32 parsed = QHostAddress(value.toString()).toIPv4Address(&ok);
+        if (value.isString() && ok)
+            field = parsed;
+        else
+            fail(key);
+    }
+
+private:
+    void fail(const char* key)
+    {
+        // A missing group is reported once, not once per field.
+        if (!missingGroup_)
+            problems_.append(group_ + QLatin1Char('.') + QLatin1String(key));
+    }
+
+    QString group_;
+    QStringList& problems_;
+    QJsonObject object_;
+    bool missingGroup_ = false;
+};
+
+} // namespace
+
+QJsonObject stateToJson(const SimState& s)
+{
+    const SimState::Versions& v = s.versions;
+    const SimState::Ethernet& e = s.ethernet;
+    const SimState::Wifi& w = s.wifi;
+    const SimState::Print& p = s.print;
+    const SimState::Mobile& m = s.mobile;
+    return QJsonObject {
+        {"format", kFormat},
+        {"versions",
+            QJsonObject {{"hardware", v.hardware}, {"bootloader", v.bootloader}, {"firmware", v.firmware},
+                {"app", v.app}, {"partnerApp", v.partnerApp}, {"miniApp", v.miniApp}, {"font", v.font},
+                {"tts", v.tts}}},
+        {"ethernet",
+            QJsonObject {{"mac", e.mac}, {"dhcpAddress", addressText(e.dhcpAddress)},
+                {"dhcpNetmask", addressText(e.dhcpNetmask)}, {"staticAddress", addressText(e.staticAddress)},
+                {"staticNetmask", addressText(e.staticNetmask)}}},
+        {"wifi",
+            QJsonObject {{"ssid", w.ssid}, {"password", w.password}, {"mac", w.mac},
+                {"dhcpAddress", addressText(w.dhcpAddress)}, {"dhcpNetmask", addressText(w.dhcpNetmask)},
+                {"staticAddress", addressText(w.staticAddress)}, {"staticNetmask", addressText(w.staticNetmask)}}},
+        {"bluetooth", QJsonObject {{"mac", s.bluetooth.mac}, {"name", s.bluetooth.name}}},
+        {"print",
+            QJsonObject {{"cjk", p.cjk}, {"codePage", p.codePage}, {"utf8", p.utf8}, {"density", p.density},
+                {"quality", p.quality}, {"paperType", p.paperType}, {"blackMarkA", qint64(p.blackMarkA)},
+                {"blackMarkB", qint64(p.blackMarkB)}, {"printPosition", p.printPosition},
+                {"cutPosition", p.cutPosition}, {"feedDots", qint64(p.feedDots)},
+                {"blackMarkLocation", p.blackMarkLocation}, {"notTakenFlags", p.notTakenFlags}}},
+        {"serial",
+            QJsonObject {{"baud", qint64(s.serial.baud)}, {"dataBits", qint64(s.serial.dataBits)},
+                {"stopBits", qint64(s.serial.stopBits)}, {"parity", qint64(s.serial.parity)}}},
+        {"audio",
+            QJsonObject {{"all", s.audio.all}, {"cloud", s.audio.cloud}, {"warning", s.audio.warning},
+                {"notice", s.audio.notice}, {"notTaken", s.audio.notTaken}}},
+        {"mobile",
+            QJsonObject {{"moduleVersion", m.moduleVersion}, {"imei", m.imei}, {"iccid", m.iccid}, {"imsi", m.imsi},
+                {"mcc", m.mcc}, {"mnc", m.mnc}, {"isp", m.isp}, {"location", m.location}, {"rssi", m.rssi},
+                {"status", m.status}, {"useApn", m.useApn}, {"apn", m.apn}, {"dial", m.dial}}},
+    };
+}
+
+void stateFromJson(const QJsonObject& json, SimState& s, QStringList& problems)
+{
+    GroupReader versions(json, QStringLiteral("versions"), problems);
+    versions.text("hardware", s.versions.hardware);
+    versions.text("bootloader", s.versions.bootloader);
+    versions.text("firmware", s.versions.firmware);
+    versions.text("app", s.versions.app);
+    versions.text("partnerApp", s.versions.partnerApp);
+    versions.text("miniApp", s.versions.miniApp);
+    versions.text("font", s.versions.font);
+    versions.text("tts", s.versions.tts);
+
+    GroupReader ethernet(json, QStringLiteral("ethernet"), problems);
+    ethernet.text("mac", s.ethernet.mac);
+    ethernet.address("dhcpAddress", s.ethernet.dhcpAddress);
+    ethernet.address("dhcpNetmask", s.ethernet.dhcpNetmask);
+    ethernet.address("staticAddress", s.ethernet.staticAddress);
+    ethernet.address("staticNetmask", s.ethernet.staticNetmask);
+
+    GroupReader wifi(json, QStringLiteral("wifi"), problems);
+    wifi.text("ssid", s.wifi.ssid);
+    wifi.text("password", s.wifi.password);
+    wifi.text("mac", s.wifi.mac);
+    wifi.address("dhcpAddress", s.wifi.dhcpAddress);
+    wifi.address("dhcpNetmask", s.wifi.dhcpNetmask);
+    wifi.address("staticAddress", s.wifi.staticAddress);
+    wifi.address("staticNetmask", s.wifi.staticNetmask);
+
+    GroupReader bluetooth(json, QStringLiteral("bluetooth"), problems);
+    bluetooth.text("mac", s.bluetooth.mac);
+    bluetooth.text("name", s.bluetooth.name);
+
+    GroupReader print(json, QStringLiteral("print"), problems);
+    print.number("cjk", s.print.cjk);
+    print.number("codePage", s.print.codePage);
+    print.number("utf8", s.print.utf8);
+    print.number("density", s.print.density);
+    print.number("quality", s.print.quality);
+    print.number("paperType", s.print.paperType);
+    print.number("blackMarkA", s.print.blackMarkA);
+    print.number("blackMarkB", s.print.blackMarkB);
+    print.number("printPosition", s.print.printPosition);
+    print.number("cutPosition", s.print.cutPosition);
+    print.number("feedDots", s.print.feedDots);
+    print.number("blackMarkLocation", s.print.blackMarkLocation);
+    print.number("notTakenFlags", s.print.notTakenFlags);
+
+    GroupReader serial(json, QStringLiteral("serial"), problems);
+    serial.number("baud", s.serial.baud);
+    serial.number("dataBits", s.serial.dataBits);
+    serial.number("stopBits", s.serial.stopBits);
+    serial.number("parity", s.serial.parity);
+
+    GroupReader audio(json, QStringLiteral("audio"), problems);
+    audio.number("all", s.audio.all);
+    audio.number("cloud", s.audio.cloud);
+    audio.number("warning", s.audio.warning);
+    audio.number("notice", s.audio.notice);
+    audio.number("notTaken", s.audio.notTaken);
+
+    GroupReader mobile(json, QStringLiteral("mobile"), problems);
+    mobile.text("moduleVersion", s.mobile.moduleVersion);
+    mobile.text("imei", s.mobile.imei);
+    mobile.text("iccid", s.mobile.iccid);
+    mobile.text("imsi", s.mobile.imsi);
+    mobile.text("mcc", s.mobile.mcc);
+    mobile.text("mnc", s.mobile.mnc);
+    mobile.text("isp", s.mobile.isp);
+    mobile.text("location", s.mobile.location);
+    mobile.number("rssi", s.mobile.rssi);
+    mobile.number("status", s.mobile.status);
+    mobile.number("useApn", s.mobile.useApn);
+    mobile.text("apn", s.mobile.apn);
+    mobile.text("dial", s.mobile.dial);
+}
+
+StateLoad loadStateFile(const QString& path, SimState& state, QString& message)
+{
+    QFile file(path);
+    if (!file.exists())
+        return StateLoad::Missing;
+    if (!file.open(QIODevice::ReadOnly)) {
+        message = QStringLiteral("cannot read %1 (%2); using defaults").arg(path, file.errorString());
+        return StateLoad::Corrupt;
+    }
+    QJsonParseError error {};
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+    file.close();
+    if (!document.isObject()) {
+        const QString reason = error.error != QJsonParseError::NoError
+            ? QStringLiteral("%1 at offset %2").arg(error.errorString()).arg(error.offset)
+            : QStringLiteral("not a JSON object");
+        const QString backup = path + QStringLiteral(".corrupt");
+        QFile::remove(backup);
+        const QString kept = QFile::rename(path, backup) ? QStringLiteral("; kept as %1").arg(backup) : QString();
+        message = QStringLiteral("%1 is not a usable state file (%2); using defaults%3").arg(path, reason, kept);
+        return StateLoad::Corrupt;
+    }
+    QStringList problems;
+    stateFromJson(document.object(), state, problems);
+    if (problems.isEmpty())
+        return StateLoad::Loaded;
+    message
+        = QStringLiteral("%1: defaults used for missing or invalid %2").arg(path, problems.join(QStringLiteral(", ")));
+    return StateLoad::Partial;
+}
+
+bool saveStateFile(const QString& path, const SimState& state, QString& error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = file.errorString();
+        return false;
+    }
+    file.write(QJsonDocument(stateToJson(state)).toJson(QJsonDocument::Indented));
+    if (!file.commit()) {
+        error = file.errorString();
+        return false;
+    }
+    return true;
+}
