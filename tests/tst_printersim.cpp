@@ -1,0 +1,661 @@
+// The printer simulator: its replies and settings records against the wire
+// layouts, its state file, its options, and the executable over a real
+// loopback socket. Expected bytes are written out by hand from the record
+// layouts, never produced by the simulator's own builders.
+
+#include "link/packet.h"
+#include "tools/printersim/simlog.h"
+#include "tools/printersim/simmodel.h"
+#include "tools/printersim/simoptions.h"
+#include "tools/printersim/simstatefile.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+
+// `text` in a zeroed field of `width` bytes.
+QByteArray field(const QByteArray& text, int width)
+{
+    return text + QByteArray(width - text.size(), '\0');
+}
+
+SimIdentity lq560()
+{
+    SimIdentity identity;
+    identity.project = "LQ560";
+    identity.model = "LQ560-4G";
+    identity.sn = "ABCDEFGHIJKLMNOP"; // all 16 bytes of its field, no NUL
+    return identity;
+}
+
+SimModel freshModel(const SimIdentity& identity = lq560())
+{
+    return SimModel(identity, SimModel::defaultState(identity));
+}
+
+QList<QByteArray> allReplies(const SimModel& model)
+{
+    QList<QByteArray> replies;
+    for (quint16 type = 1; type <= 6; ++type)
+        replies.append(model.reply(type));
+    return replies;
+}
+
+// The host's side of one connection, written from the protocol description
+// with the shared packet framing.
+class HostClient final
+{
+public:
+    explicit HostClient(const char* keyHex = packet::kDefaultKeyHex, const char* ivHex = packet::kIvHex)
+        : defaultKey_(packet::keyFromBytes(QByteArray::fromHex(keyHex)))
+        , iv_(packet::keyFromBytes(QByteArray::fromHex(ivHex)))
+    {
+    }
+
+    bool connectTo(quint16 port)
+    {
+        socket_.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
+        return socket_.waitForConnected(5000);
+    }
+
+    void handshake(quint32 nonce, const QByteArray& sn)
+    {
+        // Least significant byte first.
+        const char bytes[4] = {char(nonce), char(nonce >> 8), char(nonce >> 16), char(nonce >> 24)};
+        const QByteArray nonceBytes(bytes, sizeof bytes);
+        send(packet::build(aes_, defaultKey_, iv_, nonceBytes, false));
+        const QByteArray seed = nonceBytes + field(sn, 16);
+        nextKey_ = packet::keyFromBytes(QCryptographicHash::hash(seed, QCryptographicHash::Md5));
+    }
+
+    // The plaintext of the answer, empty when it is not a valid 68-byte answer.
+    QByteArray handshakeAnswer()
+    {
+        const QByteArray packet = read(68);
+        if (packet.left(4) != QByteArray::fromHex("10011100"))
+            return QByteArray();
+        const QByteArray plain = decrypt(defaultKey_, packet.mid(4));
+        if (plain.right(8) != QByteArray(8, '\x08'))
+            return QByteArray();
+        sessionKey_ = nextKey_;
+        return plain.left(56);
+    }
+
+    void sendRecord(const QByteArray& record) { send(packet::build(aes_, sessionKey_, iv_, record, true)); }
+
+    // A session packet around `plain` as it stands, padding or not.
+    void sendUnpadded(QByteArray plain)
+    {
+        auto* data = reinterpret_cast<quint8*>(plain.data());
+        QVERIFY(aes_.encrypt(sessionKey_, iv_, data, plain.size(), data));
+        send(QByteArray::fromHex("100111") + char(plain.size() / 16) + plain);
+    }
+
+    // One whole session packet, decrypted and unpadded.
+    QByteArray readRecord()
+    {
+        const QByteArray header = read(4);
+        if (header.left(3) != QByteArray::fromHex("100111") || header.size() != 4)
+            return QByteArray();
+        const int blocks = quint8(header[3]);
+        const QByteArray plain = decrypt(sessionKey_, read(16 * blocks));
+        const int length = packet::unpaddedLength(reinterpret_cast<const quint8*>(plain.constData()), plain.size());
+        return plain.left(length);
+    }
+
+    QByteArray request(quint16 type)
+    {
+        sendRecord(QByteArray(1, char(type)) + '\0');
+        return readRecord();
+    }
+
+    void send(const QByteArray& bytes)
+    {
+        socket_.write(bytes);
+        socket_.flush();
+    }
+
+    QByteArray read(int size)
+    {
+        while (buffer_.size() < size && socket_.waitForReadyRead(5000))
+            buffer_ += socket_.readAll();
+        buffer_ += socket_.readAll();
+        const QByteArray taken = buffer_.left(size);
+        buffer_.remove(0, taken.size());
+        return taken;
+    }
+
+    bool hasPendingBytes() { return !buffer_.isEmpty() || socket_.bytesAvailable() > 0; }
+    QTcpSocket& socket() { return socket_; }
+
+private:
+    QByteArray decrypt(const packet::Key& key, QByteArray body)
+    {
+        if (body.isEmpty() || body.size() % 16 != 0)
+            return QByteArray();
+        auto* data = reinterpret_cast<quint8*>(body.data());
+        return aes_.decrypt(key, iv_, data, body.size(), data) ? body : QByteArray();
+    }
+
+    QTcpSocket socket_;
+    packet::AesCbc aes_;
+    packet::Key defaultKey_;
+    packet::Key iv_;
+    packet::Key nextKey_ {};
+    packet::Key sessionKey_ {};
+    QByteArray buffer_;
+};
+
+// The executable, started on a free loopback port.
+class SimRun final
+{
+public:
+    SimRun() = default;
+    SimRun(const SimRun&) = delete;
+    SimRun& operator=(const SimRun&) = delete;
+    ~SimRun()
+    {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.kill();
+            process_.waitForFinished(5000);
+        }
+    }
+
+    bool start(const QStringList& arguments)
+    {
+        process_.start(QStringLiteral(TOVRA_SIM_EXECUTABLE), QStringList {"--port", "0"} + arguments);
+        if (!process_.waitForStarted(5000))
+            return false;
+        while (!output_.contains('\n') && process_.waitForReadyRead(10000))
+            output_ += process_.readAllStandardOutput();
+        static const QRegularExpression listening(QStringLiteral("listening on ([^ ]+):(\\d+)"));
+        const QRegularExpressionMatch match = listening.match(QString::fromUtf8(output_));
+        port_ = match.hasMatch() ? quint16(match.captured(2).toUInt()) : 0;
+        return port_ != 0;
+    }
+
+    // Sends `signalNumber` and returns the exit code, -1 for a crash or a hang.
+    int stop(int signalNumber = SIGTERM)
+    {
+        ::kill(pid_t(process_.processId()), signalNumber);
+        if (!process_.waitForFinished(10000))
+            return -1;
+        return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+    }
+
+    quint16 port() const { return port_; }
+    QByteArray output() const { return output_; }
+
+private:
+    QProcess process_;
+    QByteArray output_;
+    quint16 port_ = 0;
+};
+
+} // namespace
+
+class TestPrinterSim : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(dir_.isValid()); }
+
+    void repliesHaveTheirMinimumLength_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("length");
+        QTest::newRow("device information") << 1 << 186;
+        QTest::newRow("network information") << 2 << 248;
+        QTest::newRow("print settings") << 3 << 46;
+        QTest::newRow("mobile network") << 4 << 344;
+        QTest::newRow("serial settings") << 5 << 18;
+        QTest::newRow("audio settings") << 6 << 7;
+    }
+    void repliesHaveTheirMinimumLength()
+    {
+        QFETCH(int, type);
+        QFETCH(int, length);
+        const QByteArray reply = freshModel().reply(quint16(type));
+        QCOMPARE(reply.size(), length);
+        QCOMPARE(reply.left(2), QByteArray(1, char(type)) + '\0');
+    }
+
+    void otherReadTypesGetNoReply()
+    {
+        const SimModel model = freshModel();
+        for (quint16 type : {0x0000, 0x0007, 0x0101, 0x0103, 0x0151})
+            QVERIFY2(model.reply(type).isEmpty(), qPrintable(QString::number(type, 16)));
+    }
+
+    void handshakeAnswerCarriesTheIdentity()
+    {
+        const QByteArray expected = QByteArray("LQ560") + QByteArray(11, '\0') + QByteArray("LQ560-4G")
+            + QByteArray(8, '\0') + QByteArray("ABCDEFGHIJKLMNOP") + QByteArray(8, '\0');
+        QCOMPARE(freshModel().devInfo(), expected);
+    }
+
+    void deviceInformationCarriesTheIdentity()
+    {
+        const QByteArray reply = freshModel().reply(1);
+        QCOMPARE(reply.mid(18, 16), field("LQ560-4G", 16));
+        // The 24-byte serial number field holds all 16 characters and a NUL.
+        QCOMPARE(reply.mid(34, 24), field("ABCDEFGHIJKLMNOP", 24));
+        // Every version field is filled and terminated inside its 16 bytes.
+        for (int offset = 58; offset < 186; offset += 16) {
+            QVERIFY2(reply.at(offset) != '\0', qPrintable(QString::number(offset)));
+            QVERIFY2(reply.mid(offset, 16).contains('\0'), qPrintable(QString::number(offset)));
+        }
+    }
+
+    void defaultsFollowTheModel()
+    {
+        const QByteArray mobile = freshModel().reply(4);
+        QCOMPARE(mobile.mid(122, 4), field("460", 4));
+        QCOMPARE(mobile.mid(126, 4), field("00", 4));
+        QCOMPARE(mobile.mid(264, 6), field("cmnet", 6));
+        QCOMPARE(mobile.mid(328, 5), field("*99#", 5));
+        QVERIFY(mobile.mid(194, 64).contains(','));
+        const quint16 status = quint16(quint8(mobile[260]) | quint8(mobile[261]) << 8);
+        QVERIFY(status <= 6);
+        QCOMPARE(freshModel().reply(3).at(6), char(100)); // density
+
+        SimIdentity lq520;
+        const QByteArray network = freshModel(lq520).reply(2);
+        QCOMPARE(network.mid(2, 3), QByteArray("00:"));
+        QVERIFY(network.mid(20, 4) != QByteArray(4, '\0')); // Ethernet DHCP address
+        QCOMPARE(network.mid(36, 128), QByteArray(128, '\0')); // no Wi-Fi
+        // No 4G module: RSSI "no value" (FF 00).
+        QCOMPARE(freshModel(lq520).reply(4).mid(258, 2), QByteArray::fromHex("ff00"));
+    }
+
+    void settingsRecordChangesTheReply_data()
+    {
+        QTest::addColumn<QByteArray>("record");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<QByteArray>("expected");
+
+        // CJK 11, code page 16, UTF-8 on, density 115, quality 100 (byte 9B),
+        // black-mark paper (113) with 2000 and 100, print position 12.3 mm,
+        // cut position -2.5 mm, feed 160 dots, centre mark, both flags.
+        const QByteArray print = QByteArray::fromHex("210100"
+                                                     "0b1001739b"
+                                                     "71000000"
+                                                     "d0070000"
+                                                     "64000000"
+                                                     "7b000000"
+                                                     "e7ffffff"
+                                                     "000000000000000000000000"
+                                                     "a0000000"
+                                                     "0203");
+        QTest::newRow("print settings") << print << 3 << 3 << print.mid(3);
+
+        // 9600 baud, 7 data bits, 2 stop bits, even parity.
+        const QByteArray serial = QByteArray::fromHex("4101"
+                                                      "80250000"
+                                                      "07000000"
+                                                      "02000000"
+                                                      "02000000");
+        QTest::newRow("serial settings") << serial << 5 << 2 << serial.mid(2);
+
+        QTest::newRow("audio settings") << QByteArray::fromHex("03010001000102") << 6 << 2
+                                        << QByteArray::fromHex("0001000102");
+
+        // 192.168.1.100 / 255.255.0.0 in network byte order, as sent.
+        QTest::newRow("Ethernet address")
+            << QByteArray::fromHex("0101c0a80164ffff0000") << 2 << 28 << QByteArray::fromHex("c0a80164ffff0000");
+        // 10.0.0.5 / 255.0.0.0
+        QTest::newRow("Wi-Fi address") << QByteArray::fromHex("02010a000005ff000000") << 2 << 190
+                                       << QByteArray::fromHex("0a000005ff000000");
+
+        const QByteArray apn = QByteArray::fromHex("31010100") + field("internet", 64) + field("*98#", 16);
+        QTest::newRow("APN") << apn << 4 << 262 << apn.mid(2);
+
+        const QByteArray ssid = QStringLiteral("Caf\u00e9-5G").toUtf8();
+        const QByteArray credentials = QByteArray::fromHex("1101") + field(ssid, 128) + field("s3cret", 128);
+        QTest::newRow("Wi-Fi credentials") << credentials << 2 << 36 << field(ssid, 128);
+    }
+    void settingsRecordChangesTheReply()
+    {
+        QFETCH(QByteArray, record);
+        QFETCH(int, type);
+        QFETCH(int, offset);
+        QFETCH(QByteArray, expected);
+
+        SimModel model = freshModel();
+        QVERIFY(model.reply(quint16(type)).mid(offset, expected.size()) != expected);
+        QCOMPARE(model.apply(record), ApplyResult::Applied);
+        const QByteArray reply = model.reply(quint16(type));
+        QCOMPARE(reply.mid(offset, expected.size()), expected);
+        QCOMPARE(reply.left(2), QByteArray(1, char(type)) + '\0');
+    }
+
+    void wrongLengthIsRefused_data()
+    {
+        QTest::addColumn<QByteArray>("record");
+        const struct
+        {
+            const char* name;
+            const char* id;
+            int length;
+        } records[] = {{"print settings", "2101", 46}, {"serial settings", "4101", 18}, {"audio settings", "0301", 7},
+            {"Ethernet address", "0101", 10}, {"Wi-Fi address", "0201", 10}, {"APN", "3101", 84},
+            {"Wi-Fi credentials", "1101", 258}};
+        for (const auto& r : records) {
+            const QByteArray id = QByteArray::fromHex(r.id);
+            // 0x5A everywhere: applied, it would change every reply field.
+            QTest::addRow("%s, one byte short", r.name) << id + QByteArray(r.length - 3, '\x5a');
+            QTest::addRow("%s, one byte long", r.name) << id + QByteArray(r.length - 1, '\x5a');
+            QTest::addRow("%s, identifier only", r.name) << id;
+        }
+    }
+    void wrongLengthIsRefused()
+    {
+        QFETCH(QByteArray, record);
+        SimModel model = freshModel();
+        const QList<QByteArray> before = allReplies(model);
+        QCOMPARE(model.apply(record), ApplyResult::WrongLength);
+        QCOMPARE(allReplies(model), before);
+    }
+
+    void otherRecordsAreNotSettings_data()
+    {
+        QTest::addColumn<QByteArray>("record");
+        QTest::newRow("read request 3") << QByteArray::fromHex("0300");
+        QTest::newRow("font table read") << QByteArray::fromHex("5101");
+        QTest::newRow("4G restart") << QByteArray::fromHex("3201");
+        QTest::newRow("delete file") << QByteArray::fromHex("6401") + field("/data/PUB/fonts/a.ttf", 128);
+        QTest::newRow("Ethernet address, version 2") << QByteArray::fromHex("0102c0a80164ffff0000");
+        QTest::newRow("one byte") << QByteArray::fromHex("21");
+        QTest::newRow("empty") << QByteArray();
+    }
+    void otherRecordsAreNotSettings()
+    {
+        QFETCH(QByteArray, record);
+        SimModel model = freshModel();
+        const QList<QByteArray> before = allReplies(model);
+        QCOMPARE(model.apply(record), ApplyResult::NotSettings);
+        QCOMPARE(allReplies(model), before);
+    }
+
+    void stateFileRoundTrips()
+    {
+        SimState state = SimModel::defaultState(lq560());
+        state.wifi.password = QStringLiteral("p\u00e4ss word");
+        state.ethernet.staticAddress = 0xC0A80164;
+        state.print.blackMarkA = 0xFFFFFFFF;
+        state.print.cutPosition = -25;
+        state.print.quality = 0;
+        state.mobile.rssi = -113;
+        state.mobile.useApn = 0x00FF;
+        state.audio.notTaken = 0x83;
+
+        const QString path = dir_.filePath("roundtrip.json");
+        QString error;
+        QVERIFY2(saveStateFile(path, state, error), qPrintable(error));
+
+        // Readable field by field, not as blobs.
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonObject json = QJsonDocument::fromJson(file.readAll()).object();
+        QCOMPARE(json["ethernet"].toObject()["staticAddress"].toString(), QStringLiteral("192.168.1.100"));
+        QCOMPARE(json["print"].toObject()["cutPosition"].toInt(), -25);
+        QCOMPARE(json["mobile"].toObject()["rssi"].toInt(), -113);
+        QCOMPARE(json["mobile"].toObject()["mcc"].toString(), QStringLiteral("460"));
+
+        // Loaded over another model's defaults, every value comes back.
+        SimState loaded = SimModel::defaultState(SimIdentity());
+        QString message;
+        QCOMPARE(loadStateFile(path, loaded, message), StateLoad::Loaded);
+        QCOMPARE(loaded.wifi.password, state.wifi.password);
+        QCOMPARE(allReplies(SimModel(lq560(), loaded)), allReplies(SimModel(lq560(), state)));
+        QCOMPARE(QDir(dir_.path()).entryList({"roundtrip*"}, QDir::Files), QStringList {"roundtrip.json"});
+    }
+
+    void corruptStateFileGivesDefaults_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("cut short") << QByteArray("{\"print\": {\"density\": 1");
+        QTest::newRow("array") << QByteArray("[1, 2, 3]");
+        QTest::newRow("binary") << QByteArray::fromHex("00ff10011100fe");
+    }
+    void corruptStateFileGivesDefaults()
+    {
+        QFETCH(QByteArray, content);
+        const QString path = dir_.filePath("corrupt.json");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(content);
+        file.close();
+
+        const SimState defaults = SimModel::defaultState(lq560());
+        SimState state = defaults;
+        QString message;
+        QCOMPARE(loadStateFile(path, state, message), StateLoad::Corrupt);
+        QVERIFY(message.contains(path));
+        QCOMPARE(allReplies(SimModel(lq560(), state)), allReplies(SimModel(lq560(), defaults)));
+        // Moved aside, not lost to the next save.
+        QVERIFY(!QFile::exists(path));
+        QFile kept(path + ".corrupt");
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), content);
+    }
+
+    void partialStateFileKeepsDefaultsForTheRest()
+    {
+        const QString path = dir_.filePath("partial.json");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(R"({"print": {"density": 130, "quality": "high", "utf8": 300}, "serial": 5,
+                       "wifi": {"ssid": "Lab", "staticAddress": "300.1.1.1"}})");
+        file.close();
+
+        const SimState defaults = SimModel::defaultState(lq560());
+        SimState state = defaults;
+        QString message;
+        QCOMPARE(loadStateFile(path, state, message), StateLoad::Partial);
+        QCOMPARE(state.print.density, quint8(130));
+        QCOMPARE(state.wifi.ssid, QStringLiteral("Lab"));
+        QCOMPARE(state.print.quality, defaults.print.quality);
+        QCOMPARE(state.print.utf8, defaults.print.utf8);
+        QCOMPARE(state.wifi.staticAddress, defaults.wifi.staticAddress);
+        QCOMPARE(state.serial.baud, defaults.serial.baud);
+        for (const char* name : {"print.quality", "print.utf8", "serial", "wifi.staticAddress", "versions"})
+            QVERIFY2(message.contains(QLatin1String(name)), qPrintable(message));
+        QVERIFY(!message.contains(QLatin1String("print.density")));
+    }
+
+    void missingStateFileIsNoError()
+    {
+        SimState state = SimModel::defaultState(lq560());
+        QString message;
+        QCOMPARE(loadStateFile(dir_.filePath("none.json"), state, message), StateLoad::Missing);
+    }
+
+    void optionsAreChecked_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("none") << QStringList {} << true;
+        QTest::newRow("ephemeral port") << QStringList {"--port", "0"} << true;
+        QTest::newRow("port too big") << QStringList {"--port", "65536"} << false;
+        QTest::newRow("port not a number") << QStringList {"--port", "12ab"} << false;
+        QTest::newRow("negative keep-alive") << QStringList {"--keepalive-ms", "-1"} << false;
+        QTest::newRow("keep-alive too slow") << QStringList {"--keepalive-ms", "10001"} << false;
+        QTest::newRow("key of 31 digits") << QStringList {"--key", QString(31, 'a')} << false;
+        QTest::newRow("key not hex") << QStringList {"--key", QString(31, 'a') + 'g'} << false;
+        QTest::newRow("iv of 33 digits") << QStringList {"--iv", QString(33, 'a')} << false;
+        QTest::newRow("key upper case") << QStringList {"--key", QString(32, 'A')} << true;
+        QTest::newRow("serial of 16") << QStringList {"--sn", QString(16, '7')} << true;
+        QTest::newRow("serial of 17") << QStringList {"--sn", QString(17, '7')} << false;
+        QTest::newRow("empty model") << QStringList {"--model", ""} << false;
+        QTest::newRow("not an address") << QStringList {"--listen", "printer.local"} << false;
+        QTest::newRow("unknown option") << QStringList {"--colour"} << false;
+        QTest::newRow("stray argument") << QStringList {"17900"} << false;
+    }
+    void optionsAreChecked()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, valid);
+        SimOptions options;
+        QString message;
+        const OptionsResult result = parseOptions(QStringList {"tovra-printer-sim"} + arguments, options, message);
+        QCOMPARE(result, valid ? OptionsResult::Run : OptionsResult::Error);
+        QCOMPARE(message.isEmpty(), valid);
+    }
+
+    void optionsSetKeysAndIdentity()
+    {
+        SimOptions options;
+        QString message;
+        const QString key = QStringLiteral("000102030405060708090a0b0c0d0e0f");
+        QCOMPARE(parseOptions({"sim", "--key", key, "--model", "LQ540", "--keepalive-ms", "0"}, options, message),
+            OptionsResult::Run);
+        QCOMPARE(options.keys.defaultKey, packet::keyFromBytes(QByteArray::fromHex(key.toLatin1())));
+        QCOMPARE(options.keys.iv, packet::keyFromBytes(QByteArray::fromHex(packet::kIvHex)));
+        QCOMPARE(options.identity.model, QByteArray("LQ540"));
+        QCOMPARE(options.identity.project, QByteArray("LQ520"));
+        QVERIFY(!options.identity.sn.isEmpty() && options.identity.sn.size() <= 16);
+        QCOMPARE(options.keepaliveMs, 0);
+        QCOMPARE(options.port, quint16(17900));
+        QCOMPARE(options.listenAddress, QHostAddress(QHostAddress::LocalHost));
+    }
+
+    void logMasksThePassword_data()
+    {
+        QTest::addColumn<int>("length");
+        QTest::newRow("whole record") << 258;
+        QTest::newRow("one byte short") << 257;
+        QTest::newRow("longer") << 300;
+        QTest::newRow("cut inside the password") << 140;
+    }
+    void logMasksThePassword()
+    {
+        QFETCH(int, length);
+        const QByteArray password = "Hunter2-secret";
+        QByteArray record = QByteArray::fromHex("1101") + field("Lab-Net", 128) + field(password, 128);
+        record = record.leftJustified(length, '\0', true);
+        const QString line = SimLog::describe(record, SimLog::Direction::Received);
+        QVERIFY2(line.startsWith(QStringLiteral("0x0111 Wi-Fi credentials, %1 bytes").arg(length)), qPrintable(line));
+        QVERIFY2(line.contains(QLatin1String("Lab-Net")), qPrintable(line));
+        QVERIFY2(!line.contains(QLatin1String("Hunter")), qPrintable(line));
+        // Not even as hex: "Hunter" is 48 75 6e 74 65 72.
+        QVERIFY2(!line.contains(QLatin1String("48 75 6e")), qPrintable(line));
+        QVERIFY(!line.contains(QLatin1Char('\n')));
+    }
+
+    void executableServesAHost()
+    {
+        const QString statePath = dir_.filePath("e2e.json");
+        const QString logPath = dir_.filePath("e2e.log");
+        const QByteArray sn = "SIM0000000000042";
+        SimRun sim;
+        QVERIFY(sim.start({"--keepalive-ms", "0", "--project", "LQ560", "--model", "LQ560", "--sn", sn, "--state",
+            statePath, "--log", logPath}));
+        QVERIFY(sim.output().startsWith("tovra-printer-sim listening on 127.0.0.1:"));
+        QVERIFY(sim.output().contains("(project LQ560, model LQ560, sn SIM0000000000042)\n"));
+
+        HostClient host;
+        QVERIFY(host.connectTo(sim.port()));
+        host.handshake(0x12345678, sn);
+        const QByteArray identity = host.handshakeAnswer();
+        QCOMPARE(identity, field("LQ560", 16) + field("LQ560", 16) + sn + QByteArray(8, '\0'));
+
+        // Read request 1 comes back under the key derived from nonce and serial.
+        const QByteArray info = host.request(1);
+        QCOMPARE(info.size(), 186);
+        QCOMPARE(info.left(2), QByteArray::fromHex("0100"));
+        QCOMPARE(info.mid(18, 16), field("LQ560", 16));
+        QCOMPARE(info.mid(34, 24), field(sn, 24));
+
+        // A settings record is applied, reported by the next read and saved.
+        host.sendRecord(QByteArray::fromHex("0101c0a80164ffff0000"));
+        QCOMPARE(host.request(2).mid(28, 8), QByteArray::fromHex("c0a80164ffff0000"));
+        QFile state(statePath);
+        QVERIFY(state.open(QIODevice::ReadOnly));
+        QVERIFY(state.readAll().contains("\"staticAddress\": \"192.168.1.100\""));
+
+        // Junk is dropped without harm; the link goes on.
+        host.send("GET / HTTP/1.0\r\n\r\n");
+        QTRY_VERIFY(logText(logPath).contains("dropped"));
+        host.sendUnpadded(QByteArray::fromHex("0300") + QByteArray(14, '\0')); // pad byte 0
+        QTRY_VERIFY(logText(logPath).contains("bad padding"));
+        QCOMPARE(host.request(6).size(), 7);
+
+        // A new handshake on the same connection replaces the key.
+        host.handshake(1, sn);
+        QCOMPARE(host.handshakeAnswer().size(), 56);
+        QCOMPARE(host.request(5).size(), 18);
+        QVERIFY(!host.hasPendingBytes());
+
+        const QByteArray log = logText(logPath);
+        for (const char* line :
+            {" #1 open 127.0.0.1:", " #1 handshake nonce 0x12345678", " #1 handshake nonce 0x00000001",
+                " #1 RX 0x0001 read request 1, 2 bytes: 01 00", " #1 TX 0x0001 device information, 186 bytes: 01 00 ",
+                " #1 RX 0x0101 Ethernet address, 10 bytes: 01 01 c0 a8 01 64 ff ff 00 00",
+                " #1 applied 0x0101 Ethernet address"})
+            QVERIFY2(log.contains(line), line);
+
+        QCOMPARE(sim.stop(SIGTERM), 0);
+
+        // The printer keeps the address across a restart, here with keys of its own.
+        const char* key = "00112233445566778899aabbccddeeff";
+        const char* iv = "ffeeddccbbaa99887766554433221100";
+        // A short serial number goes into the key zero-filled to 16 bytes.
+        SimRun again;
+        QVERIFY(again.start({"--keepalive-ms", "0", "--sn", "SIM42", "--state", statePath, "--key", key, "--iv", iv}));
+        HostClient second(key, iv);
+        QVERIFY(second.connectTo(again.port()));
+        second.handshake(7, "SIM42");
+        QCOMPARE(second.handshakeAnswer().size(), 56);
+        QCOMPARE(second.request(2).mid(28, 8), QByteArray::fromHex("c0a80164ffff0000"));
+        QCOMPARE(again.stop(SIGINT), 0);
+    }
+
+    void executableSendsKeepAlives()
+    {
+        SimRun sim;
+        QVERIFY(sim.start({"--keepalive-ms", "20"}));
+        HostClient host;
+        QVERIFY(host.connectTo(sim.port()));
+        QCOMPARE(host.read(8), QByteArray::fromHex("100111ff100111ff"));
+        QCOMPARE(sim.stop(), 0);
+    }
+
+    void executableRefusesBadOptions()
+    {
+        QProcess process;
+        process.start(QStringLiteral(TOVRA_SIM_EXECUTABLE), {"--port", "0", "--iv", "not-hex"});
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 2);
+        QVERIFY(process.readAllStandardOutput().isEmpty());
+        QVERIFY(process.readAllStandardError().contains("--iv"));
+    }
+
+private:
+    static QByteArray logText(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPrinterSim)
+#include "tst_printersim.moc"
