@@ -101,7 +101,7 @@ if [[ -z "${DISPLAY:-}" ]]; then
     : >"$displayfile"
     # -displayfd: Xvfb picks a free display number and writes it there.
     # setsid: a Ctrl-C in the terminal must not end it before the screenshot.
-    setsid Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" >"$rundir/xvfb.log" 2>&1 &
+    setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$displayfile" >"$rundir/xvfb.log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 100); do
         [[ -s "$displayfile" ]] && break
