@@ -10,6 +10,7 @@ function(tovra_add_qtest name)
   target_link_libraries(${name} PRIVATE Qt5::Test ${ARG_LIBS})
   target_compile_definitions(${name} PRIVATE
     TOVRA_SIM_EXECUTABLE="$<TARGET_FILE:tovra-printer-sim>")
+  add_dependencies(${name} tovra-printer-sim)
   set(workdir ${CMAKE_CURRENT_BINARY_DIR}/work/${name})
   file(MAKE_DIRECTORY ${workdir})
   add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${workdir})

@@ -85,10 +85,15 @@ RecordWriter& RecordWriter::bytes(int offset, const QByteArray& value)
 
 RecordWriter& RecordWriter::text(int offset, int width, const QByteArray& value)
 {
+    return field(offset, width, value.left(std::max(width - 1, 0)));
+}
+
+RecordWriter& RecordWriter::field(int offset, int width, const QByteArray& value)
+{
     if (!fits(offset, width) || width <= 0)
         return *this;
     std::memset(data_.data() + offset, 0, size_t(width));
-    const int length = std::min(int(value.size()), width - 1);
+    const int length = std::min(int(value.size()), width);
     std::memcpy(data_.data() + offset, value.constData(), size_t(length));
     return *this;
 }

@@ -58,6 +58,9 @@ public:
     RecordWriter& bytes(int offset, const QByteArray& value);
     // At most width - 1 bytes into a zeroed field, so it always ends in NUL.
     RecordWriter& text(int offset, int width, const QByteArray& value);
+    // Up to the whole width into a zeroed field: a text that fills its field
+    // has no NUL, as a printer may send it.
+    RecordWriter& field(int offset, int width, const QByteArray& value);
 
     const QByteArray& data() const { return data_; }
 

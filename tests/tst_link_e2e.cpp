@@ -92,7 +92,7 @@ private Q_SLOTS:
     void handshakeAndFullRead()
     {
         QVERIFY(sim_.start(
-            {"--project", "LQ560", "--model", "LQ560-4G", "--sn", "SIM0000000000001", "--state", statePath()}));
+            {"--project", "LQ560", "--model", "LQ560-4G-CN-2024", "--sn", "SIM0000000000001", "--state", statePath()}));
         QVERIFY(connectLink());
         QVERIFY(hostCmd.sessionKey() != packet::Key {});
 
@@ -104,7 +104,7 @@ private Q_SLOTS:
             QVERIFY2(reader.size() >= layout::readtype::kMinLength[i + 1], qPrintable(QString::number(i + 1)));
         }
         const RecordReader info(records[0]);
-        QCOMPARE(info.latin1(layout::deviceinfo::kModel, 16), QString("LQ560-4G"));
+        QCOMPARE(info.latin1(layout::deviceinfo::kModel, 16), QString("LQ560-4G-CN-2024"));
         QCOMPARE(info.latin1(layout::deviceinfo::kSn, 24), QString("SIM0000000000001"));
     }
 
