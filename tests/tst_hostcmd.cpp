@@ -143,7 +143,8 @@ private Q_SLOTS:
     void sixteenCharacterSerialIsUsedWhole()
     {
         HostCmd cmd;
-        cmd.setWriter(Capture().writer());
+        Capture capture;
+        cmd.setWriter(capture.writer());
         cmd.sendHandshake(true);
         QByteArray info(56, '\0');
         info.replace(0, 5, "LQ560");
@@ -168,7 +169,8 @@ private Q_SLOTS:
     {
         QFETCH(int, split);
         HostCmd cmd;
-        cmd.setWriter(Capture().writer());
+        Capture capture;
+        cmd.setWriter(capture.writer());
         cmd.sendHandshake(true);
         QSignalSpy found(&cmd, &HostCmd::deviceFound);
         const QByteArray answer = hex(kAnswerLq520);
@@ -183,7 +185,8 @@ private Q_SLOTS:
         // An answer followed by a session packet in one chunk: the answer is
         // read as its 68 bytes and the packet after it under the new key.
         HostCmd cmd;
-        cmd.setWriter(Capture().writer());
+        Capture capture;
+        cmd.setWriter(capture.writer());
         cmd.sendHandshake(true);
         QSignalSpy found(&cmd, &HostCmd::deviceFound);
         QSignalSpy responses(&cmd, &HostCmd::responseReceived);
