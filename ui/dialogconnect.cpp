@@ -1,0 +1,6 @@
+#include "ui/dialogconnect.h"
+
+DialogConnect::DialogConnect(QWidget* parent)
+    : QDialog(parent)
+{
+}

@@ -1,0 +1,6 @@
+#include "ui/dialogpreferences.h"
+
+DialogPreferences::DialogPreferences(QWidget* parent)
+    : QDialog(parent)
+{
+}

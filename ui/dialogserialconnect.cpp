@@ -1,0 +1,6 @@
+#include "ui/dialogserialconnect.h"
+
+DialogSerialConnect::DialogSerialConnect(QWidget* parent)
+    : QDialog(parent)
+{
+}
