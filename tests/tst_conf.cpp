@@ -3,20 +3,14 @@
 #include "app/conf.h"
 #include "app/debuglog.h"
 #include "link/packet.h"
+#include "testsupport.h"
 
-#include <QDir>
-#include <QFile>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
 
-namespace {
+#include <memory>
 
-QByteArray readFile(const QString& name)
-{
-    QFile file(name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+namespace {
 
 void writeFile(const QString& name, const QByteArray& text)
 {
@@ -41,23 +35,19 @@ class TestConf : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    QString home_;
+    std::unique_ptr<ScratchDirectory> dir_;
 
 private Q_SLOTS:
     void init()
     {
-        home_ = QDir::currentPath();
-        QVERIFY(dir_.isValid());
-        QDir(dir_.path()).removeRecursively();
-        QDir().mkpath(dir_.path());
-        QVERIFY(QDir::setCurrent(dir_.path()));
+        dir_ = std::make_unique<ScratchDirectory>();
+        QVERIFY(dir_->isValid());
         QVERIFY(logOpen());
     }
     void cleanup()
     {
         logClose();
-        QDir::setCurrent(home_);
+        dir_.reset();
     }
 
     void firstStart()

@@ -1,22 +1,20 @@
 // Debug log lines byte for byte, bounds and threads.
 
 #include "app/debuglog.h"
+#include "testsupport.h"
 
-#include <QDir>
-#include <QFile>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
+#include <memory>
 #include <vector>
 
 namespace {
 
 QByteArray logText()
 {
-    QFile file("log.txt");
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return readFile("log.txt");
 }
 
 const QRegularExpression kPrefix(QStringLiteral("^\\[[ 0-9a-f]{7}[0-9a-f]\\] "));
@@ -27,20 +25,18 @@ class TestDebugLog : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    QString home_;
+    std::unique_ptr<ScratchDirectory> dir_;
 
 private Q_SLOTS:
     void init()
     {
-        home_ = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(dir_.path()));
-        QFile::remove("log.txt");
+        dir_ = std::make_unique<ScratchDirectory>();
+        QVERIFY(dir_->isValid());
     }
     void cleanup()
     {
         logClose();
-        QDir::setCurrent(home_);
+        dir_.reset();
     }
 
     void lineFormat_data()

@@ -9,6 +9,7 @@
 #include "link/tcpprinter.h"
 #include "link/transceiver.h"
 #include "simprocess.h"
+#include "testsupport.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -23,8 +24,7 @@ namespace {
 
 QByteArray logText()
 {
-    QFile file("log.txt");
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return readFile("log.txt");
 }
 
 } // namespace
@@ -33,7 +33,7 @@ class TestLinkEndToEnd : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir dir_;
+    ScratchDirectory dir_;
     SimProcess sim_;
     std::unique_ptr<Transceiver> link_;
 
@@ -70,7 +70,7 @@ private Q_SLOTS:
     {
         qRegisterMetaType<host_cmd_dev_info_t>("host_cmd_dev_info_t");
         qRegisterMetaType<QAbstractSocket::SocketState>("QAbstractSocket::SocketState");
-        QVERIFY(QDir::setCurrent(dir_.path()));
+        QVERIFY(dir_.isValid());
         QVERIFY(logOpen());
     }
     void cleanupTestCase() { logClose(); }

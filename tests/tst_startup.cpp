@@ -1,6 +1,8 @@
 // The application executable's start-up: log first, configuration read and
 // rewritten, window shown.
 
+#include "testsupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -30,17 +32,10 @@ private Q_SLOTS:
         QVERIFY(app.waitForStarted(10000));
 
         // The configuration is loaded after the log is opened, so its line is there.
-        const auto logText = [&dir] {
-            QFile log(dir.filePath("log.txt"));
-            return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(logText().contains("VID/PID 5a7c:00d2 loaded."), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(dir.filePath("log.txt")).contains("VID/PID 5a7c:00d2 loaded."), 15000);
         // The rewrite follows the load and replaces the file whole.
-        const auto iniText = [&dir] {
-            QFile ini(dir.filePath("tovra-cloud-printer-setup.ini"));
-            return ini.open(QIODevice::ReadOnly) ? ini.readAll() : QByteArray();
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(iniText().contains("FileVersion=1"), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            readFile(dir.filePath("tovra-cloud-printer-setup.ini")).contains("FileVersion=1"), 15000);
         QSettings ini(dir.filePath("tovra-cloud-printer-setup.ini"), QSettings::IniFormat);
         QCOMPARE(ini.value("Conf/FileVersion").toInt(), 1);
         QCOMPARE(ini.value("Conf/Language").toInt(), 2);

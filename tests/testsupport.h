@@ -1,0 +1,37 @@
+#pragma once
+
+// Small helpers shared by the test suites.
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+
+inline QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The program keeps its configuration and log in the working directory: a
+// fresh, empty one for as long as this object lives.
+class ScratchDirectory final
+{
+public:
+    ScratchDirectory()
+        : previous_(QDir::currentPath())
+    {
+        QDir::setCurrent(dir_.path());
+    }
+    ~ScratchDirectory() { QDir::setCurrent(previous_); }
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+    bool isValid() const { return dir_.isValid() && QDir::currentPath() == QDir(dir_.path()).canonicalPath(); }
+    QString filePath(const QString& name) const { return dir_.filePath(name); }
+
+private:
+    QString previous_;
+    QTemporaryDir dir_;
+};
