@@ -1,6 +1,7 @@
 // tovra-printer-sim: a printer on the host command port, for end-to-end tests
 // and for trying the setup utility without hardware. See --help.
 
+#include "tools/printersim/simdiscovery.h"
 #include "tools/printersim/simoptions.h"
 #include "tools/printersim/simprinter.h"
 #include "tools/printersim/simserver.h"
@@ -85,6 +86,11 @@ int main(int argc, char* argv[])
                 .arg(server.errorString()));
         return kExitFailure;
     }
+    SimDiscovery discovery(&printer);
+    if (options.discovery && !discovery.start(options.listenAddress, message)) {
+        printLine(stderr, QStringLiteral("tovra-printer-sim: cannot answer discovery: %1").arg(message));
+        return kExitFailure;
+    }
     QObject::connect(&stopSignals, &StopSignals::stopRequested, &app, [&](int signalNumber) {
         printer.log(QString(), QStringLiteral("stopping on signal %1").arg(signalNumber));
         server.close();
@@ -99,6 +105,12 @@ int main(int argc, char* argv[])
               .arg(QString::fromLatin1(id.project), QString::fromLatin1(id.model), QString::fromLatin1(id.sn));
     printer.log(QString(), listening);
     printLine(stdout, listening);
+    // After the listening line, which scripts read first.
+    if (options.discovery)
+        printLine(stdout,
+            QStringLiteral("tovra-printer-sim answering discovery on UDP %1 (%2)")
+                .arg(SimDiscovery::kPort)
+                .arg(discovery.interfaceName()));
 
     const int status = app.exec();
     // A failed save has been reported; the stop itself was still clean.

@@ -77,7 +77,12 @@ OptionsResult parseOptions(const QStringList& arguments, SimOptions& options, QS
         QStringLiteral("Log every record and connection event to this file ('-' for "
                        "standard error)."),
         QStringLiteral("file"));
-    parser.addOptions({listen, port, project, model, sn, key, iv, keepalive, state, log});
+    const QCommandLineOption discovery(QStringLiteral("discovery"),
+        QStringLiteral("Answer network discovery on UDP 17899, on the interface of the listen address "
+                       "(default when that address is not a loopback address)."));
+    const QCommandLineOption noDiscovery(
+        QStringLiteral("no-discovery"), QStringLiteral("Do not answer network discovery."));
+    parser.addOptions({listen, port, project, model, sn, key, iv, keepalive, state, log, discovery, noDiscovery});
 
     if (!parser.parse(arguments)) {
         message = parser.errorText();
@@ -149,6 +154,12 @@ OptionsResult parseOptions(const QStringList& arguments, SimOptions& options, QS
             return OptionsResult::Error;
         }
     }
+
+    if (parser.isSet(discovery) && parser.isSet(noDiscovery)) {
+        message = QStringLiteral("--discovery and --no-discovery exclude each other.");
+        return OptionsResult::Error;
+    }
+    options.discovery = parser.isSet(discovery) || (!parser.isSet(noDiscovery) && !options.listenAddress.isLoopback());
 
     options.statePath = parser.value(state);
     options.logPath = parser.value(log);

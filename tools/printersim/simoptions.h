@@ -22,6 +22,8 @@ struct SimOptions
     int keepaliveMs = kDefaultKeepaliveMs; // 0: none
     QString statePath; // empty: state in memory only
     QString logPath; // empty: no log; "-": stderr
+    // Answer UDP discovery; on by default unless listening on loopback.
+    bool discovery = false;
 };
 
 enum class OptionsResult {
