@@ -1,33 +1,44 @@
 #pragma once
 
+#include <QMutex>
 #include <QString>
 #include <QStringList>
 #include <QThread>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
+
+class UsbDevice;
 
 // USB transport of the Transceiver: a printer-class device opened for reading
-// (on this thread) and writing (on the caller's). The platform backend is
-// not part of this build yet, so no device can be opened.
+// (on this thread, which feeds HostCmd) and writing (on the caller's).
 class UsbPrinter final : public QThread
 {
     Q_OBJECT
 
 public:
+    static constexpr uint32_t kReadChunk = 8192;
+    // UTF-16 code units; Windows takes the path in a buffer of 256 with its NUL.
+    static constexpr int kMaxInterfaceName = 255;
+    static constexpr uint32_t kDefaultWriteTimeoutMs = 100;
+
+    // Rebuilds the process-wide match patterns from `conf.vidPidList`.
     explicit UsbPrinter(QObject* parent = nullptr);
     ~UsbPrinter() override;
 
-    // Interface paths of the present USB printers that match the configured
-    // VID/PID list.
+    // Interface paths of the present USB printers that match a configured
+    // VID/PID pair, once per matching pair, in enumeration order.
     static QStringList enumerate();
 
+    // Path of the open device; empty when closed.
     QString interfaceName() const { return interfaceName_; }
 
 public Q_SLOTS:
     bool usbOpen(QString interfaceName);
     void usbClose();
-    bool write(const void* data, uint32_t size, uint32_t milliseconds = 100);
+    bool write(const void* data, uint32_t size, uint32_t milliseconds = kDefaultWriteTimeoutMs);
 
 Q_SIGNALS:
     void connected();
@@ -38,6 +49,11 @@ protected:
     void run() override;
 
 private:
+    void onFinished();
+
+    QMutex mutex_;
     QString interfaceName_;
+    std::unique_ptr<UsbDevice> device_;
     std::atomic<bool> stop_ {false};
+    std::array<quint8, kReadChunk> readBuffer_ {};
 };
