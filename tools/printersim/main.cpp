@@ -4,12 +4,15 @@
 #include "tools/printersim/simdiscovery.h"
 #include "tools/printersim/simoptions.h"
 #include "tools/printersim/simprinter.h"
+#include "tools/printersim/simpty.h"
 #include "tools/printersim/simserver.h"
 #include "tools/printersim/simstatefile.h"
 #include "tools/printersim/stopsignals.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -91,6 +94,18 @@ int main(int argc, char* argv[])
         printLine(stderr, QStringLiteral("tovra-printer-sim: cannot answer discovery: %1").arg(message));
         return kExitFailure;
     }
+    // Before the listening line, so the link exists once scripts have read it.
+    SimPty usbPty(&printer, options.keys);
+    if (!options.usbPtyLink.isEmpty()) {
+        if (!usbPty.open(options.usbPtyLink, message)) {
+            printLine(stderr, QStringLiteral("tovra-printer-sim: cannot serve USB: %1").arg(message));
+            return kExitFailure;
+        }
+        if (!usbPty.unplugOnSignal(SIGUSR1))
+            printLine(stderr, QStringLiteral("tovra-printer-sim: warning: cannot catch SIGUSR1"));
+        if (options.usbUnplugAfterMs >= 0)
+            QTimer::singleShot(options.usbUnplugAfterMs, &usbPty, &SimPty::unplug);
+    }
     QObject::connect(&stopSignals, &StopSignals::stopRequested, &app, [&](int signalNumber) {
         printer.log(QString(), QStringLiteral("stopping on signal %1").arg(signalNumber));
         server.close();
@@ -111,6 +126,10 @@ int main(int argc, char* argv[])
             QStringLiteral("tovra-printer-sim answering discovery on UDP %1 (%2)")
                 .arg(SimDiscovery::kPort)
                 .arg(discovery.interfaceName()));
+
+    if (usbPty.isOpen())
+        printLine(stdout,
+            QStringLiteral("tovra-printer-sim serving USB on %1 (link %2)").arg(usbPty.slavePath(), usbPty.linkPath()));
 
     const int status = app.exec();
     // A failed save has been reported; the stop itself was still clean.

@@ -82,7 +82,14 @@ OptionsResult parseOptions(const QStringList& arguments, SimOptions& options, QS
                        "(default when that address is not a loopback address)."));
     const QCommandLineOption noDiscovery(
         QStringLiteral("no-discovery"), QStringLiteral("Do not answer network discovery."));
+    const QCommandLineOption usbPty(QStringLiteral("usb-pty"),
+        QStringLiteral("Also be a USB printer: serve the host command protocol on a pseudo-terminal and make "
+                       "this a symbolic link to its device. SIGUSR1 unplugs it."),
+        QStringLiteral("link"));
+    const QCommandLineOption usbUnplugAfter(QStringLiteral("usb-unplug-after"),
+        QStringLiteral("Unplug the USB pseudo-terminal this many milliseconds after the start."), QStringLiteral("ms"));
     parser.addOptions({listen, port, project, model, sn, key, iv, keepalive, state, log, discovery, noDiscovery});
+    parser.addOptions({usbPty, usbUnplugAfter});
 
     if (!parser.parse(arguments)) {
         message = parser.errorText();
@@ -160,6 +167,20 @@ OptionsResult parseOptions(const QStringList& arguments, SimOptions& options, QS
         return OptionsResult::Error;
     }
     options.discovery = parser.isSet(discovery) || (!parser.isSet(noDiscovery) && !options.listenAddress.isLoopback());
+
+    options.usbPtyLink = parser.value(usbPty);
+    if (parser.isSet(usbUnplugAfter)) {
+        if (options.usbPtyLink.isEmpty()) {
+            message = QStringLiteral("--usb-unplug-after needs --usb-pty.");
+            return OptionsResult::Error;
+        }
+        if (!parseNumber(parser.value(usbUnplugAfter), 0, 24 * 3600 * 1000, number)) {
+            message = QStringLiteral("--usb-unplug-after: '%1' is not a number of milliseconds.")
+                          .arg(parser.value(usbUnplugAfter));
+            return OptionsResult::Error;
+        }
+        options.usbUnplugAfterMs = int(number);
+    }
 
     options.statePath = parser.value(state);
     options.logPath = parser.value(log);

@@ -24,6 +24,9 @@ struct SimOptions
     QString logPath; // empty: no log; "-": stderr
     // Answer UDP discovery; on by default unless listening on loopback.
     bool discovery = false;
+    // The USB side on a pseudo-terminal: a symbolic link to its device; empty: none.
+    QString usbPtyLink;
+    int usbUnplugAfterMs = -1; // -1: only SIGUSR1 unplugs
 };
 
 enum class OptionsResult {

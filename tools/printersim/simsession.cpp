@@ -22,21 +22,26 @@ QString keyText(const packet::Key& key)
 
 } // namespace
 
-SimSession::SimSession(QTcpSocket* socket, SimPrinter* printer, const SimKeys& keys, QObject* parent)
+SimSession::SimSession(QIODevice* device, SimPrinter* printer, const SimKeys& keys, QObject* parent)
     : QObject(parent)
-    , socket_(socket)
+    , device_(device)
     , printer_(printer)
     , keys_(keys)
     , tag_(printer->nextConnectionTag())
 {
-    socket_->setParent(this);
-    // Replies are small and awaited one by one; do not hold them back.
-    socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    connect(socket_, &QTcpSocket::readyRead, this, &SimSession::onReadyRead);
-    connect(socket_, &QTcpSocket::disconnected, this, &SimSession::onDisconnected);
-    printer_->log(tag_, QStringLiteral("open %1:%2").arg(socket_->peerAddress().toString()).arg(socket_->peerPort()));
+    device_->setParent(this);
+    connect(device_, &QIODevice::readyRead, this, &SimSession::onReadyRead);
+    if (auto* socket = qobject_cast<QTcpSocket*>(device_)) {
+        // Replies are small and awaited one by one; do not hold them back.
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        connect(socket, &QTcpSocket::disconnected, this, &SimSession::onDisconnected);
+        printer_->log(tag_, QStringLiteral("open %1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort()));
+    } else {
+        connect(device_, &QIODevice::aboutToClose, this, &SimSession::onDisconnected);
+        printer_->log(tag_, QStringLiteral("open %1").arg(device_->objectName()));
+    }
     // Bytes may have come with the connection, before readyRead was connected.
-    if (socket_->bytesAvailable() > 0)
+    if (device_->bytesAvailable() > 0)
         onReadyRead();
 }
 
@@ -49,14 +54,17 @@ void SimSession::sendKeepAlive()
 
 void SimSession::abort()
 {
-    socket_->abort();
+    if (auto* socket = qobject_cast<QTcpSocket*>(device_))
+        socket->abort();
+    else
+        device_->close();
     // Closes the session even if abort() did not report the disconnection.
     onDisconnected();
 }
 
 void SimSession::onReadyRead()
 {
-    const QByteArray chunk = socket_->readAll();
+    const QByteArray chunk = device_->readAll();
     const auto* data = reinterpret_cast<const quint8*>(chunk.constData());
     const quint32 length = quint32(chunk.size());
     quint32 position = 0;
@@ -166,8 +174,10 @@ void SimSession::sendRecord(const QByteArray& record)
 
 void SimSession::write(const quint8* data, int length)
 {
-    if (length <= 0 || socket_->state() != QAbstractSocket::ConnectedState)
+    if (length <= 0 || !device_->isOpen())
         return;
-    if (socket_->write(reinterpret_cast<const char*>(data), length) != length)
-        printer_->log(tag_, QStringLiteral("write failed: %1").arg(socket_->errorString()));
+    if (auto* socket = qobject_cast<QTcpSocket*>(device_); socket && socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    if (device_->write(reinterpret_cast<const char*>(data), length) != length)
+        printer_->log(tag_, QStringLiteral("write failed: %1").arg(device_->errorString()));
 }

@@ -6,7 +6,7 @@
 #include <QObject>
 #include <QString>
 
-class QTcpSocket;
+class QIODevice;
 class SimPrinter;
 
 // The two protocol constants of a printer: the handshake key and the vector.
@@ -18,13 +18,15 @@ struct SimKeys
 
 // One host connection: its own reassembly and session key. Decrypts what
 // the host sends, hands the records to the printer and encrypts the replies.
+// A TCP socket, or any other open device (the USB side's pseudo-terminal),
+// which ends the session when it closes.
 class SimSession final : public QObject
 {
     Q_OBJECT
 
 public:
-    // Takes ownership of the connected `socket`.
-    SimSession(QTcpSocket* socket, SimPrinter* printer, const SimKeys& keys, QObject* parent = nullptr);
+    // Takes ownership of the connected `device`.
+    SimSession(QIODevice* device, SimPrinter* printer, const SimKeys& keys, QObject* parent = nullptr);
 
     // A bare header, so a host's idle watchdog sees traffic.
     void sendKeepAlive();
@@ -43,7 +45,7 @@ private:
     void sendRecord(const QByteArray& record);
     void write(const quint8* data, int length);
 
-    QTcpSocket* socket_;
+    QIODevice* device_;
     SimPrinter* printer_;
     SimKeys keys_;
     QString tag_;
