@@ -1,0 +1,359 @@
+// UsbPrinter on Linux against doubles: a fake sysfs tree for enumeration and
+// raw pseudo-terminals for the device, whose far end the test holds.
+
+#include "app/conf.h"
+#include "app/debuglog.h"
+#include "link/hostcmd.h"
+#include "link/usbprinter.h"
+#include "testsupport.h"
+#include "usb/usbtestsupport.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+const QString kIds = QStringLiteral("?usb#vid_5a7c&pid_0002");
+
+// A read reply under the all-zero session key of a process without a
+// handshake: record 01 00, padded with fourteen 0E, AES-128-CBC with the
+// built-in vector. Computed with
+//   openssl enc -aes-128-cbc -nopad -K 00000000000000000000000000000000
+//       -iv a1047d3be952c8166f2a94dd30b75e83
+const QByteArray kReplyPacket = QByteArray::fromHex("10011101692d7f12efcdc0e924781674e0071d17");
+
+} // namespace
+
+class TestUsbPrinter : public QObject
+{
+    Q_OBJECT
+
+    ScratchDirectory dir_;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        QVERIFY(logOpen());
+    }
+    void cleanupTestCase() { logClose(); }
+    void init() { conf.vidPidList = {0x5A7C0002u, 0x5A7C00D2u}; }
+
+    void enumerateMatchesTheConfiguredPairs_data()
+    {
+        QTest::addColumn<QList<quint32>>("config");
+        // "name vendor product" as sysfs has them, "-" for a missing ID.
+        QTest::addColumn<QStringList>("devices");
+        // Paths below the device root, in the order they are logged.
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<QStringList>("matched");
+
+        const QList<quint32> defaults = {0x5A7C0002u, 0x5A7C00D2u};
+        QTest::newRow("default pairs") << defaults << QStringList {"lp0 5a7c 0002", "lp1 1234 5678", "lp2 5a7c 00d2"}
+                                       << QStringList {"lp0?usb#vid_5a7c&pid_0002", "lp1?usb#vid_1234&pid_5678",
+                                              "lp2?usb#vid_5a7c&pid_00d2"}
+                                       << QStringList {"lp0?usb#vid_5a7c&pid_0002", "lp2?usb#vid_5a7c&pid_00d2"};
+        QTest::newRow("capitals in the path")
+            << defaults << QStringList {"lp0 5A7C 00D2"} << QStringList {"lp0?usb#vid_5A7C&pid_00D2"}
+            << QStringList {"lp0?usb#vid_5A7C&pid_00D2"};
+        QTest::newRow("a path matched by two patterns")
+            << QList<quint32> {0x5A7C0002u, 0x5A7C00D2u, 0x5A7C0002u} << QStringList {"lp0 5a7c 0002"}
+            << QStringList {"lp0?usb#vid_5a7c&pid_0002"}
+            << QStringList {"lp0?usb#vid_5a7c&pid_0002", "lp0?usb#vid_5a7c&pid_0002"};
+        QTest::newRow("vendor alone does not match")
+            << defaults << QStringList {"lp0 5a7c 0003"} << QStringList {"lp0?usb#vid_5a7c&pid_0003"} << QStringList {};
+        QTest::newRow("numbered, not alphabetical")
+            << defaults << QStringList {"lp10 5a7c 00d2", "lp2 5a7c 0002"}
+            << QStringList {"lp2?usb#vid_5a7c&pid_0002", "lp10?usb#vid_5a7c&pid_00d2"}
+            << QStringList {"lp2?usb#vid_5a7c&pid_0002", "lp10?usb#vid_5a7c&pid_00d2"};
+        QTest::newRow("IDs not readable")
+            << defaults << QStringList {"lp0 - -", "lp1 5a7c -"} << QStringList {"lp0", "lp1"} << QStringList {};
+        QTest::newRow("nothing configured") << QList<quint32> {} << QStringList {"lp0 5a7c 0002"}
+                                            << QStringList {"lp0?usb#vid_5a7c&pid_0002"} << QStringList {};
+    }
+    void enumerateMatchesTheConfiguredPairs()
+    {
+        QFETCH(QList<quint32>, config);
+        QFETCH(QStringList, devices);
+        QFETCH(QStringList, listed);
+        QFETCH(QStringList, matched);
+
+        FakeUsbTree tree;
+        QVERIFY(tree.isValid());
+        for (const QString& device : devices) {
+            const QStringList fields = device.split(QLatin1Char(' '));
+            const auto id = [](const QString& text) { return text == QLatin1String("-") ? QString() : text; };
+            QVERIFY(tree.addPrinter(fields[0], id(fields[1]), id(fields[2])));
+        }
+        conf.vidPidList = config;
+        // The patterns are taken when the transport is made.
+        UsbPrinter printer;
+
+        const qint64 mark = logSize();
+        QStringList expected;
+        for (const QString& path : matched)
+            expected.append(tree.devRoot() + QLatin1Char('/') + path);
+        QCOMPARE(UsbPrinter::enumerate(), expected);
+
+        QStringList expectedLog;
+        for (int i = 0; i < listed.size(); ++i)
+            expectedLog.append(QStringLiteral("%1: %2/%3").arg(i + 1).arg(tree.devRoot(), listed[i]));
+        QCOMPARE(logMessagesSince(mark), expectedLog);
+        for (const QString& line : logLinesSince(mark))
+            QVERIFY2(line.contains(QLatin1String(" (usbprinter.cpp,")), qPrintable(line));
+    }
+
+    void enumerateWithoutTheClass_data()
+    {
+        QTest::addColumn<QString>("root");
+        QTest::addColumn<QStringList>("log");
+        // No usblp device: the kernel has no such class yet.
+        QTest::newRow("class missing") << "sys/class/none" << QStringList {};
+        QTest::newRow("class unreadable")
+            << "sys/devices/usb1/1-1/idVendor" << QStringList {"SetupDiGetClassDevs failed."};
+    }
+    void enumerateWithoutTheClass()
+    {
+        QFETCH(QString, root);
+        QFETCH(QStringList, log);
+        FakeUsbTree tree;
+        QVERIFY(tree.addPrinter(QStringLiteral("lp0"), QStringLiteral("5a7c"), QStringLiteral("0002")));
+        setUsbDeviceRoots(
+            QFile::encodeName(tree.path(root)).toStdString(), QFile::encodeName(tree.devRoot()).toStdString());
+        UsbPrinter printer;
+        const qint64 mark = logSize();
+        QVERIFY(UsbPrinter::enumerate().isEmpty());
+        QCOMPARE(logMessagesSince(mark), log);
+    }
+
+    void secondOpenIsRefusedAndCloseReportsOnce()
+    {
+        PtyPair first;
+        PtyPair second;
+        QVERIFY(first.isValid() && second.isValid());
+        UsbPrinter printer;
+        QSignalSpy connected(&printer, &UsbPrinter::connected);
+        QSignalSpy disconnected(&printer, &UsbPrinter::disconnected);
+        const qint64 mark = logSize();
+
+        const QString path = first.slavePath() + kIds;
+        QVERIFY(printer.usbOpen(path));
+        // From within the open call.
+        QCOMPARE(connected.size(), 1);
+        QCOMPARE(printer.interfaceName(), path);
+
+        QVERIFY(!printer.usbOpen(second.slavePath() + kIds));
+        QCOMPARE(printer.interfaceName(), path);
+        QCOMPARE(connected.size(), 1);
+        // The open device is untouched.
+        QVERIFY(printer.write("ping", 4, 5000));
+        QCOMPARE(first.readFromMaster(4), QByteArray("ping"));
+
+        printer.usbClose();
+        QCOMPARE(disconnected.size(), 1);
+        QVERIFY(printer.interfaceName().isEmpty());
+        printer.usbClose();
+        // The reader's own end arrives as a queued notice too.
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(disconnected.size(), 1);
+        QCOMPARE(
+            logMessagesSince(mark), QStringList({"USB opened.", "thread started", "thread exited", "USB closed."}));
+        QVERIFY(!printer.write("ping", 4, 5000));
+    }
+
+    void closeWithNothingOpenDoesNothing()
+    {
+        UsbPrinter printer;
+        QSignalSpy disconnected(&printer, &UsbPrinter::disconnected);
+        const qint64 mark = logSize();
+        printer.usbClose();
+        QCOMPARE(disconnected.size(), 0);
+        QVERIFY(printer.interfaceName().isEmpty());
+        QVERIFY(logMessagesSince(mark).isEmpty());
+    }
+
+    void openFailureIsLogged_data()
+    {
+        QTest::addColumn<QString>("node");
+        QTest::addColumn<QString>("log");
+        QTest::newRow("no such node") << "/nonexistent/usb/lp9"
+                                      << "CreateFile failed (err=2).";
+        QTest::newRow("a directory") << "."
+                                     << "CreateFile failed (err=21).";
+    }
+    void openFailureIsLogged()
+    {
+        QFETCH(QString, node);
+        QFETCH(QString, log);
+        UsbPrinter printer;
+        QSignalSpy connected(&printer, &UsbPrinter::connected);
+        const qint64 mark = logSize();
+        QVERIFY(!printer.usbOpen(node + kIds));
+        QCOMPARE(connected.size(), 0);
+        QVERIFY(printer.interfaceName().isEmpty());
+        QCOMPARE(logMessagesSince(mark), QStringList {log});
+    }
+
+    void longPathsAreRefused_data()
+    {
+        QTest::addColumn<int>("units");
+        QTest::addColumn<bool>("surrogatePair");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("255 units") << 255 << false << true;
+        QTest::newRow("256 units") << 256 << false << false;
+        QTest::newRow("300 units") << 300 << false << false;
+        // A character outside the BMP takes two code units.
+        QTest::newRow("255 units with a surrogate pair") << 255 << true << true;
+        QTest::newRow("256 units with a surrogate pair") << 256 << true << false;
+    }
+    void longPathsAreRefused()
+    {
+        QFETCH(int, units);
+        QFETCH(bool, surrogatePair);
+        QFETCH(bool, opens);
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        // The text after the IDs is not part of the node; it only makes the path long.
+        QString path = pty.slavePath() + kIds + QLatin1Char('#');
+        if (surrogatePair)
+            path += QString::fromUcs4(U"\U0001F5A8");
+        path += QString(units - path.size(), QLatin1Char('x'));
+        QCOMPARE(path.size(), units);
+
+        UsbPrinter printer;
+        QSignalSpy connected(&printer, &UsbPrinter::connected);
+        const qint64 mark = logSize();
+        QCOMPARE(printer.usbOpen(path), opens);
+        QCOMPARE(connected.size(), opens ? 1 : 0);
+        if (!opens)
+            QCOMPARE(logMessagesSince(mark), QStringList {"CreateFile failed (err=36)."});
+        printer.usbClose();
+    }
+
+    void writeTimeoutLeavesNothingBehind()
+    {
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        UsbPrinter printer;
+        QVERIFY(printer.usbOpen(pty.slavePath() + kIds));
+        QSignalSpy written(&printer, &UsbPrinter::bytesWritten);
+
+        // The far end reads nothing until the pty is full.
+        const qint64 filler = pty.fillTowardsMaster('.');
+        QVERIFY(filler > 0);
+        const QByteArray late(64, 'A');
+        qint64 mark = logSize();
+        QVERIFY(!printer.write(late.constData(), uint32_t(late.size()), 50));
+        QCOMPARE(logMessagesSince(mark), QStringList {"WaitForSingleObject failed (ret=0x102, err=110)."});
+        QCOMPARE(written.size(), 0);
+
+        // No wait at all: true, and no count to report.
+        const QByteArray unwaited(64, 'B');
+        mark = logSize();
+        QVERIFY(printer.write(unwaited.constData(), uint32_t(unwaited.size()), 0));
+        QVERIFY(logMessagesSince(mark).isEmpty());
+        QCOMPARE(written.size(), 0);
+
+        const QByteArray drained = pty.readFromMaster(filler);
+        QCOMPARE(drained, QByteArray(int(filler), '.'));
+
+        const QByteArray packet = kReplyPacket;
+        QVERIFY(printer.write(packet.constData(), uint32_t(packet.size()), 5000));
+        // Emitted before the write returned.
+        QCOMPARE(written.size(), 1);
+        QCOMPARE(written.at(0).at(0).value<qint64>(), qint64(packet.size()));
+
+        // Whatever the earlier writes had handed over comes first, and
+        // nothing of them comes after the packet.
+        QByteArray rest;
+        while (!rest.endsWith(packet)) {
+            const QByteArray more = pty.readFromMaster(1);
+            QVERIFY2(!more.isEmpty(), rest.toHex().constData());
+            rest += more;
+        }
+        const QByteArray before = rest.left(rest.size() - packet.size());
+        const int a = before.lastIndexOf('A') + 1;
+        QVERIFY(late.startsWith(before.left(a)));
+        QVERIFY(unwaited.startsWith(before.mid(a)));
+        printer.usbClose();
+    }
+
+    void bytesFromTheDeviceReachHostCmd()
+    {
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        UsbPrinter printer;
+        QObject receiver;
+        QList<QByteArray> records;
+        connect(&hostCmd, &HostCmd::responseReceived, &receiver, [&records](QByteArray r) { records.append(r); });
+        QVERIFY(printer.usbOpen(pty.slavePath() + kIds));
+        // Two packets in one chunk: both are parsed.
+        QVERIFY(pty.writeToMaster(kReplyPacket + kReplyPacket));
+        QTRY_COMPARE(records.size(), 2);
+        QCOMPARE(records.at(0), QByteArray::fromHex("0100"));
+        QCOMPARE(records.at(1), QByteArray::fromHex("0100"));
+        printer.usbClose();
+    }
+
+    void hangUpEndsTheReaderAndCloses()
+    {
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        UsbPrinter printer;
+        QSignalSpy disconnected(&printer, &UsbPrinter::disconnected);
+        const qint64 mark = logSize();
+        QVERIFY(printer.usbOpen(pty.slavePath() + kIds));
+        pty.closeMaster();
+        QVERIFY(disconnected.wait(10000));
+        QCOMPARE(logMessagesSince(mark),
+            QStringList(
+                {"USB opened.", "thread started", "ReadFile failed (err=19).", "thread exited", "USB closed."}));
+        QVERIFY(printer.interfaceName().isEmpty());
+        QVERIFY(!printer.write("x", 1, 100));
+        printer.usbClose();
+        QCOMPARE(disconnected.size(), 1);
+    }
+
+    void openCloseCyclesNeverHang()
+    {
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        UsbPrinter printer;
+        QSignalSpy connected(&printer, &UsbPrinter::connected);
+        QSignalSpy disconnected(&printer, &UsbPrinter::disconnected);
+        const QString path = pty.slavePath() + kIds;
+        constexpr int kCycles = 300;
+        for (int i = 0; i < kCycles; ++i) {
+            QVERIFY(printer.usbOpen(path));
+            // Sometimes the reader is busy with bytes when the stop comes.
+            if (i % 3 == 1)
+                QVERIFY(pty.writeToMaster(QByteArray(1, '\x10')));
+            printer.usbClose();
+        }
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(connected.size(), kCycles);
+        QCOMPARE(disconnected.size(), kCycles);
+    }
+
+    void lateEndOfAnOldReaderKeepsTheNewDevice()
+    {
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        UsbPrinter printer;
+        QSignalSpy disconnected(&printer, &UsbPrinter::disconnected);
+        const QString path = pty.slavePath() + kIds;
+        QVERIFY(printer.usbOpen(path));
+        printer.usbClose();
+        QVERIFY(printer.usbOpen(path));
+        // Delivers the finished() notice of the first reader.
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(disconnected.size(), 1);
+        QCOMPARE(printer.interfaceName(), path);
+        QVERIFY(printer.write("x", 1, 5000));
+        printer.usbClose();
+        QCOMPARE(disconnected.size(), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestUsbPrinter)
+#include "tst_usbprinter.moc"
