@@ -1,6 +1,281 @@
 #include "ui/dialogconnect.h"
 
+#include "app/debuglog.h"
+#include "link/recordlayouts.h"
+#include "link/records.h"
+#include "link/transceiver.h"
+#include "link/usbprinter.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QIcon>
+#include <QNetworkInterface>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTableWidget>
+#include <QTimerEvent>
+#include <QUdpSocket>
+#include <QVBoxLayout>
+#include <QtEndian>
+
+namespace {
+
+const QHostAddress kDiscoveryGroup(QStringLiteral("224.0.0.1"));
+
+DialogConnect::ScanTiming timing;
+
+} // namespace
+
+void DialogConnect::setScanTiming(const ScanTiming& scanTiming)
+{
+    timing = scanTiming;
+}
+
+DialogConnect::ScanTiming DialogConnect::scanTiming()
+{
+    return timing;
+}
+
 DialogConnect::DialogConnect(QWidget* parent)
     : QDialog(parent)
+    , table_(new QTableWidget(0, 3, this))
+    , scanButton_(new QPushButton(tr("&Scan"), this))
+    , connectButton_(new QPushButton(tr("&Connect"), this))
+    , cancelButton_(new QPushButton(tr("C&ancel"), this))
 {
+    table_->setHorizontalHeaderLabels({tr("Model"), tr("SN"), tr("Connection Type")});
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(table_);
+    auto* buttons = new QHBoxLayout;
+    layout->addLayout(buttons);
+    buttons->addWidget(scanButton_, 0, Qt::AlignLeft | Qt::AlignVCenter);
+    buttons->addStretch();
+    buttons->addWidget(connectButton_, 0, Qt::AlignRight | Qt::AlignVCenter);
+    buttons->addWidget(cancelButton_, 0, Qt::AlignRight | Qt::AlignVCenter);
+    setTabOrder(table_, scanButton_);
+    setTabOrder(scanButton_, connectButton_);
+    setTabOrder(connectButton_, cancelButton_);
+
+    connect(scanButton_, &QPushButton::clicked, this, &DialogConnect::doScan);
+    connect(connectButton_, &QPushButton::clicked, this, &DialogConnect::doConnect);
+    connect(cancelButton_, &QPushButton::clicked, this, &DialogConnect::doCancel);
+    // Queued: each scan step starts from the event loop, never from inside
+    // the slot that ended the previous one.
+    connect(this, &DialogConnect::nextDevice, this, &DialogConnect::scanNextDevice, Qt::QueuedConnection);
+    connect(&hostCmd, &HostCmd::deviceFound, this, &DialogConnect::onDeviceFound);
+    connect(table_, &QTableWidget::itemSelectionChanged, this, &DialogConnect::onItemSelectionChanged);
+    connect(table_, &QTableWidget::itemDoubleClicked, this, &DialogConnect::onItemDoubleClicked);
+
+    doScan();
+
+    udpSocket_ = new QUdpSocket(this);
+    // Not checked: without the port the datagrams still go out, only the
+    // replies may not come in.
+    udpSocket_->bind(QHostAddress::AnyIPv4, kDiscoveryPort, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint);
+    udpSocket_->setSocketOption(QAbstractSocket::MulticastLoopbackOption, 0);
+    connect(udpSocket_, &QUdpSocket::readyRead, this, &DialogConnect::onUdpSocketReadyRead);
+
+    setWindowIcon(QIcon(QStringLiteral(":/images/connect.png")));
+    setWindowTitle(tr("Connect to Printer"));
+}
+
+QSize DialogConnect::sizeHint() const
+{
+    return QSize(400, 400);
+}
+
+void DialogConnect::doScan()
+{
+    scanButton_->setEnabled(false);
+    connectButton_->setEnabled(false);
+    for (int row = table_->rowCount() - 1; row >= 0; --row)
+        table_->removeRow(row);
+    devices_.clear();
+    usbPaths_ = UsbPrinter::enumerate();
+    scanCounter_ = 0;
+    scanPhase_ = UsbPhase;
+    nonce_ = QRandomGenerator::system()->generate();
+    Q_EMIT nextDevice();
+}
+
+void DialogConnect::doConnect()
+{
+    const QList<QTableWidgetItem*> selected = table_->selectedItems();
+    if (selected.isEmpty())
+        return;
+    const int row = selected.first()->row();
+    if (row < 0 || row >= devices_.size())
+        return;
+    const DeviceEntry entry = devices_.at(row);
+    // Kept even when the open fails: the per-model rules read them later.
+    hostCmd.project = entry.project;
+    hostCmd.model = entry.model;
+
+    bool opened = false;
+    if (entry.type == Usb)
+        opened = transceiver->openUsb(entry.address, false);
+    else if (entry.type == Network)
+        opened = transceiver->openTcp(QHostAddress(entry.address));
+    else
+        return;
+    if (!opened)
+        return;
+    accept();
+}
+
+void DialogConnect::doCancel()
+{
+    reject();
+}
+
+void DialogConnect::sendMulticastPacket()
+{
+    char datagram[4];
+    qToLittleEndian(nonce_, datagram);
+    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface& interface : interfaces) {
+        const QNetworkInterface::InterfaceFlags flags = interface.flags();
+        if (flags & (QNetworkInterface::IsLoopBack | QNetworkInterface::IsPointToPoint))
+            continue;
+        if (!(flags & (QNetworkInterface::IsUp | QNetworkInterface::IsRunning | QNetworkInterface::CanMulticast)))
+            continue;
+        udpSocket_->setMulticastInterface(interface);
+        udpSocket_->writeDatagram(datagram, sizeof datagram, kDiscoveryGroup, kDiscoveryPort);
+    }
+}
+
+void DialogConnect::scanNextDevice()
+{
+    if (timerId_ != 0) {
+        killTimer(timerId_);
+        timerId_ = 0;
+    }
+    switch (scanPhase_) {
+    case UsbPhase:
+        transceiver->close();
+        if (scanCounter_ < usbPaths_.size()) {
+            const QString path = usbPaths_.at(scanCounter_++);
+            if (transceiver->openUsb(path, true))
+                timerId_ = startTimer(timing.stepMs, Qt::CoarseTimer);
+            else
+                Q_EMIT nextDevice();
+        } else {
+            scanCounter_ = 0;
+            scanPhase_ = NetworkPhase;
+            Q_EMIT nextDevice();
+        }
+        break;
+    case NetworkPhase:
+        ++scanCounter_;
+        if (scanCounter_ <= timing.passes) {
+            sendMulticastPacket();
+            timerId_ = startTimer(timing.stepMs, Qt::CoarseTimer);
+        } else {
+            scanFinished();
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void DialogConnect::scanFinished()
+{
+    scanPhase_ = Idle;
+    if (table_->selectedItems().isEmpty() && table_->rowCount() > 0)
+        table_->selectRow(0);
+    scanButton_->setEnabled(true);
+}
+
+void DialogConnect::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() != timerId_)
+        return;
+    killTimer(timerId_);
+    timerId_ = 0;
+    Q_EMIT nextDevice();
+}
+
+void DialogConnect::onDeviceFound(host_cmd_dev_info_t devinfo)
+{
+    // A TCP link opened from here answers its handshake too; only a USB
+    // probe's answer is a device to list.
+    if (transceiver->linkState() != Transceiver::Usb)
+        return;
+    using namespace layout::devinfo;
+    const RecordReader reader(QByteArray(reinterpret_cast<const char*>(&devinfo), sizeof devinfo));
+    DeviceEntry entry;
+    entry.type = Usb;
+    entry.project = reader.latin1(kProject, kTextWidth);
+    entry.model = reader.latin1(kModel, kTextWidth);
+    entry.sn = reader.latin1(kSn, kTextWidth);
+    for (const DeviceEntry& known : qAsConst(devices_)) {
+        // The probe's timer moves the scan on.
+        if (known.type == Usb && known.sn == entry.sn)
+            return;
+    }
+    entry.address = transceiver->usbPrinter()->interfaceName();
+    addRow(entry, QStringLiteral("USB"));
+    Q_EMIT nextDevice();
+}
+
+void DialogConnect::onUdpSocketReadyRead()
+{
+    if (!udpSocket_->hasPendingDatagrams())
+        return;
+    QByteArray datagram(int(qMax<qint64>(udpSocket_->pendingDatagramSize(), 0)), '\0');
+    QHostAddress sender;
+    quint16 senderPort = 0;
+    const qint64 size = udpSocket_->readDatagram(datagram.data(), datagram.size(), &sender, &senderPort);
+    LOG("%d bytes received from %s:%u", int(size), qPrintable(sender.toString()), unsigned(senderPort));
+    // Shorter is no reply: for one, other hosts' discovery datagrams reach
+    // this port too.
+    if (size < kReplySize)
+        return;
+    datagram.truncate(int(size));
+
+    using namespace layout::devinfo;
+    const RecordReader reader(datagram);
+    DeviceEntry entry;
+    entry.type = Network;
+    entry.project = reader.latin1(kProject, kTextWidth);
+    entry.model = reader.latin1(kModel, kTextWidth);
+    entry.sn = reader.latin1(kSn, kTextWidth);
+    entry.address = sender.toString();
+    for (const DeviceEntry& known : qAsConst(devices_)) {
+        if (known.type == Network && known.sn == entry.sn && known.address == entry.address)
+            return;
+    }
+    addRow(entry, tr("Network (%1)").arg(entry.address));
+}
+
+void DialogConnect::onItemSelectionChanged()
+{
+    if (scanPhase_ == UsbPhase)
+        return;
+    connectButton_->setEnabled(!table_->selectedItems().isEmpty());
+}
+
+void DialogConnect::onItemDoubleClicked(QTableWidgetItem* item)
+{
+    Q_UNUSED(item);
+    doConnect();
+}
+
+void DialogConnect::addRow(const DeviceEntry& entry, const QString& connectionText)
+{
+    devices_.append(entry);
+    const int row = table_->rowCount();
+    table_->insertRow(row);
+    const QString texts[] = {entry.model, entry.sn, connectionText};
+    for (int column = 0; column < 3; ++column) {
+        auto* item = new QTableWidgetItem(texts[column]);
+        item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+        table_->setItem(row, column, item);
+    }
+    table_->resizeColumnsToContents();
+    table_->resizeRowsToContents();
 }
