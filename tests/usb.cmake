@@ -15,3 +15,7 @@ target_compile_definitions(tst_usb_umockdev PRIVATE TOVRA_USB_FIXTURES="${CMAKE_
 tovra_add_qtest(tst_usb_e2e SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tst_usb_e2e.cpp ${usb_support}
   ${CMAKE_CURRENT_SOURCE_DIR}/simprocess.h LIBS tovra_core TIMEOUT 300)
 target_include_directories(tst_usb_e2e PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+
+tovra_add_qtest(tst_usb_contract SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tst_usb_contract.cpp ${usb_support}
+  ${CMAKE_CURRENT_SOURCE_DIR}/simprocess.h LIBS tovra_core TIMEOUT 300)
+target_include_directories(tst_usb_contract PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
