@@ -50,7 +50,7 @@ bool LastRead::refresh(const QByteArray& reply)
         wifiAddress = addressRecord(reader, code::kWifiAddress, netinfo::kWifiStaticIp);
         break;
     case readtype::kPrintSettings:
-        // The reply's type occupies the reserved byte that the command leaves 0.
+        // Save always writes the reserved byte as 0, whatever the reply held there.
         printSettings
             = RecordWriter(asCommand(reader, print::kSize, code::kPrintSettings)).u8(print::kReserved, 0).data();
         break;
