@@ -1,0 +1,26 @@
+#include "pages/widgetlan.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+WidgetLan::WidgetLan(QWidget* parent)
+    : QWidget(parent)
+    , save_(new QPushButton(tr("Save"), this))
+{
+    // Nothing is edited yet.
+    save_->setEnabled(false);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(save_, 0, Qt::AlignRight | Qt::AlignVCenter);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(buttons);
+    layout->addStretch();
+}
+
+void WidgetLan::loadRecord(const QByteArray& record)
+{
+    Q_UNUSED(record);
+}
