@@ -1,12 +1,83 @@
 #include "ui/mainwindow.h"
 
+#include "app/conf.h"
+#include "app/debuglog.h"
+#include "link/hostcmd.h"
+#include "link/lastread.h"
+#include "link/recordlayouts.h"
+#include "link/records.h"
+#include "link/tcpprinter.h"
+#include "link/transceiver.h"
+#include "pages/widgetaudio.h"
+#include "pages/widgetdeviceinformation.h"
+#include "pages/widgetlan.h"
+#include "pages/widgetprint.h"
+#include "pages/widgetserial.h"
+#include "pages/widgetwifi.h"
+#include "pages/widgetwnet.h"
+#include "ui/dialogconnect.h"
+#include "ui/dialogpreferences.h"
+#include "ui/dialogreconnect.h"
+#include "ui/messagebox.h"
+
+#include <QAction>
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QThread>
+#include <QTimerEvent>
+#include <QToolBar>
+
+#include <iterator>
+
 MainWindow* mainWindow = nullptr;
+
+namespace {
+
+// Gives the printer a moment between consecutive read requests.
+constexpr unsigned long kRequestPauseMs = 5;
+
+bool hasEthernet(const QString& project)
+{
+    return project == QLatin1String("LQ520");
+}
+
+bool hasWnet(const QString& model)
+{
+    return model.startsWith(QLatin1String("LQ560")) || model.startsWith(QLatin1String("LQ580"));
+}
+
+bool hasWiFi(const QString& project, const QString& model)
+{
+    return project == QLatin1String("LQ230") || model.startsWith(QLatin1String("LQ540"))
+        || model.startsWith(QLatin1String("LQ560"));
+}
+
+} // namespace
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
 {
     mainWindow = this;
     setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
+    buildUi();
+
+    connect(connectAction_, &QAction::triggered, this, &MainWindow::doConnect);
+    connect(disconnectAction_, &QAction::triggered, this, &MainWindow::doDisconnect);
+    connect(reloadAction_, &QAction::triggered, this, &MainWindow::doReload);
+    connect(preferencesAction_, &QAction::triggered, this, &MainWindow::doPreferences);
+    // Queued: the USB link reports from its reader thread.
+    if (transceiver) {
+        connect(transceiver, &Transceiver::connected, this, &MainWindow::onConnected, Qt::QueuedConnection);
+        connect(transceiver, &Transceiver::disconnected, this, &MainWindow::onDisconnected, Qt::QueuedConnection);
+    } else {
+        LOG("No transceiver: the window does not follow the link.");
+    }
+    connect(&hostCmd, &HostCmd::responseReceived, this, &MainWindow::handleResponse, Qt::QueuedConnection);
+
+    showDisconnected();
     setWindowTitle(tr("TOVRA Cloud Printer Setup %1").arg(QLatin1String(kVersion)));
 }
 
@@ -18,4 +89,228 @@ MainWindow::~MainWindow()
 QSize MainWindow::sizeHint() const
 {
     return QSize(640, 600);
+}
+
+void MainWindow::buildUi()
+{
+    const auto makeAction = [this](const char* icon, const QString& text, const QString& tip) {
+        auto* action = new QAction(QIcon(QLatin1String(icon)), text, this);
+        action->setStatusTip(tip);
+        action->setToolTip(tip);
+        return action;
+    };
+    connectAction_ = makeAction(":/images/connect.png", tr("Connect"), tr("Connect to a printer"));
+    disconnectAction_ = makeAction(":/images/disconnect.png", tr("Disconnect"), tr("Disconnect from the printer"));
+    reloadAction_ = makeAction(":/images/update.png", tr("Reload"), tr("Reload settings from the printer"));
+    preferencesAction_ = makeAction(":/images/cog.png", tr("Preferences"), tr("Open the \"Preferences\" dialog"));
+
+    toolBar_ = new QToolBar(this);
+    toolBar_->addAction(connectAction_);
+    toolBar_->addAction(disconnectAction_);
+    toolBar_->addSeparator();
+    toolBar_->addAction(reloadAction_);
+    // Pushes Preferences to the right end.
+    auto* spacer = new QWidget(toolBar_);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    toolBar_->addWidget(spacer);
+    toolBar_->addAction(preferencesAction_);
+    toolBar_->setIconSize(QSize(32, 32));
+    toolBar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    toolBar_->setMovable(false);
+    addToolBar(toolBar_);
+    toolBar_->show();
+
+    tabWidget_ = new QTabWidget(this);
+    tabWidget_->setTabShape(QTabWidget::Rounded);
+    widgetDeviceInformation_ = new WidgetDeviceInformation(tabWidget_);
+    widgetLan_ = new WidgetLan(tabWidget_);
+    widgetWnet_ = new WidgetWnet(tabWidget_);
+    widgetWiFi_ = new WidgetWiFi(tabWidget_);
+    widgetSerial_ = new WidgetSerial(tabWidget_);
+    widgetAudio_ = new WidgetAudio(tabWidget_);
+    widgetPrint_ = new WidgetPrint(tabWidget_);
+    tabWidget_->addTab(widgetDeviceInformation_, tr("Device Information"));
+    tabWidget_->addTab(widgetLan_, tr("Ethernet"));
+    tabWidget_->addTab(widgetWnet_, tr("4G"));
+    tabWidget_->addTab(widgetWiFi_, tr("Wi-Fi"));
+    tabWidget_->addTab(widgetSerial_, tr("Serial"));
+    tabWidget_->addTab(widgetAudio_, tr("Audio"));
+    tabWidget_->addTab(widgetPrint_, tr("Print Settings"));
+    setCentralWidget(tabWidget_);
+
+    statusLabel_ = new QLabel(this);
+    statusLabel_->setMinimumWidth(300);
+    statusLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    statusBar()->addWidget(statusLabel_, 0);
+    statusBar()->show();
+}
+
+void MainWindow::doConnect()
+{
+    // The dialog opens the link itself; onConnected() follows.
+    DialogConnect dialog(this);
+    dialog.exec();
+}
+
+void MainWindow::doDisconnect()
+{
+    // The window follows when the link reports disconnected().
+    if (transceiver)
+        transceiver->close();
+}
+
+void MainWindow::doReload()
+{
+    if (hasUnsavedSettings()
+        && MessageBox::question(this, tr("Attention"), tr("Unsaved settings will be lost. Continue?"),
+               QMessageBox::Yes | QMessageBox::No)
+            != QMessageBox::Yes)
+        return;
+
+    reloadAction_->setEnabled(false);
+    using namespace layout::readtype;
+    for (quint16 type : {kDeviceInfo, kNetworkInfo, kPrintSettings, kWnet, kSerial}) {
+        hostCmd.requestRecord(type);
+        QThread::msleep(kRequestPauseMs);
+    }
+    hostCmd.requestRecord(kAudio);
+
+    // Keeps Reload from being pressed again at once; the replies are not awaited.
+    if (reloadLockTimer_ != 0)
+        killTimer(reloadLockTimer_);
+    reloadLockTimer_ = startTimer(kReloadLockMs, Qt::CoarseTimer);
+}
+
+void MainWindow::doPreferences()
+{
+    DialogPreferences dialog(this);
+    if (dialog.exec() != QDialog::Accepted || dialog.languageIndex() == conf.Language)
+        return;
+    conf.Language = dialog.languageIndex();
+    conf.save();
+    MessageBox::information(this, tr("Information"), tr("Restart the application to apply language changes."));
+}
+
+void MainWindow::onConnected()
+{
+    connectAction_->setEnabled(false);
+    disconnectAction_->setEnabled(true);
+    reloadAction_->setEnabled(true);
+    tabWidget_->setEnabled(true);
+
+    const QString& project = hostCmd.project;
+    const QString& model = hostCmd.model;
+    // Disabling the current tab would move the tab bar to the next one; the
+    // user's tab stays current, shown disabled.
+    const int current = tabWidget_->currentIndex();
+    tabWidget_->setTabEnabled(DeviceInformationTab, true);
+    widgetDeviceInformation_->applyModel(project, model);
+    tabWidget_->setTabEnabled(EthernetTab, hasEthernet(project));
+    tabWidget_->setTabEnabled(WnetTab, hasWnet(model));
+    tabWidget_->setTabEnabled(WiFiTab, hasWiFi(project, model));
+    tabWidget_->setTabEnabled(AudioTab, true);
+    tabWidget_->setCurrentIndex(current);
+    widgetPrint_->applyModel(project, model);
+    disableSaveButtons();
+
+    const QString link = transceiver && transceiver->linkState() == Transceiver::Usb ? QStringLiteral("USB")
+        : transceiver ? transceiver->tcpPrinter()->host().toString()
+                      : QString();
+    statusLabel_->setText(tr("Connected (%1)").arg(link));
+
+    doReload();
+}
+
+void MainWindow::onDisconnected()
+{
+    showDisconnected();
+    // Still TCP: the link dropped by itself, since closing it resets the state.
+    if (transceiver && transceiver->linkState() == Transceiver::Tcp) {
+        DialogReconnect dialog(transceiver->tcpPrinter()->host(), this);
+        dialog.exec();
+    }
+}
+
+void MainWindow::handleResponse(QByteArray response)
+{
+    using namespace layout::readtype;
+    const RecordReader reader(response);
+    const quint16 type = reader.u16(layout::kIdOffset);
+    if (type == 0 || type >= std::size(kMinLength) || reader.size() < kMinLength[type])
+        return;
+
+    // Before the pages load: their Save compares with these copies.
+    lastRead.refresh(response);
+
+    switch (type) {
+    case kDeviceInfo:
+        widgetDeviceInformation_->loadRecord(response);
+        break;
+    case kNetworkInfo:
+        widgetLan_->loadRecord(response);
+        widgetWiFi_->loadRecord(response);
+        widgetDeviceInformation_->loadBluetooth(response);
+        // Loading fires the fields' change signals; a fresh page has no changes.
+        widgetLan_->saveButton()->setEnabled(false);
+        widgetWiFi_->saveButton()->setEnabled(false);
+        break;
+    case kPrintSettings:
+        widgetPrint_->loadRecord(response);
+        widgetPrint_->saveButton()->setEnabled(false);
+        break;
+    case kWnet:
+        widgetWnet_->loadRecord(response);
+        widgetWnet_->saveButton()->setEnabled(false);
+        break;
+    case kSerial:
+        widgetSerial_->loadRecord(response);
+        widgetSerial_->saveButton()->setEnabled(false);
+        break;
+    case kAudio:
+        widgetAudio_->loadRecord(response);
+        widgetAudio_->saveButton()->setEnabled(false);
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() != reloadLockTimer_) {
+        QMainWindow::timerEvent(event);
+        return;
+    }
+    killTimer(reloadLockTimer_);
+    reloadLockTimer_ = 0;
+    // A link that went down during the lock leaves Reload disabled.
+    reloadAction_->setEnabled(disconnectAction_->isEnabled());
+}
+
+void MainWindow::showDisconnected()
+{
+    connectAction_->setEnabled(true);
+    disconnectAction_->setEnabled(false);
+    reloadAction_->setEnabled(false);
+    tabWidget_->setEnabled(false);
+    statusLabel_->setText(tr("Not Connected"));
+}
+
+bool MainWindow::hasUnsavedSettings() const
+{
+    for (const QPushButton* save : {widgetLan_->saveButton(), widgetWnet_->saveButton(), widgetWiFi_->saveButton(),
+             widgetSerial_->saveButton(), widgetAudio_->saveButton(), widgetPrint_->saveButton()}) {
+        // The button's own state: a page in a disabled tab shows every button
+        // disabled, whatever its flag.
+        if (!save->testAttribute(Qt::WA_ForceDisabled))
+            return true;
+    }
+    return false;
+}
+
+void MainWindow::disableSaveButtons()
+{
+    for (QPushButton* save : {widgetLan_->saveButton(), widgetWnet_->saveButton(), widgetWiFi_->saveButton(),
+             widgetSerial_->saveButton(), widgetAudio_->saveButton(), widgetPrint_->saveButton()})
+        save->setEnabled(false);
 }

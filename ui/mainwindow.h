@@ -2,18 +2,83 @@
 
 #include <QMainWindow>
 
-// The application's only top-level window.
+class QLabel;
+class QTabWidget;
+class QToolBar;
+class WidgetAudio;
+class WidgetDeviceInformation;
+class WidgetLan;
+class WidgetPrint;
+class WidgetSerial;
+class WidgetWiFi;
+class WidgetWnet;
+
+// The application's only top-level window: follows the link, chooses the
+// tabs by printer model, requests the settings and hands every reply to the
+// page that shows it.
 class MainWindow final : public QMainWindow
 {
     Q_OBJECT
 
 public:
     static constexpr const char* kVersion = "v1.5";
+    // Tab indexes, in the order the tabs are shown.
+    enum Tab { DeviceInformationTab, EthernetTab, WnetTab, WiFiTab, SerialTab, AudioTab, PrintTab };
+    static constexpr int kReloadLockMs = 100;
 
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
     QSize sizeHint() const override;
+
+    QAction* connectAction() const { return connectAction_; }
+    QAction* disconnectAction() const { return disconnectAction_; }
+    QAction* reloadAction() const { return reloadAction_; }
+    QAction* preferencesAction() const { return preferencesAction_; }
+    QToolBar* toolBar() const { return toolBar_; }
+    QTabWidget* tabWidget() const { return tabWidget_; }
+    WidgetDeviceInformation* widgetDeviceInformation() const { return widgetDeviceInformation_; }
+    WidgetLan* widgetLan() const { return widgetLan_; }
+    WidgetWnet* widgetWnet() const { return widgetWnet_; }
+    WidgetWiFi* widgetWiFi() const { return widgetWiFi_; }
+    WidgetSerial* widgetSerial() const { return widgetSerial_; }
+    WidgetAudio* widgetAudio() const { return widgetAudio_; }
+    WidgetPrint* widgetPrint() const { return widgetPrint_; }
+    QLabel* statusLabel() const { return statusLabel_; }
+
+public Q_SLOTS:
+    void doConnect();
+    void doDisconnect();
+    void doReload();
+    void doPreferences();
+    void onConnected();
+    void onDisconnected();
+    void handleResponse(QByteArray response);
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    void buildUi();
+    void showDisconnected();
+    bool hasUnsavedSettings() const;
+    void disableSaveButtons();
+
+    QAction* connectAction_ = nullptr;
+    QAction* disconnectAction_ = nullptr;
+    QAction* reloadAction_ = nullptr;
+    QAction* preferencesAction_ = nullptr;
+    QToolBar* toolBar_ = nullptr;
+    QTabWidget* tabWidget_ = nullptr;
+    WidgetDeviceInformation* widgetDeviceInformation_ = nullptr;
+    WidgetLan* widgetLan_ = nullptr;
+    WidgetWnet* widgetWnet_ = nullptr;
+    WidgetWiFi* widgetWiFi_ = nullptr;
+    WidgetSerial* widgetSerial_ = nullptr;
+    WidgetAudio* widgetAudio_ = nullptr;
+    WidgetPrint* widgetPrint_ = nullptr;
+    QLabel* statusLabel_ = nullptr;
+    int reloadLockTimer_ = 0;
 };
 
 extern MainWindow* mainWindow;
