@@ -1,0 +1,253 @@
+// The preferences dialog with the window's Preferences command, and the
+// serial port chooser. Modal dialogs are driven by a timer that finds them.
+
+#include "app/conf.h"
+#include "link/transceiver.h"
+#include "testsupport.h"
+#include "ui/dialogpreferences.h"
+#include "ui/dialogserialconnect.h"
+#include "ui/mainwindow.h"
+#include "ui/messagebox.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QPointer>
+#include <QPushButton>
+#include <QSerialPortInfo>
+#include <QSettings>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+// Hands the next modal dialog of type T to `drive`; any other modal dialog
+// (an unexpected message box) is recorded and closed, so nothing hangs.
+template <typename T> class ModalDriver final : public QObject
+{
+public:
+    explicit ModalDriver(std::function<void(T*)> drive)
+        : drive_(std::move(drive))
+    {
+        timer_.setInterval(10);
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog || dialog == last_)
+                return;
+            last_ = dialog;
+            if (auto* wanted = qobject_cast<T*>(dialog)) {
+                ++driven;
+                drive_(wanted);
+            } else {
+                unexpected.append(QString::fromLatin1(dialog->metaObject()->className()));
+                dialog->reject();
+            }
+        });
+        timer_.start();
+    }
+
+    int driven = 0;
+    QStringList unexpected;
+
+private:
+    std::function<void(T*)> drive_;
+    QTimer timer_;
+    QPointer<QDialog> last_;
+};
+
+QPushButton* button(QWidget* dialog, const QString& text)
+{
+    for (QPushButton* candidate : dialog->findChildren<QPushButton*>()) {
+        if (candidate->text() == text)
+            return candidate;
+    }
+    return nullptr;
+}
+
+QStringList itemTexts(const QComboBox* combo)
+{
+    QStringList texts;
+    for (int i = 0; i < combo->count(); ++i)
+        texts.append(combo->itemText(i));
+    return texts;
+}
+
+} // namespace
+
+class TestDialogs : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Transceiver> link_;
+    std::unique_ptr<ScratchDirectory> dir_;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        link_ = std::make_unique<Transceiver>();
+        transceiver = link_.get();
+    }
+    void cleanupTestCase()
+    {
+        transceiver = nullptr;
+        link_.reset();
+    }
+
+    // Each test writes its configuration file into a directory of its own.
+    void init()
+    {
+        dir_ = std::make_unique<ScratchDirectory>();
+        QVERIFY(dir_->isValid());
+        MessageBox::takeShown();
+    }
+    void cleanup()
+    {
+        dir_.reset();
+        conf.Language = 0;
+        DialogSerialConnect::setPortSource({});
+    }
+
+    void preferencesOffersTheThreeLanguages()
+    {
+        DialogPreferences dialog;
+        QCOMPARE(dialog.windowTitle(), QString("Preferences"));
+        const auto* combo = dialog.findChild<QComboBox*>();
+        QVERIFY(combo);
+        QCOMPARE(itemTexts(combo),
+            QStringList({"English", QString::fromUtf8("\xE7\xAE\x80\xE4\xBD\x93\xE4\xB8\xAD\xE6\x96\x87"),
+                QString::fromUtf8("\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E")}));
+    }
+
+    void preferencesShowsTheStoredLanguage_data()
+    {
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<int>("shown");
+        QTest::newRow("English") << 0 << 0;
+        QTest::newRow("Simplified Chinese") << 1 << 1;
+        QTest::newRow("Japanese") << 2 << 2;
+        // Values outside the list act as English.
+        QTest::newRow("7") << 7 << 0;
+        QTest::newRow("-1") << -1 << 0;
+    }
+    void preferencesShowsTheStoredLanguage()
+    {
+        QFETCH(int, stored);
+        QFETCH(int, shown);
+        conf.Language = stored;
+        DialogPreferences dialog;
+        QCOMPARE(dialog.languageIndex(), shown);
+        QCOMPARE(dialog.findChild<QComboBox*>()->currentIndex(), shown);
+    }
+
+    void preferencesCommand_data()
+    {
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<int>("chosen");
+        QTest::addColumn<QString>("press");
+        QTest::addColumn<bool>("changed");
+        QTest::newRow("another language, OK") << 0 << 2 << "&OK" << true;
+        QTest::newRow("back to English, OK") << 1 << 0 << "&OK" << true;
+        QTest::newRow("the same language, OK") << 1 << 1 << "&OK" << false;
+        QTest::newRow("another language, Cancel") << 0 << 1 << "&Cancel" << false;
+    }
+    void preferencesCommand()
+    {
+        QFETCH(int, stored);
+        QFETCH(int, chosen);
+        QFETCH(QString, press);
+        QFETCH(bool, changed);
+
+        conf.Language = stored;
+        MainWindow window;
+        if (changed)
+            MessageBox::queueAnswer(QMessageBox::Ok);
+        ModalDriver<DialogPreferences> driver([&](DialogPreferences* dialog) {
+            dialog->findChild<QComboBox*>()->setCurrentIndex(chosen);
+            button(dialog, press)->click();
+        });
+        window.preferencesAction()->trigger();
+
+        QCOMPARE(driver.driven, 1);
+        QCOMPARE(driver.unexpected, QStringList());
+        QCOMPARE(conf.Language, changed ? chosen : stored);
+        const QString file = "tovra-cloud-printer-setup.ini";
+        QCOMPARE(QFile::exists(file), changed);
+        const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+        if (changed) {
+            QSettings settings(file, QSettings::IniFormat);
+            QCOMPARE(settings.value("Conf/Language").toInt(), chosen);
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown[0].title, QString("Information"));
+            QCOMPARE(shown[0].text, QString("Restart the application to apply language changes."));
+        } else {
+            QCOMPARE(shown.size(), 0);
+        }
+    }
+
+    void serialChooserListsThePorts()
+    {
+        DialogSerialConnect::setPortSource([] {
+            return QList<DialogSerialConnect::Port>({{"USB Serial Port", "ttyUSB0"}, {"", "ttyS1"}});
+        });
+        DialogSerialConnect dialog;
+        QCOMPARE(dialog.windowTitle(), QString("Select a Port to Connect"));
+        QCOMPARE(itemTexts(dialog.findChild<QComboBox*>()), QStringList({"USB Serial Port (ttyUSB0)", " (ttyS1)"}));
+        QCOMPARE(dialog.portName(), QString());
+    }
+
+    void serialChooserReturnsTheBarePortName_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("portName");
+        QTest::newRow("first") << 0 << "ttyUSB0";
+        QTest::newRow("second") << 1 << "ttyS1";
+    }
+    void serialChooserReturnsTheBarePortName()
+    {
+        QFETCH(int, index);
+        QFETCH(QString, portName);
+        DialogSerialConnect::setPortSource([] {
+            return QList<DialogSerialConnect::Port>({{"USB Serial Port", "ttyUSB0"}, {"Built-in", "ttyS1"}});
+        });
+        DialogSerialConnect dialog;
+        ModalDriver<DialogSerialConnect> driver([&](DialogSerialConnect* shown) {
+            shown->findChild<QComboBox*>()->setCurrentIndex(index);
+            button(shown, "&OK")->click();
+        });
+        QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+        QCOMPARE(dialog.portName(), portName);
+    }
+
+    void serialChooserWithoutPortsStaysOpen_data()
+    {
+        QTest::addColumn<bool>("systemPorts");
+        QTest::newRow("no ports") << false;
+        QTest::newRow("this computer's ports") << true;
+    }
+    void serialChooserWithoutPortsStaysOpen()
+    {
+        QFETCH(bool, systemPorts);
+        if (systemPorts && !QSerialPortInfo::availablePorts().isEmpty())
+            QSKIP("This computer has serial ports.");
+        if (!systemPorts)
+            DialogSerialConnect::setPortSource([] { return QList<DialogSerialConnect::Port>(); });
+
+        DialogSerialConnect dialog;
+        bool stayedOpen = false;
+        ModalDriver<DialogSerialConnect> driver([&](DialogSerialConnect* shown) {
+            button(shown, "&OK")->click();
+            stayedOpen = shown->isVisible();
+            button(shown, "C&ancel")->click();
+        });
+        QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+        QVERIFY(stayedOpen);
+        QCOMPARE(dialog.portName(), QString());
+    }
+};
+
+QTEST_MAIN(TestDialogs)
+#include "tst_dialogs.moc"

@@ -1,0 +1,147 @@
+// The main window on a real TCP link to the printer simulator, on a loopback
+// address of the test's own: the status text, the pages filled by the
+// replies, and what happens when the link goes down.
+
+#include "app/debuglog.h"
+#include "link/hostcmd.h"
+#include "link/lastread.h"
+#include "link/transceiver.h"
+#include "pages/widgetdeviceinformation.h"
+#include "simprocess.h"
+#include "testsupport.h"
+#include "ui/mainwindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+// Closes every modal dialog that opens while it exists and remembers its
+// class, so a dialog run by the window cannot hang the test.
+class ModalCloser final : public QObject
+{
+public:
+    ModalCloser()
+    {
+        timer_.setInterval(10);
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog || dialog == last_)
+                return;
+            last_ = dialog;
+            seen.append(QString::fromLatin1(dialog->metaObject()->className()));
+            parents.append(dialog->parent());
+            dialog->reject();
+        });
+        timer_.start();
+    }
+
+    QStringList seen;
+    QList<QObject*> parents;
+
+private:
+    QTimer timer_;
+    QPointer<QDialog> last_;
+};
+
+} // namespace
+
+class TestMainWindowLink : public QObject
+{
+    Q_OBJECT
+
+    ScratchDirectory dir_;
+    SimProcess sim_;
+    std::unique_ptr<Transceiver> link_;
+    std::unique_ptr<MainWindow> window_;
+
+    QString shownModel() const
+    {
+        for (QLabel* label : window_->widgetDeviceInformation()->findChildren<QLabel*>()) {
+            if (label->text() == "Model:")
+                return qobject_cast<QLineEdit*>(label->buddy())->text();
+        }
+        return QString();
+    }
+
+    bool startAndConnect()
+    {
+        if (!sim_.start({"--project", "LQ560", "--model", "LQ560-4G", "--no-discovery"}))
+            return false;
+        // What the connect dialog sets when the user picks the printer.
+        hostCmd.project = "LQ560";
+        hostCmd.model = "LQ560-4G";
+        if (!link_->openTcp(sim_.address()))
+            return false;
+        const QString connected = QString("Connected (%1)").arg(sim_.address().toString());
+        return QTest::qWaitFor([&] { return window_->statusLabel()->text() == connected; }, 15000);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        qRegisterMetaType<host_cmd_dev_info_t>("host_cmd_dev_info_t");
+        qRegisterMetaType<QAbstractSocket::SocketState>("QAbstractSocket::SocketState");
+        QVERIFY(dir_.isValid());
+        QVERIFY(logOpen());
+    }
+    void cleanupTestCase() { logClose(); }
+
+    void init()
+    {
+        link_ = std::make_unique<Transceiver>();
+        transceiver = link_.get();
+        link_->setModifierSource([] { return Qt::KeyboardModifiers(); });
+        window_ = std::make_unique<MainWindow>();
+    }
+    void cleanup()
+    {
+        window_.reset();
+        link_->close();
+        link_.reset();
+        transceiver = nullptr;
+        sim_.stop();
+    }
+
+    void connectedShowsTheAddressAndLoadsThePages()
+    {
+        QVERIFY(startAndConnect());
+        QVERIFY(window_->tabWidget()->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(shownModel(), QString("LQ560-4G"), 15000);
+        // The last reply of the reload refreshed its copy.
+        QTRY_COMPARE_WITH_TIMEOUT(lastRead.audio.left(2).toHex(), QByteArray("0301"), 15000);
+    }
+
+    void disconnectShowsNotConnectedWithoutReconnecting()
+    {
+        QVERIFY(startAndConnect());
+        ModalCloser modal;
+        window_->disconnectAction()->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(window_->statusLabel()->text(), QString("Not Connected"), 15000);
+        QVERIFY(window_->connectAction()->isEnabled());
+        QCOMPARE(modal.seen, QStringList());
+    }
+
+    void droppedLinkOpensTheReconnectDialog()
+    {
+        QVERIFY(startAndConnect());
+        ModalCloser modal;
+        // The printer goes away; nobody closed the link.
+        sim_.stop();
+        QTRY_COMPARE_WITH_TIMEOUT(modal.seen, QStringList({"DialogReconnect"}), 15000);
+        QCOMPARE(modal.parents.value(0), window_.get());
+        QCOMPARE(window_->statusLabel()->text(), QString("Not Connected"));
+        QVERIFY(!window_->tabWidget()->isEnabled());
+    }
+};
+
+QTEST_MAIN(TestMainWindowLink)
+#include "tst_mainwindow_link.moc"
