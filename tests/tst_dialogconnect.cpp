@@ -4,13 +4,17 @@
 // interface it sees, so it is never made where it could reach a real network.
 // Expected reply bytes are written out by hand from the reply layout.
 
+#include "app/conf.h"
 #include "app/debuglog.h"
 #include "link/hostcmd.h"
 #include "link/tcpprinter.h"
 #include "link/transceiver.h"
+#include "link/usbprinter.h"
 #include "netns.h"
+#include "simprocess.h"
 #include "testsupport.h"
 #include "ui/dialogconnect.h"
+#include "usb/usbtestsupport.h"
 
 #include <QApplication>
 #include <QNetworkDatagram>
@@ -30,6 +34,10 @@ const netns::Lab* lab = nullptr;
 QString labMissing;
 
 constexpr int kScanTimeoutMs = 30000;
+// Six passes 50 ms apart instead of sixty 500 ms apart.
+constexpr DialogConnect::ScanTiming kFastScan {50, 6};
+// A USB probe gets the full 500 ms to answer.
+constexpr DialogConnect::ScanTiming kUsbScan {500, 2};
 constexpr quint16 kDiscoveryPort = 17899;
 
 // `text` in a zeroed field of `width` bytes.
@@ -134,13 +142,14 @@ private Q_SLOTS:
         QVERIFY(logOpen());
         qRegisterMetaType<host_cmd_dev_info_t>("host_cmd_dev_info_t");
         qRegisterMetaType<QAbstractSocket::SocketState>("QAbstractSocket::SocketState");
-        // Six passes 50 ms apart instead of sixty 500 ms apart.
-        DialogConnect::setScanTiming({50, 6});
     }
     void cleanupTestCase() { logClose(); }
 
     void init()
     {
+        DialogConnect::setScanTiming(kFastScan);
+        // Read by the USB transport when it is made.
+        conf.vidPidList = {0x5A7C0002u};
         link_ = std::make_unique<Transceiver>();
         transceiver = link_.get();
         link_->setModifierSource([] { return Qt::KeyboardModifiers(); });
@@ -199,6 +208,7 @@ private Q_SLOTS:
             QCOMPARE(replies[0].senderAddress(), sim->address());
             QCOMPARE(replies[0].senderPort(), int(kDiscoveryPort));
         }
+        QCOMPARE(sim->stop(), 0);
     }
 
     void printerIsListedOnceThoughItAnswersEveryPass()
@@ -441,6 +451,81 @@ private Q_SLOTS:
         QTRY_COMPARE(table->rowCount(), 1);
         // One nonce for every pass of a scan, a new one for the next scan.
         QCOMPARE(nonceRuns(sim->logPath()).size(), 2);
+    }
+    void usbPrintersAreProbed_data()
+    {
+        QTest::addColumn<QString>("secondSn");
+        QTest::addColumn<QStringList>("sns");
+        QTest::newRow("two printers") << "SIM0000000000002" << QStringList({"SIM0000000000001", "SIM0000000000002"});
+        QTest::newRow("one printer on two paths") << "SIM0000000000001" << QStringList({"SIM0000000000001"});
+    }
+    void usbPrintersAreProbed()
+    {
+        QFETCH(QString, secondSn);
+        QFETCH(QStringList, sns);
+        DialogConnect::setScanTiming(kUsbScan);
+        FakeUsbTree tree;
+        SimProcess first;
+        SimProcess second;
+        QVERIFY(tree.addPrinter("lp0", "5a7c", "0002") && tree.addPrinter("lp1", "5a7c", "0002"));
+        QVERIFY(first.start(
+            {"--port", "0", "--usb-pty", tree.devRoot() + "/lp0", "--model", "LQ560-4G", "--sn", "SIM0000000000001"}));
+        QVERIFY(second.start(
+            {"--port", "0", "--usb-pty", tree.devRoot() + "/lp1", "--model", "LQ560-4G", "--sn", secondSn}));
+        QCOMPARE(UsbPrinter::enumerate().size(), 2);
+
+        QSignalSpy connected(link_.get(), &Transceiver::connected);
+        DialogConnect dialog;
+        dialog.show();
+        auto* table = dialog.findChild<QTableWidget*>();
+        QTRY_VERIFY_WITH_TIMEOUT(button(dialog, "&Scan")->isEnabled(), kScanTimeoutMs);
+
+        QCOMPARE(columnTexts(table, 1), sns);
+        for (int row = 0; row < table->rowCount(); ++row)
+            QCOMPARE(rowTexts(table, row), QStringList({"LQ560-4G", sns[row], "USB"}));
+        // Probes find printers; they connect to none. The last one is closed.
+        QCOMPARE(connected.size(), 0);
+        QCOMPARE(link_->linkState(), qint32(Transceiver::None));
+        QCOMPARE(selectedRows(table), QList<int>({0}));
+    }
+
+    void usbRowConnects()
+    {
+        DialogConnect::setScanTiming(kUsbScan);
+        FakeUsbTree tree;
+        SimProcess sim;
+        QVERIFY(tree.addPrinter("lp0", "5a7c", "0002"));
+        QVERIFY(sim.start({"--usb-pty", tree.devRoot() + "/lp0", "--project", "LQ230", "--model", "LQ230-W"}));
+        DialogConnect dialog;
+        dialog.show();
+        auto* table = dialog.findChild<QTableWidget*>();
+        QPushButton* connectButton = button(dialog, "&Connect");
+        // The user picks the row while the USB phase still runs.
+        bool enabledInUsbPhase = true;
+        connect(table->model(), &QAbstractItemModel::rowsInserted, table, [&] {
+            QMetaObject::invokeMethod(
+                table,
+                [&] {
+                    table->selectRow(0);
+                    enabledInUsbPhase = connectButton->isEnabled();
+                },
+                Qt::QueuedConnection);
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(button(dialog, "&Scan")->isEnabled(), kScanTimeoutMs);
+        QCOMPARE(table->rowCount(), 1);
+        QVERIFY(!enabledInUsbPhase);
+        QCOMPARE(selectedRows(table), QList<int>({0}));
+        QVERIFY(connectButton->isEnabled());
+
+        QSignalSpy connected(link_.get(), &Transceiver::connected);
+        QTest::mouseClick(connectButton, Qt::LeftButton);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(hostCmd.project, QString("LQ230"));
+        QCOMPARE(hostCmd.model, QString("LQ230-W"));
+        QCOMPARE(link_->linkState(), qint32(Transceiver::Usb));
+        QCOMPARE(link_->usbPrinter()->interfaceName(), tree.interfacePath("lp0", "5a7c", "0002"));
+        QVERIFY(connected.wait(15000));
+        QCOMPARE(table->rowCount(), 1);
     }
 };
 

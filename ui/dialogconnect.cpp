@@ -165,6 +165,9 @@ void DialogConnect::scanNextDevice()
         } else {
             scanCounter_ = 0;
             scanPhase_ = NetworkPhase;
+            // From now on "&Connect" follows the selection, also one made
+            // while it could not.
+            onItemSelectionChanged();
             Q_EMIT nextDevice();
         }
         break;
