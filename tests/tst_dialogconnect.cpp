@@ -14,9 +14,12 @@
 #include "simprocess.h"
 #include "testsupport.h"
 #include "ui/dialogconnect.h"
+#include "ui/mainwindow.h"
 #include "usb/usbtestsupport.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QNetworkDatagram>
 #include <QNetworkInterface>
 #include <QPushButton>
@@ -24,6 +27,7 @@
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <QUdpSocket>
 
 #include <memory>
@@ -452,6 +456,45 @@ private Q_SLOTS:
         // One nonce for every pass of a scan, a new one for the next scan.
         QCOMPARE(nonceRuns(sim->logPath()).size(), 2);
     }
+    void mainWindowConnectsThroughTheDialog()
+    {
+        const auto sim = printer(1);
+        QVERIFY(sim->start({"--project", "LQ560", "--model", "LQ560-4G"}));
+        MainWindow window;
+        window.show();
+
+        // The user waits for the scan, picks the printer and connects.
+        QTimer user;
+        user.setInterval(10);
+        QElapsedTimer waited;
+        waited.start();
+        connect(&user, &QTimer::timeout, &window, [&] {
+            auto* dialog = qobject_cast<DialogConnect*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            // Fail rather than hang when the printer never shows.
+            if (waited.hasExpired(kScanTimeoutMs)) {
+                dialog->reject();
+                return;
+            }
+            auto* table = dialog->findChild<QTableWidget*>();
+            const int row = columnTexts(table, 2).indexOf("Network (10.213.1.2)");
+            if (!button(*dialog, "&Scan")->isEnabled() || row < 0)
+                return;
+            table->selectRow(row);
+            QTest::mouseClick(button(*dialog, "&Connect"), Qt::LeftButton);
+        });
+        user.start();
+        QSignalSpy connected(link_.get(), &Transceiver::connected);
+        window.doConnect();
+        user.stop();
+
+        QCOMPARE(link_->linkState(), qint32(Transceiver::Tcp));
+        QTRY_COMPARE_WITH_TIMEOUT(window.statusLabel()->text(), QString("Connected (10.213.1.2)"), 15000);
+        QCOMPARE(connected.size(), 1);
+        QCOMPARE(hostCmd.model, QString("LQ560-4G"));
+    }
+
     void usbPrintersAreProbed_data()
     {
         QTest::addColumn<QString>("secondSn");

@@ -9,7 +9,9 @@
 #include "simprocess.h"
 #include "testsupport.h"
 #include "ui/dialogreconnect.h"
+#include "ui/mainwindow.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -146,6 +148,42 @@ private Q_SLOTS:
         QCOMPARE(link_->tcpPrinter()->state(), QAbstractSocket::ConnectedState);
     }
 
+    void mainWindowShowsTheAddressAgain()
+    {
+        QVERIFY(sim_.start({"--project", "LQ520", "--model", "LQ520"}));
+        MainWindow window;
+        window.show();
+        hostCmd.project = "LQ520";
+        hostCmd.model = "LQ520";
+        QSignalSpy connected(link_.get(), &Transceiver::connected);
+        QVERIFY(link_->openTcp(sim_.address()));
+        const QString connectedText = QStringLiteral("Connected (%1)").arg(sim_.address().toString());
+        QTRY_COMPARE_WITH_TIMEOUT(window.statusLabel()->text(), connectedText, 15000);
+
+        // The window runs the reconnect dialog modally; the printer comes back
+        // while it is up.
+        DialogReconnect::setRetryDelay(50);
+        QStringList shown;
+        bool restarted = false;
+        QTimer printer;
+        printer.setInterval(10);
+        connect(&printer, &QTimer::timeout, &window, [&] {
+            auto* dialog = qobject_cast<DialogReconnect*>(QApplication::activeModalWidget());
+            if (!dialog || !shown.isEmpty())
+                return;
+            shown.append(dialog->findChild<QLabel*>()->text());
+            restarted = sim_.start({"--project", "LQ520", "--model", "LQ520"});
+        });
+        printer.start();
+        QCOMPARE(sim_.stop(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), 15000);
+        QVERIFY(restarted);
+        QCOMPARE(shown, QStringList {QStringLiteral("Reconnecting to %1...").arg(sim_.address().toString())});
+        QTRY_COMPARE_WITH_TIMEOUT(connected.size(), 2, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(window.statusLabel()->text(), connectedText, 15000);
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    }
+
     void refusedAttemptIsNotRetriedAtOnce()
     {
         // Only the pause could start a second attempt here.
@@ -178,6 +216,8 @@ private Q_SLOTS:
         if (waitForRefusal) {
             QTRY_VERIFY_WITH_TIMEOUT(statesOf(states).contains(QAbstractSocket::UnconnectedState), 15000);
             QCoreApplication::sendPostedEvents();
+        } else {
+            QCOMPARE(link_->tcpPrinter()->state(), QAbstractSocket::ConnectingState);
         }
         QCOMPARE(attempts(states), 1);
 
