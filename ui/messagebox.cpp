@@ -54,4 +54,10 @@ QList<Shown> takeShown()
     return shown;
 }
 
+void resetForTests()
+{
+    queuedAnswers.clear();
+    shownBoxes.clear();
+}
+
 } // namespace MessageBox

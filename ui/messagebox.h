@@ -21,5 +21,7 @@ struct Shown
 };
 // Boxes shown (or answered from the queue) since the last call; clears the record.
 QList<Shown> takeShown();
+// Forgets queued answers and shown boxes, so one test cannot leak into the next.
+void resetForTests();
 
 } // namespace MessageBox
