@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
 # Sets up, builds (Release, build-release/) and runs the demo: the printer
-# simulator on 127.0.0.1:17900 and, beside it, the application, both working
-# in build-release/demo/. Without a DISPLAY it all runs on a private Xvfb.
-#   scripts/run-demo.sh               until the window is closed or Ctrl-C
-#   scripts/run-demo.sh --seconds N   ends after N seconds (under Xvfb it
-#                                     first saves build-release/demo/screenshot.png)
+# simulator and the application, each in a private network namespace of its
+# own, joined by a veth pair, so that discovery finds the simulated printer
+# and nothing leaves this machine (needs root or sudo). The application works
+# in build-release/demo/.
+#   scripts/run-demo.sh               on your display: press Connect, pick the
+#                                     printer; ends when the window is closed
+#   scripts/run-demo.sh --seconds N   ends after N seconds
+# Without a DISPLAY it runs on a private Xvfb and drives the window itself:
+# Connect, the connect dialog, a reload, and a screenshot of every tab, saved
+# in build-release/demo/screenshots/.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build-release"
 rundir="$build/demo"
+shots="$rundir/screenshots"
 jobs=${TOVRA_JOBS:-2}
-address=127.0.0.1
-port=17900
 
 seconds=""
 while (($#)); do
@@ -23,7 +27,7 @@ while (($#)); do
             shift 2
             ;;
         -h | --help)
-            sed -n '2,7s/^# \{0,1\}//p' "${BASH_SOURCE[0]}"
+            sed -n '2,12s/^# \{0,1\}//p' "${BASH_SOURCE[0]}"
             exit 0
             ;;
         *)
@@ -43,38 +47,57 @@ mkdir -p "$rundir"
 sim_log="$rundir/printer-sim.log"
 sim_state="$rundir/printer-sim.json"
 sim_out="$rundir/printer-sim.out"
+: >"$sim_log"
+# Each demo starts from the simulated printer's factory settings.
+rm -f "$sim_state"
 
-# Only the processes started here are stopped, by their PIDs.
+if ((EUID == 0)); then as_root=(); else as_root=(sudo); fi
+
+# Two namespaces, one veth pair, addresses that exist only inside them.
+ns_app="tovra-demo-app-$$"
+ns_printer="tovra-demo-printer-$$"
+veth_app="tvda$$"
+veth_printer="tvdp$$"
+app_address=10.213.77.1
+printer_address=10.213.77.2
+
 sim_pid="" app_pid="" xvfb_pid=""
 cleanup() {
     local pid
     for pid in "$app_pid" "$sim_pid" "$xvfb_pid"; do
-        [[ -n "$pid" ]] && kill "$pid" 2>/dev/null || true
+        [[ -n "$pid" ]] && "${as_root[@]}" kill "$pid" 2>/dev/null || true
     done
     for pid in "$app_pid" "$sim_pid" "$xvfb_pid"; do
         [[ -n "$pid" ]] && wait "$pid" 2>/dev/null || true
     done
+    "${as_root[@]}" ip netns del "$ns_app" 2>/dev/null || true
+    "${as_root[@]}" ip netns del "$ns_printer" 2>/dev/null || true
 }
-alive() { [[ -n "$1" ]] && kill -0 "$1" 2>/dev/null; }
-
-# Nobody sees a virtual screen: save it before the application is stopped.
-headless=0
-snapshot() {
-    ((headless)) && alive "$app_pid" || return 0
-    local shot="$rundir/screenshot.png" windows
-    # Top-level windows with a class are the program's real windows.
-    windows=$(xwininfo -display "$DISPLAY" -root -children 2>/dev/null \
-        | sed -n 's/^ *0x[0-9a-f]* \(".*"\): ("[^)]*) *\([0-9]*x[0-9]*\).*/\1 \2/p' | paste -sd, - || true)
-    if import -display "$DISPLAY" -window root "$shot"; then
-        echo "Screenshot: $shot (windows: ${windows:-none})"
-    fi
-}
-
+alive() { [[ -n "$1" ]] && "${as_root[@]}" kill -0 "$1" 2>/dev/null; }
 trap cleanup EXIT
-trap 'snapshot; exit 130' INT
+trap 'exit 130' INT
 trap 'exit 143' TERM
 
-"$sim" --listen "$address" --port "$port" --state "$sim_state" --log "$sim_log" >"$sim_out" 2>&1 &
+in_ns() {
+    local ns=$1
+    shift
+    "${as_root[@]}" ip netns exec "$ns" "$@"
+}
+
+"${as_root[@]}" ip netns add "$ns_app"
+"${as_root[@]}" ip netns add "$ns_printer"
+"${as_root[@]}" ip link add "$veth_app" netns "$ns_app" type veth peer name "$veth_printer" netns "$ns_printer"
+for side in "$ns_app $veth_app $app_address" "$ns_printer $veth_printer $printer_address"; do
+    read -r ns dev address <<<"$side"
+    in_ns "$ns" ip link set lo up
+    in_ns "$ns" ip addr add "$address/24" dev "$dev"
+    in_ns "$ns" ip link set "$dev" up
+    in_ns "$ns" ip route add 224.0.0.0/4 dev "$dev"
+done
+
+# A printer with every feature, so that every tab has something to show.
+in_ns "$ns_printer" "$sim" --listen "$printer_address" --project LQ520 --model LQ560 \
+    --state "$sim_state" --log "$sim_log" >"$sim_out" 2>&1 &
 sim_pid=$!
 for _ in $(seq 100); do
     grep -q "listening on" "$sim_out" && break
@@ -82,26 +105,19 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 if ! grep -q "listening on" "$sim_out"; then
-    if alive "$sim_pid"; then
-        echo "run-demo: the printer simulator did not report listening within 10 s:" >&2
-    else
-        status=0
-        wait "$sim_pid" || status=$?
-        sim_pid=""
-        echo "run-demo: the printer simulator exited with status $status:" >&2
-    fi
+    echo "run-demo: the printer simulator did not start:" >&2
     cat "$sim_out" >&2
     exit 1
 fi
 grep -m 1 "listening on" "$sim_out"
 
+headless=0
 if [[ -z "${DISPLAY:-}" ]]; then
     headless=1
     displayfile="$rundir/xvfb.display"
     : >"$displayfile"
     # -displayfd: Xvfb picks a free display number and writes it there.
-    # setsid: a Ctrl-C in the terminal must not end it before the screenshot.
-    setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$displayfile" >"$rundir/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$displayfile" >"$rundir/xvfb.log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 100); do
         [[ -s "$displayfile" ]] && break
@@ -114,51 +130,89 @@ if [[ -z "${DISPLAY:-}" ]]; then
         exit 1
     fi
     export DISPLAY=":$(tr -d '[:space:]' <"$displayfile")"
-    export QT_XCB_GL_INTEGRATION=none
-    if [[ -z "${XDG_RUNTIME_DIR:-}" ]]; then
-        export XDG_RUNTIME_DIR="$rundir/runtime"
-        mkdir -p "$XDG_RUNTIME_DIR"
-        chmod 700 "$XDG_RUNTIME_DIR"
-    fi
     echo "No DISPLAY: running on a virtual X server (Xvfb) at $DISPLAY."
 fi
+runtime="$rundir/runtime"
+mkdir -p "$runtime"
+chmod 700 "$runtime"
 
-echo "Printer simulator: $address:$port"
+echo "Printer simulator: $printer_address, in network namespace $ns_printer"
 echo "  log:   $sim_log"
 echo "  state: $sim_state"
-echo "Application working directory: $rundir"
-echo "  configuration: $rundir/tovra-cloud-printer-setup.ini"
-echo "  debug log:     $rundir/log.txt"
+echo "Application: in network namespace $ns_app, working directory $rundir"
 
-# Started straight from this shell, not from a subshell, so that it keeps
-# ignoring SIGINT and a Ctrl-C leaves it alive for the screenshot.
-cd "$rundir"
-"$app" &
+# X reaches the namespace through its socket file. Without root the program
+# runs as the user again inside the namespace.
+as_user=()
+((EUID == 0)) || as_user=(sudo -u "$USER")
+(cd "$rundir" && exec "${as_root[@]}" ip netns exec "$ns_app" "${as_user[@]}" env DISPLAY="$DISPLAY" \
+    XAUTHORITY="${XAUTHORITY:-}" XDG_RUNTIME_DIR="$runtime" QT_XCB_GL_INTEGRATION=none "$app") &
 app_pid=$!
-cd "$root"
+
+wait_for() { # seconds, command...
+    local limit=$(($1 * 10))
+    shift
+    for ((i = 0; i < limit; ++i)); do
+        "$@" && return 0
+        alive "$app_pid" || return 1
+        sleep 0.1
+    done
+    return 1
+}
+reads_in_log() { [[ $(grep -c "read request 6" "$sim_log") -ge $1 ]]; }
+
+if ((headless)); then
+    main=$(xdotool search --sync --onlyvisible --name '^TOVRA Cloud Printer Setup' | head -n 1)
+    eval "$(xdotool getwindowgeometry --shell "$main")"
+    main_x=$X main_y=$Y
+    mkdir -p "$shots"
+    rm -f "$shots"/*.png
+    shot() { import -display "$DISPLAY" -window root "$shots/$1.png" && echo "  $shots/$1.png"; }
+    echo "Screenshots:"
+    shot 01-not-connected
+
+    # Connect is the first tool button.
+    xdotool mousemove "$((main_x + 28))" "$((main_y + 30))" click 1
+    dialog=$(xdotool search --sync --onlyvisible --name '^Connect to Printer$' | head -n 1)
+    wait_for 20 grep -q "discovery" "$sim_log" || true
+    sleep 1
+    shot 02-connect-dialog
+    # A double click on the printer's row connects.
+    eval "$(xdotool getwindowgeometry --shell "$dialog")"
+    xdotool mousemove "$((X + 150))" "$((Y + 37))" click --repeat 2 --delay 100 1
+    if ! wait_for 20 reads_in_log 1; then
+        echo "run-demo: the application did not connect; see $rundir/log.txt and $sim_log" >&2
+        exit 1
+    fi
+    sleep 1
+    shot 03-connected
+
+    # Reload is the third tool button, after a separator.
+    xdotool mousemove "$((main_x + 214))" "$((main_y + 30))" click 1
+    if wait_for 10 reads_in_log 2; then echo "Reload: the six records were read again."; fi
+    sleep 0.5
+
+    # Walk the tabs with the keyboard from the first one.
+    xdotool mousemove "$((main_x + 60))" "$((main_y + 80))" click 1
+    for name in device-information ethernet 4g wi-fi serial audio print-settings; do
+        sleep 0.4
+        shot "tab-$name"
+        xdotool key ctrl+Tab
+    done
+    echo "Connected to the simulated printer; screenshots are in $shots"
+    if [[ -z "$seconds" ]]; then exit 0; fi
+fi
 
 if [[ -z "$seconds" ]]; then
-    if ((headless)); then
-        echo "Press Ctrl-C to end the demo (a screenshot is saved first)."
-    else
-        echo "Close the window or press Ctrl-C to end the demo."
-    fi
+    echo "Press Connect, pick the printer (\"Network ($printer_address)\") and Connect."
+    echo "Close the window or press Ctrl-C to end the demo."
     status=0
     wait "$app_pid" || status=$?
     app_pid=""
     exit "$status"
 fi
-
 for ((i = 0; i < seconds * 10; ++i)); do
     alive "$app_pid" || break
     sleep 0.1
 done
-if ! alive "$app_pid"; then
-    status=0
-    wait "$app_pid" || status=$?
-    app_pid=""
-    echo "run-demo: the application ended by itself (status $status)"
-    exit "$status"
-fi
-snapshot
 echo "Demo over after $seconds s."
