@@ -7,7 +7,6 @@
 #include "link/usbprinter.h"
 
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QIcon>
 #include <QNetworkInterface>
 #include <QPushButton>
@@ -29,11 +28,6 @@ DialogConnect::ScanTiming timing;
 void DialogConnect::setScanTiming(const ScanTiming& scanTiming)
 {
     timing = scanTiming;
-}
-
-DialogConnect::ScanTiming DialogConnect::scanTiming()
-{
-    return timing;
 }
 
 DialogConnect::DialogConnect(QWidget* parent)

@@ -34,7 +34,6 @@ public:
         int passes = kDiscoveryPasses;
     };
     static void setScanTiming(const ScanTiming& timing);
-    static ScanTiming scanTiming();
 
     explicit DialogConnect(QWidget* parent = nullptr);
 

@@ -21,11 +21,6 @@ void DialogReconnect::setRetryDelay(int milliseconds)
     retryDelayMs = milliseconds;
 }
 
-int DialogReconnect::retryDelay()
-{
-    return retryDelayMs;
-}
-
 DialogReconnect::DialogReconnect(const QHostAddress& address, QWidget* parent)
     : QDialog(parent)
     , label_(new QLabel(this))

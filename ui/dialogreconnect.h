@@ -24,7 +24,6 @@ public:
     // Pause between a failed attempt and the next; tests shorten it. Read
     // when a dialog is made.
     static void setRetryDelay(int milliseconds);
-    static int retryDelay();
 
 public Q_SLOTS:
     void doCancel();
