@@ -49,23 +49,6 @@ class TestLinkContract : public QObject
         return open() && connected.wait(15000);
     }
 
-    QList<QByteArray> request(const QList<quint16>& types)
-    {
-        QSignalSpy responses(&hostCmd, &HostCmd::responseReceived);
-        for (quint16 type : types) {
-            if (!hostCmd.requestRecord(type))
-                return {};
-        }
-        while (responses.size() < types.size()) {
-            if (!responses.wait(15000))
-                break;
-        }
-        QList<QByteArray> records;
-        for (const QList<QVariant>& arguments : responses)
-            records.append(arguments.at(0).toByteArray());
-        return records;
-    }
-
 private Q_SLOTS:
     void initTestCase()
     {
@@ -106,7 +89,7 @@ private Q_SLOTS:
         QVERIFY(connected.wait(15000));
         QVERIFY(hostCmd.sessionKey() != packet::Key {});
         // The printer derived the same key.
-        QCOMPARE(request({layout::readtype::kAudio}).size(), 1);
+        QCOMPARE(requestRecords({layout::readtype::kAudio}).size(), 1);
         QCOMPARE(connected.size(), 1);
     }
 
@@ -114,7 +97,7 @@ private Q_SLOTS:
     void repliesReachHostCmdInOrder()
     {
         QVERIFY(connectLink());
-        const QList<QByteArray> records = request({1, 2, 3, 4, 5, 6, 2});
+        const QList<QByteArray> records = requestRecords({1, 2, 3, 4, 5, 6, 2});
         QCOMPARE(records.size(), 7);
         const quint16 expected[] = {1, 2, 3, 4, 5, 6, 2};
         for (int i = 0; i < records.size(); ++i)
@@ -125,7 +108,7 @@ private Q_SLOTS:
     void writesReachThePrinterAndAreCounted()
     {
         QVERIFY(connectLink());
-        const QByteArray before = request({layout::readtype::kAudio}).value(0);
+        const QByteArray before = requestRecords({layout::readtype::kAudio}).value(0);
         QVERIFY(before.size() >= layout::audio::kSize);
 
         QSignalSpy written(link_.get(), &Transceiver::bytesWritten);
@@ -143,7 +126,7 @@ private Q_SLOTS:
             return sum;
         };
         QTRY_COMPARE_WITH_TIMEOUT(total(), qint64(20), 15000);
-        QCOMPARE(request({layout::readtype::kAudio}).value(0).mid(2, 5), record.mid(2));
+        QCOMPARE(requestRecords({layout::readtype::kAudio}).value(0).mid(2, 5), record.mid(2));
     }
 
     void closeReportsDisconnectedOnce_data() { addLinks(); }

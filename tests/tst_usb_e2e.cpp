@@ -46,23 +46,6 @@ class TestUsbEndToEnd : public QObject
         return link_->openUsb(usbPath(), false) && connected.wait(15000);
     }
 
-    QList<QByteArray> request(const QList<quint16>& types)
-    {
-        QSignalSpy responses(&hostCmd, &HostCmd::responseReceived);
-        for (quint16 type : types) {
-            if (!hostCmd.requestRecord(type))
-                return {};
-        }
-        while (responses.size() < types.size()) {
-            if (!responses.wait(15000))
-                break;
-        }
-        QList<QByteArray> records;
-        for (const QList<QVariant>& arguments : responses)
-            records.append(arguments.at(0).toByteArray());
-        return records;
-    }
-
 private Q_SLOTS:
     void initTestCase()
     {
@@ -98,7 +81,7 @@ private Q_SLOTS:
         QCOMPARE(link_->linkState(), qint32(Transceiver::Usb));
         QCOMPARE(link_->usbPrinter()->interfaceName(), usbPath());
 
-        const QList<QByteArray> records = request({1, 2, 3, 4, 5, 6});
+        const QList<QByteArray> records = requestRecords({1, 2, 3, 4, 5, 6});
         QCOMPARE(records.size(), 6);
         for (int i = 0; i < 6; ++i)
             QCOMPARE(RecordReader(records[i]).u16(layout::kIdOffset), quint16(i + 1));
@@ -128,7 +111,7 @@ private Q_SLOTS:
         QCOMPARE(disconnected.size(), 1);
         // Then the user connects to what the probe found.
         QVERIFY(connectLink());
-        QCOMPARE(request({layout::readtype::kAudio}).size(), 1);
+        QCOMPARE(requestRecords({layout::readtype::kAudio}).size(), 1);
     }
 
     void unplugClosesTheLink()

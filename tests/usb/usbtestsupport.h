@@ -4,6 +4,7 @@
 // in for a usblp node, and a fake sysfs and /dev tree the Linux platform
 // layer reads instead of the real ones.
 
+#include "link/hostcmd.h"
 #include "link/usbdevice.h"
 #include "testsupport.h"
 
@@ -14,6 +15,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <cerrno>
 #include <cstdlib>
@@ -66,8 +68,12 @@ public:
             // The kernel moves bytes on to the master's line discipline
             // in the background; full means no room appears for a while.
             pollfd fd = {slave_, POLLOUT, 0};
-            if (::poll(&fd, 1, 200) <= 0)
+            if (::poll(&fd, 1, 200) > 0)
+                continue;
+            const ssize_t last = ::write(slave_, chunk.constData(), size_t(chunk.size()));
+            if (last <= 0)
                 return total;
+            total += last;
         }
     }
 
@@ -210,4 +216,34 @@ inline QStringList logMessagesSince(qint64 from)
 inline qint64 logSize()
 {
     return QFileInfo(QStringLiteral("log.txt")).size();
+}
+
+// Replies as the GUI objects see them: HostCmd emits on the USB reader
+// thread, so they are collected through a queued connection on this one.
+class Responses final : public QObject
+{
+public:
+    Responses()
+    {
+        connect(&hostCmd, &HostCmd::responseReceived, this, [this](QByteArray record) { records.append(record); });
+    }
+
+    bool waitFor(int count, int timeoutMs = 15000)
+    {
+        return QTest::qWaitFor([this, count] { return records.size() >= count; }, timeoutMs);
+    }
+
+    QList<QByteArray> records;
+};
+
+// Sends the read requests and collects one reply per request, in order.
+inline QList<QByteArray> requestRecords(const QList<quint16>& types)
+{
+    Responses responses;
+    for (quint16 type : types) {
+        if (!hostCmd.requestRecord(type))
+            return {};
+    }
+    responses.waitFor(types.size());
+    return responses.records;
 }
