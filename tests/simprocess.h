@@ -10,6 +10,23 @@
 #include <QStringList>
 #include <QTest>
 
+#if defined(Q_OS_LINUX)
+#include <csignal>
+#include <sys/prctl.h>
+#endif
+
+// A simulator outlives a test that crashed unless it is told to follow it.
+class ChildProcess final : public QProcess
+{
+protected:
+    void setupChildProcess() override
+    {
+#if defined(Q_OS_LINUX)
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+#endif
+    }
+};
+
 class SimProcess final
 {
 public:
@@ -68,7 +85,7 @@ public:
     QProcess& process() { return process_; }
 
 private:
-    QProcess process_;
+    ChildProcess process_;
     QHostAddress address_ = testAddress();
     quint16 port_ = 0;
 };
