@@ -96,8 +96,9 @@ for side in "$ns_app $veth_app $app_address" "$ns_printer $veth_printer $printer
 done
 
 # A printer with every feature, so that every tab has something to show.
-in_ns "$ns_printer" "$sim" --listen "$printer_address" --project LQ520 --model LQ560 \
-    --state "$sim_state" --log "$sim_log" >"$sim_out" 2>&1 &
+# exec all the way down, so that the PID kept is the simulator's own.
+(exec "${as_root[@]}" ip netns exec "$ns_printer" "$sim" --listen "$printer_address" --project LQ520 --model LQ560 \
+    --state "$sim_state" --log "$sim_log" >"$sim_out" 2>&1) &
 sim_pid=$!
 for _ in $(seq 100); do
     grep -q "listening on" "$sim_out" && break
