@@ -1,0 +1,117 @@
+#include "link/testpage.h"
+
+#include "app/debuglog.h"
+#include "link/tcprawprint.h"
+#include "link/transceiver.h"
+
+namespace {
+
+QByteArray bytes(std::initializer_list<quint8> list)
+{
+    QByteArray out;
+    for (quint8 b : list)
+        out.append(char(b));
+    return out;
+}
+
+TestPage::Clock& pageClock()
+{
+    static TestPage::Clock instance;
+    return instance;
+}
+
+} // namespace
+
+const QByteArray TestPage::kStart = bytes({0x1D, 0x28, 0x45, 0x03, 0x00, 0x06, 0x03, 0x01});
+const QByteArray TestPage::kEnd = bytes({0x1D, 0x28, 0x45, 0x03, 0x00, 0x06, 0x03, 0xFF});
+const QByteArray TestPage::kHeadingStyle = bytes({0x1B, 0x61, 0x01, 0x1D, 0x21, 0x01});
+const QByteArray TestPage::kBodyStyle = bytes({0x1B, 0x61, 0x00, 0x1D, 0x21, 0x00});
+const QByteArray TestPage::kFeedToPrintStart = bytes({0x1C, 0x28, 0x4C, 0x02, 0x00, 0x43, 0x30});
+const QByteArray TestPage::kFeedToCut = bytes({0x1C, 0x28, 0x4C, 0x02, 0x00, 0x42, 0x31});
+const QByteArray TestPage::kFullCut = bytes({0x1D, 0x56, 0x30});
+
+// Printed as stored, never translated. The Khmer line separates its words with
+// ZERO WIDTH SPACE so the printer can break it.
+const QByteArray TestPage::kSampleText = QByteArray("The quick brown fox jumps over a lazy dog\n"
+                                                    "那只敏捷的棕色狐狸跳过一只懒狗\n"
+                                                    "速い茶色のキツネは怠惰な犬を飛び越える\n"
+                                                    "그날쌘갈색여우는게으른개를뛰어넘었다\n"
+                                                    "Та ловкая бурая лиса пропускает ленивую собаку\n"
+                                                    "ក្រហម\u200Bខ្មៅ\u200Bរហ័ស\u200Bលោត\u200Bលើ\u200Bក្រហម\u200Bខ្មៅ\n"
+                                                    "тез қызыл қызыл қызыл әйірден айналады\n"
+                                                    "မြန်မြန်မြန်မြန်မြန်မြန်မြန်တဲ့ ခွေးပေါ်က\n"
+                                                    "สุนัขจิ้งจอกสีน้ำตาลกระโดดข้ามสุนัขที่ขี้เกียจ\n"
+                                                    "Η γρήγορη καφέ αλεπού πηδάει πάνω από ένα τεμπέλικο σκυλί\n"
+                                                    "जल्दी भूरा फॉक्स एक धीमा कुत्ता पर जाता है\n");
+
+TestPage& TestPage::raw(const QByteArray& bytes)
+{
+    data_.append(bytes);
+    return *this;
+}
+
+TestPage& TestPage::lf(int count)
+{
+    data_.append(QByteArray(count, '\n'));
+    return *this;
+}
+
+TestPage& TestPage::time()
+{
+    return raw(now().toString(QLatin1String(kTimeFormat)).toLatin1());
+}
+
+QByteArray TestPage::printTestPage(
+    const QString& utf8Mode, const QString& cjk, const QString& codePage, const QString& project)
+{
+    TestPage page;
+    page.start().lf().heading().text(tr("*** Print Test Page ***")).lf(2).body();
+    // Labels right-aligned to 13 characters by their leading spaces.
+    page.text(tr("  UTF-8 Mode:")).text(utf8Mode).lf();
+    page.text(tr("         CJK:")).text(cjk).lf();
+    page.text(tr("   Code Page:")).text(codePage).lf();
+    page.text(tr("Current Time:")).time().lf(2);
+    page.heading().text(tr("*** END ***")).lf().body().end().lf(4);
+    // The LQ230 needs less paper fed out after the page.
+    if (project != QLatin1String("LQ230"))
+        page.lf(4);
+    return page.data();
+}
+
+QByteArray TestPage::blackMarkTestPage()
+{
+    TestPage page;
+    page.raw(kFeedToPrintStart).start().heading().text(tr("*** Black Mark Print Test ***")).lf(2).body();
+    page.raw(kSampleText).text(tr("Current Time: ")).time().lf(2);
+    page.heading().text(tr("*** END ***")).lf().body().end().raw(kFeedToCut).raw(kFullCut);
+    return page.data();
+}
+
+bool TestPage::send(const QByteArray& page)
+{
+    if (!transceiver)
+        return false;
+    switch (transceiver->linkState()) {
+    case Transceiver::Usb:
+        // Printer-side failures are not reported to the user.
+        if (!transceiver->write(page.constData(), quint32(page.size()), kUsbWriteTimeoutMs))
+            LOG("Test page: USB write of %d bytes failed.", int(page.size()));
+        return true;
+    case Transceiver::Tcp:
+        // Deletes itself when its connection ends.
+        new TcpRawPrint(transceiver->hostAddress(), page);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TestPage::setClock(Clock clock)
+{
+    pageClock() = std::move(clock);
+}
+
+QDateTime TestPage::now()
+{
+    return pageClock() ? pageClock()() : QDateTime::currentDateTime();
+}
