@@ -7,6 +7,7 @@
 #include "tools/printersim/simlog.h"
 #include "tools/printersim/simmodel.h"
 #include "tools/printersim/simoptions.h"
+#include "tools/printersim/simprinter.h"
 #include "tools/printersim/simstatefile.h"
 
 #include <QCryptographicHash>
@@ -393,6 +394,32 @@ private Q_SLOTS:
         QCOMPARE(allReplies(model), before);
     }
 
+    void wnetRestartGoesThroughTheStatuses_data()
+    {
+        QTest::addColumn<QByteArray>("model");
+        QTest::addColumn<QStringList>("statusBytes");
+        // Status code at offset 260 of each type-4 reply, little-endian.
+        QTest::newRow("LQ560-4G") << QByteArray("LQ560-4G") << QStringList {"0200", "0500", "0400"};
+        QTest::newRow("no 4G module") << QByteArray("LQ540") << QStringList {};
+    }
+    void wnetRestartGoesThroughTheStatuses()
+    {
+        QFETCH(QByteArray, model);
+        QFETCH(QStringList, statusBytes);
+        SimIdentity identity = lq560();
+        identity.model = model;
+        SimPrinter printer(freshModel(identity), QString());
+        printer.setWnetRestartMs(40);
+        QStringList seen;
+        connect(&printer, &SimPrinter::wnetStatusChanged, this,
+            [&] { seen.append(QString::fromLatin1(printer.model().reply(4).mid(260, 2).toHex())); });
+
+        QVERIFY(printer.handleRecord(QByteArray::fromHex("3201"), QStringLiteral("#1")).isEmpty());
+        // A module that restarts reports "Enabling" at once.
+        QCOMPARE(seen.isEmpty(), statusBytes.isEmpty());
+        QTRY_COMPARE(seen, statusBytes);
+    }
+
     void stateFileRoundTrips()
     {
         SimState state = SimModel::defaultState(lq560());
@@ -508,6 +535,8 @@ private Q_SLOTS:
         QTest::newRow("not an address") << QStringList {"--listen", "printer.local"} << false;
         QTest::newRow("unknown option") << QStringList {"--colour"} << false;
         QTest::newRow("stray argument") << QStringList {"17900"} << false;
+        QTest::newRow("4G restart time") << QStringList {"--wnet-restart-ms", "300"} << true;
+        QTest::newRow("negative 4G restart time") << QStringList {"--wnet-restart-ms", "-1"} << false;
     }
     void optionsAreChecked()
     {

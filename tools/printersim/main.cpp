@@ -69,6 +69,7 @@ int main(int argc, char* argv[])
     }
 
     SimPrinter printer(SimModel(options.identity, state), options.statePath);
+    printer.setWnetRestartMs(options.wnetRestartMs);
     if (!options.logPath.isEmpty() && !printer.openLog(options.logPath, message)) {
         printLine(stderr, QStringLiteral("tovra-printer-sim: cannot open log %1: %2").arg(options.logPath, message));
         return kExitFailure;

@@ -52,13 +52,18 @@ SimModel::SimModel(SimIdentity identity, SimState state)
 {
 }
 
+bool SimModel::hasMobile(const SimIdentity& identity)
+{
+    return startsWithAny(identity.model, {"LQ560", "LQ580"});
+}
+
 SimState SimModel::defaultState(const SimIdentity& identity)
 {
     const QByteArray& project = identity.project;
     const QByteArray& model = identity.model;
     // The same feature rules the setup utility applies to the model names.
     const bool wifi = project == "LQ230" || startsWithAny(model, {"LQ540", "LQ560"});
-    const bool mobile = startsWithAny(model, {"LQ560", "LQ580"});
+    const bool mobile = hasMobile(identity);
     const bool ethernet = project == "LQ520" || model.startsWith("LQ520") || (!wifi && !mobile);
 
     SimState state;

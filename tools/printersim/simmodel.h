@@ -98,10 +98,13 @@ public:
 
     // Record length of a settings record identifier, 0 for anything else.
     static int settingsLength(quint16 id);
+    // LQ560 and LQ580 have a 4G module.
+    static bool hasMobile(const SimIdentity& identity);
 
     const SimIdentity& identity() const { return identity_; }
     const SimState& state() const { return state_; }
     void setState(const SimState& state) { state_ = state; }
+    void setMobileStatus(quint16 status) { state_.mobile.status = status; }
 
     // host_cmd_dev_info_t, the plaintext of the handshake answer (56 bytes).
     QByteArray devInfo() const;

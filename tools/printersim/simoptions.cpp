@@ -89,7 +89,11 @@ OptionsResult parseOptions(const QStringList& arguments, SimOptions& options, QS
     const QCommandLineOption usbUnplugAfter(QStringLiteral("usb-unplug-after"),
         QStringLiteral("Unplug the USB pseudo-terminal this many milliseconds after the start."), QStringLiteral("ms"));
     parser.addOptions({listen, port, project, model, sn, key, iv, keepalive, state, log, discovery, noDiscovery});
-    parser.addOptions({usbPty, usbUnplugAfter});
+    const QCommandLineOption wnetRestart(QStringLiteral("wnet-restart-ms"),
+        QStringLiteral("Time from the 4G restart command to \"Connected\", through \"Enabling\" and "
+                       "\"Connecting\" (default 6000)."),
+        QStringLiteral("n"));
+    parser.addOptions({usbPty, usbUnplugAfter, wnetRestart});
 
     if (!parser.parse(arguments)) {
         message = parser.errorText();
@@ -180,6 +184,15 @@ OptionsResult parseOptions(const QStringList& arguments, SimOptions& options, QS
             return OptionsResult::Error;
         }
         options.usbUnplugAfterMs = int(number);
+    }
+
+    if (parser.isSet(wnetRestart)) {
+        if (!parseNumber(parser.value(wnetRestart), 0, 600000, number)) {
+            message = QStringLiteral("--wnet-restart-ms: '%1' is not a number of milliseconds (0..600000).")
+                          .arg(parser.value(wnetRestart));
+            return OptionsResult::Error;
+        }
+        options.wnetRestartMs = int(number);
     }
 
     options.statePath = parser.value(state);

@@ -2,6 +2,7 @@
 
 #include "tools/printersim/simmodel.h"
 #include "tools/printersim/simsession.h"
+#include "tools/printersim/simwnet.h"
 
 #include <QHostAddress>
 #include <QString>
@@ -27,6 +28,7 @@ struct SimOptions
     // The USB side on a pseudo-terminal: a symbolic link to its device; empty: none.
     QString usbPtyLink;
     int usbUnplugAfterMs = -1; // -1: only SIGUSR1 unplugs
+    int wnetRestartMs = SimWnet::kDefaultRestartMs;
 };
 
 enum class OptionsResult {

@@ -21,7 +21,13 @@ SimPrinter::SimPrinter(SimModel model, QString statePath, QObject* parent)
     : QObject(parent)
     , model_(std::move(model))
     , statePath_(std::move(statePath))
+    , wnet_(this)
 {
+    connect(&wnet_, &SimWnet::statusChanged, this, [this](quint16 status) {
+        model_.setMobileStatus(status);
+        log(QString(), QStringLiteral("4G module status %1").arg(status));
+        Q_EMIT wnetStatusChanged(status);
+    });
 }
 
 bool SimPrinter::openLog(const QString& path, QString& error)
@@ -43,6 +49,16 @@ QByteArray SimPrinter::handleRecord(const QByteArray& record, const QString& tag
     if (!reply.isEmpty())
         return reply;
 
+    if (id == layout::recordId(layout::code::kWnetRestart)) {
+        if (!SimModel::hasMobile(model_.identity())) {
+            log(tag, QStringLiteral("ignored %1 %2: this model has no 4G module").arg(hexId(id), name));
+            return QByteArray();
+        }
+        log(tag, QStringLiteral("restarting the 4G module: connected in %1 ms").arg(wnet_.restartMs()));
+        wnet_.restart();
+        return QByteArray();
+    }
+
     switch (model_.apply(record)) {
     case ApplyResult::Applied:
         log(tag, QStringLiteral("applied %1 %2").arg(hexId(id), name));
@@ -57,7 +73,7 @@ QByteArray SimPrinter::handleRecord(const QByteArray& record, const QString& tag
                 .arg(SimModel::settingsLength(id)));
         break;
     case ApplyResult::NotSettings:
-        // Fonts, files and the 4G restart: commands this printer does not act on yet.
+        // Fonts and files: commands this printer does not act on yet.
         log(tag,
             name.isEmpty() ? QStringLiteral("ignored unknown record %1").arg(hexId(id))
                            : QStringLiteral("not handled yet: %1 %2").arg(hexId(id), name));

@@ -2,6 +2,7 @@
 
 #include "tools/printersim/simlog.h"
 #include "tools/printersim/simmodel.h"
+#include "tools/printersim/simwnet.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -22,6 +23,8 @@ public:
     void log(const QString& tag, const QString& text) { log_.write(tag, text); }
 
     const SimModel& model() const { return model_; }
+    // From the 4G restart command to "Connected".
+    void setWnetRestartMs(int ms) { wnet_.setRestartMs(ms); }
     QString nextConnectionTag() { return QStringLiteral("#%1").arg(++connections_); }
 
     // Acts on one record from the host; returns the reply record, empty when
@@ -32,10 +35,13 @@ public:
 
 Q_SIGNALS:
     void settingsApplied(quint16 id);
+    // The 4G module's status changed; the next type-4 reply carries it.
+    void wnetStatusChanged(quint16 status);
 
 private:
     SimModel model_;
     QString statePath_;
     SimLog log_;
+    SimWnet wnet_;
     int connections_ = 0;
 };
