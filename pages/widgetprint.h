@@ -2,9 +2,18 @@
 
 #include <QWidget>
 
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QGroupBox;
+class QLabel;
 class QPushButton;
+class QSlider;
+class QSpinBox;
 
-// The printer's print settings.
+// The printer's print settings: character set, density and quality, paper
+// and black-mark layout, cover and paper-not-taken behaviour; and the two
+// print test pages.
 class WidgetPrint final : public QWidget
 {
     Q_OBJECT
@@ -14,11 +23,53 @@ public:
 
     // Enabled while the page holds unsaved changes.
     QPushButton* saveButton() const { return save_; }
-    // Fills the page from a print settings reply.
+    // Fills the page from a print settings reply (at least 46 bytes).
     void loadRecord(const QByteArray& record);
     // The LQ230 has no paper layout or cover settings: their groups are disabled.
     void applyModel(const QString& project, const QString& model);
 
+public Q_SLOTS:
+    void doFontSettings();
+    void doPrintTestPage();
+    void doBlackMarkPrintTest();
+    void doSave();
+
+private Q_SLOTS:
+    void onCjkCurrentIndexChanged(int index);
+    void onUtf8CurrentIndexChanged(int index);
+    void onDensitySliderValueChanged(int value);
+    void onDensitySpinBoxValueChanged(int value);
+    void onQualitySliderValueChanged(int value);
+    void onQualitySpinBoxValueChanged(int value);
+    void onPaperTypeChanged(int index);
+    void onFeedAndCutStateChanged(int state);
+    void onSettingsChanged();
+
 private:
+    void updateAllControls();
+    QByteArray buildRecord() const;
+
+    QComboBox* utf8_;
+    QComboBox* cjk_;
+    QComboBox* codePage_;
+    QSlider* densitySlider_;
+    QSpinBox* densityBox_;
+    QSlider* qualitySlider_;
+    QSpinBox* qualityBox_;
+    QGroupBox* paperGroup_;
+    QComboBox* paperType_;
+    QComboBox* blackMarkLocation_;
+    QDoubleSpinBox* cutPosition_;
+    QDoubleSpinBox* printPosition_;
+    QGroupBox* coverGroup_;
+    QCheckBox* feed_;
+    QSpinBox* feedLength_;
+    QLabel* feedLabel_;
+    QGroupBox* notTakenGroup_;
+    QCheckBox* stopPrinting_;
+    QCheckBox* voiceAlert_;
+    QPushButton* fontSettings_;
+    QPushButton* printTest_;
+    QPushButton* blackMarkTest_;
     QPushButton* save_;
 };
