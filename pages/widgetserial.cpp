@@ -1,26 +1,264 @@
 #include "pages/widgetserial.h"
 
+#include "app/debuglog.h"
+#include "link/hostcmd.h"
+#include "link/lastread.h"
+#include "link/recordlayouts.h"
+#include "link/records.h"
+#include "link/testpage.h"
+#include "ui/dialogserialconnect.h"
+
+#include <QComboBox>
+#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QSerialPort>
+#include <QTimerEvent>
 #include <QVBoxLayout>
+
+#include <utility>
+
+namespace {
+
+// Time left to the driver and the adapter once the line time has passed.
+constexpr int kCloseMarginMs = 500;
+
+QString chooseWithDialog(QWidget* parent)
+{
+    DialogSerialConnect dialog(parent);
+    return dialog.exec() == QDialog::Accepted ? dialog.portName() : QString();
+}
+
+WidgetSerial::PortChooser& portChooser()
+{
+    static WidgetSerial::PortChooser chooser = chooseWithDialog;
+    return chooser;
+}
+
+// A value that matches no item selects the first one, so the next Save sends
+// a record the printer can use.
+void selectData(QComboBox* combo, quint32 value)
+{
+    combo->setCurrentIndex(qMax(combo->findData(qlonglong(value)), 0));
+}
+
+} // namespace
 
 WidgetSerial::WidgetSerial(QWidget* parent)
     : QWidget(parent)
+    , baudRate_(new QComboBox(this))
+    , dataBits_(new QComboBox(this))
+    , stopBits_(new QComboBox(this))
+    , parity_(new QComboBox(this))
+    , printTestPage_(new QPushButton(tr("Print Test Page..."), this))
     , save_(new QPushButton(tr("Save"), this))
 {
+    for (int baud : {2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600, 2000000})
+        baudRate_->addItem(QString::number(baud), baud);
+    for (int bits : {7, 8})
+        dataBits_->addItem(QString::number(bits), bits);
+    for (int bits : {1, 2})
+        stopBits_->addItem(QString::number(bits), bits);
+    parity_->addItem(tr("None"), 0);
+    parity_->addItem(tr("Odd"), 1);
+    parity_->addItem(tr("Even"), 2);
+
     // Nothing is edited yet.
     save_->setEnabled(false);
 
+    auto* form = new QFormLayout;
+    form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    form->setFormAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    form->addRow(tr("Baud Rate:"), baudRate_);
+    form->addRow(tr("Data Bits:"), dataBits_);
+    form->addRow(tr("Stop Bits:"), stopBits_);
+    form->addRow(tr("Parity:"), parity_);
+
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
+    buttons->addWidget(printTestPage_, 0, Qt::AlignRight | Qt::AlignVCenter);
     buttons->addWidget(save_, 0, Qt::AlignRight | Qt::AlignVCenter);
 
     auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
     layout->addLayout(buttons);
     layout->addStretch();
+
+    setTabOrder(baudRate_, dataBits_);
+    setTabOrder(dataBits_, stopBits_);
+    setTabOrder(stopBits_, parity_);
+    setTabOrder(parity_, printTestPage_);
+    setTabOrder(printTestPage_, save_);
+
+    connect(printTestPage_, &QPushButton::clicked, this, &WidgetSerial::doPrintTestPage);
+    connect(save_, &QPushButton::clicked, this, &WidgetSerial::doSave);
+    for (QComboBox* combo : {baudRate_, dataBits_, stopBits_, parity_})
+        connect(combo, qOverload<int>(&QComboBox::currentIndexChanged), this, &WidgetSerial::onSettingsChanged);
+}
+
+void WidgetSerial::setPortChooser(PortChooser chooser)
+{
+    portChooser() = chooser ? std::move(chooser) : PortChooser(chooseWithDialog);
+}
+
+int WidgetSerial::lineTimeMs(qint64 bytes, qint32 baud, int dataBits, bool parity, int stopBits)
+{
+    if (baud <= 0 || bytes <= 0)
+        return 0;
+    const qint64 bits = bytes * (1 + dataBits + (parity ? 1 : 0) + stopBits);
+    return int((bits * 1000 + baud - 1) / baud);
 }
 
 void WidgetSerial::loadRecord(const QByteArray& record)
 {
-    Q_UNUSED(record);
+    using namespace layout::serial;
+    const RecordReader reader(record);
+    selectData(baudRate_, reader.u32(kBaud));
+    selectData(dataBits_, reader.u32(kDataBits));
+    selectData(stopBits_, reader.u32(kStopBits));
+    selectData(parity_, reader.u32(kParity));
+    // The selections enabled it.
+    save_->setEnabled(false);
+}
+
+void WidgetSerial::onSettingsChanged()
+{
+    save_->setEnabled(true);
+}
+
+void WidgetSerial::doSave()
+{
+    using namespace layout::serial;
+    save_->setEnabled(false);
+    const QByteArray record = RecordWriter(kSize)
+                                  .u16(layout::kIdOffset, layout::recordId(layout::code::kSerial))
+                                  .u32(kBaud, baudRate_->currentData().toUInt())
+                                  .u32(kDataBits, dataBits_->currentData().toUInt())
+                                  .u32(kStopBits, stopBits_->currentData().toUInt())
+                                  .u32(kParity, parity_->currentData().toUInt())
+                                  .data();
+    if (record == lastRead.serial)
+        return;
+    // The copy follows the printer only once the record is out, so that a
+    // failed write can be saved again.
+    if (!hostCmd.sendRecord(record)) {
+        LOG("Serial settings: the record could not be sent.");
+        save_->setEnabled(true);
+        return;
+    }
+    lastRead.serial = record;
+}
+
+void WidgetSerial::doPrintTestPage()
+{
+    if (port_)
+        return;
+    const QString portName = portChooser()(this);
+    if (portName.isEmpty())
+        return;
+
+    port_ = new QSerialPort(portName, this);
+    port_->setBaudRate(baudRate_->currentData().toInt(), QSerialPort::AllDirections);
+    port_->setDataBits(dataBits_->currentData().toInt() == 7 ? QSerialPort::Data7 : QSerialPort::Data8);
+    port_->setStopBits(stopBits_->currentData().toInt() == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
+    switch (parity_->currentData().toInt()) {
+    case 1:
+        port_->setParity(QSerialPort::OddParity);
+        break;
+    case 2:
+        port_->setParity(QSerialPort::EvenParity);
+        break;
+    default:
+        port_->setParity(QSerialPort::NoParity);
+        break;
+    }
+    LOG("Serial port created.");
+
+    if (!port_->open(QIODevice::WriteOnly)) {
+        port_->deleteLater();
+        port_ = nullptr;
+        return;
+    }
+    LOG("Serial port opened.");
+    printTestPage_->setEnabled(false);
+
+    QSerialPort* port = port_;
+    connect(port, &QSerialPort::bytesWritten, this, &WidgetSerial::onPortBytesWritten);
+    connect(port, &QSerialPort::errorOccurred, this, [this, port](QSerialPort::SerialPortError error) {
+        if (port != port_ || error == QSerialPort::NoError)
+            return;
+        LOG("Serial test page: %s", qPrintable(port->errorString()));
+        endTestPrint();
+    });
+
+    testPage_.clear();
+    testPage_ = buildTestPage();
+    if (port_->write(testPage_) != testPage_.size()) {
+        LOG("Serial test page: write failed: %s", qPrintable(port_->errorString()));
+        endTestPrint();
+    }
+}
+
+void WidgetSerial::onPortBytesWritten()
+{
+    if (!port_ || closeTimer_ != 0 || port_->bytesToWrite() > 0)
+        return;
+    // Every byte has left our hands, but the system may still hold the whole
+    // page for the line: closing now would cut its end at slow rates.
+    const int lineTime = lineTimeMs(testPage_.size(), port_->baudRate(), int(port_->dataBits()),
+        port_->parity() != QSerialPort::NoParity, port_->stopBits() == QSerialPort::TwoStop ? 2 : 1);
+    closeTimer_ = startTimer(lineTime + kCloseMarginMs);
+}
+
+void WidgetSerial::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() != closeTimer_) {
+        QWidget::timerEvent(event);
+        return;
+    }
+    endTestPrint();
+}
+
+void WidgetSerial::endTestPrint()
+{
+    if (closeTimer_ != 0) {
+        killTimer(closeTimer_);
+        closeTimer_ = 0;
+    }
+    if (port_) {
+        port_->close();
+        port_->deleteLater();
+        port_ = nullptr;
+    }
+    printTestPage_->setEnabled(true);
+}
+
+QByteArray WidgetSerial::buildTestPage() const
+{
+    QString parity;
+    switch (parity_->currentData().toInt()) {
+    case 1:
+        parity = tr("Odd Parity");
+        break;
+    case 2:
+        parity = tr("Even Parity");
+        break;
+    default:
+        parity = tr("No Parity");
+        break;
+    }
+
+    TestPage page;
+    page.start().lf().heading().text(tr("*** Serial Print Test Page ***")).lf().body();
+    // Labels right-aligned to 14 characters by their leading spaces.
+    page.text(tr("   Baud Rate: ")).raw(baudRate_->currentText().toLatin1()).lf();
+    page.text(tr("   Data Bits: ")).raw(dataBits_->currentText().toLatin1()).lf();
+    page.text(tr("   Stop Bits: ")).raw(stopBits_->currentText().toLatin1()).lf();
+    page.text(tr("      Parity: ")).text(parity).lf();
+    page.text(tr("Current Time: ")).time().lf(2);
+    page.heading().text(tr("*** END ***")).lf().body().end().lf(4);
+    // The LQ230 needs less paper fed out after the page.
+    if (hostCmd.project != QLatin1String("LQ230"))
+        page.lf(4);
+    return page.data();
 }

@@ -1,10 +1,17 @@
 #pragma once
 
+#include <QByteArray>
+#include <QString>
 #include <QWidget>
 
-class QPushButton;
+#include <functional>
 
-// The printer's serial port settings.
+class QComboBox;
+class QPushButton;
+class QSerialPort;
+
+// The printer's serial port settings, and a test page printed through a
+// serial port of this computer with the parameters the page shows.
 class WidgetSerial final : public QWidget
 {
     Q_OBJECT
@@ -14,9 +21,42 @@ public:
 
     // Enabled while the page holds unsaved changes.
     QPushButton* saveButton() const { return save_; }
-    // Fills the page from a serial settings reply.
+    QPushButton* printTestPageButton() const { return printTestPage_; }
+    // Fills the page from a serial settings reply; the dispatch has already
+    // refreshed the last-read copy.
     void loadRecord(const QByteArray& record);
 
+    // Asks the user for the port to print on; returns its name, or an empty
+    // name when cancelled. Tests answer with a pseudo-terminal, which the
+    // system's port list never shows. An empty chooser restores the dialog.
+    using PortChooser = std::function<QString(QWidget* parent)>;
+    static void setPortChooser(PortChooser chooser);
+
+    // How long the line needs for `bytes` bytes at the given framing: a start
+    // bit, the data bits, a parity bit unless none, and the stop bits.
+    static int lineTimeMs(qint64 bytes, qint32 baud, int dataBits, bool parity, int stopBits);
+
+public Q_SLOTS:
+    void doPrintTestPage();
+    void doSave();
+    void onSettingsChanged();
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+
 private:
+    QByteArray buildTestPage() const;
+    void onPortBytesWritten();
+    void endTestPrint();
+
+    QComboBox* baudRate_;
+    QComboBox* dataBits_;
+    QComboBox* stopBits_;
+    QComboBox* parity_;
+    QPushButton* printTestPage_;
     QPushButton* save_;
+
+    QSerialPort* port_ = nullptr;
+    QByteArray testPage_;
+    int closeTimer_ = 0;
 };
