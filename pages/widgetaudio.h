@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QCheckBox;
 class QPushButton;
 
 // The printer's audio prompts.
@@ -14,9 +15,20 @@ public:
 
     // Enabled while the page holds unsaved changes.
     QPushButton* saveButton() const { return save_; }
-    // Fills the page from an audio settings reply.
+    // Fills the page from an audio settings reply; the dispatch has already
+    // refreshed the last-read copy.
     void loadRecord(const QByteArray& record);
 
+public Q_SLOTS:
+    void doSave();
+    void onSettingsChanged();
+
 private:
+    QCheckBox* all_;
+    QCheckBox* cloud_;
+    QCheckBox* warning_;
+    QCheckBox* notice_;
+    QCheckBox* voice_;
+    QCheckBox* beep_;
     QPushButton* save_;
 };
