@@ -2,14 +2,17 @@
 // and for trying the setup utility without hardware. See --help.
 
 #include "tools/printersim/simdiscovery.h"
+#include "tools/printersim/simescpos.h"
 #include "tools/printersim/simoptions.h"
 #include "tools/printersim/simprinter.h"
 #include "tools/printersim/simpty.h"
+#include "tools/printersim/simrawprint.h"
 #include "tools/printersim/simserver.h"
 #include "tools/printersim/simstatefile.h"
 #include "tools/printersim/stopsignals.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTimer>
 
 #include <csignal>
@@ -48,6 +51,16 @@ int main(int argc, char* argv[])
     case OptionsResult::Error:
         printLine(stderr, QStringLiteral("tovra-printer-sim: %1\nTry --help.").arg(message));
         return kExitUsage;
+    }
+
+    if (!options.renderPath.isEmpty()) {
+        QFile job(options.renderPath);
+        if (!job.open(QIODevice::ReadOnly)) {
+            printLine(stderr, QStringLiteral("tovra-printer-sim: cannot read %1").arg(options.renderPath));
+            return kExitFailure;
+        }
+        std::fputs(renderEscPos(job.readAll()).toUtf8().constData(), stdout);
+        return 0;
     }
 
     SimState state = SimModel::defaultState(options.identity);
@@ -95,8 +108,26 @@ int main(int argc, char* argv[])
         printLine(stderr, QStringLiteral("tovra-printer-sim: cannot answer discovery: %1").arg(message));
         return kExitFailure;
     }
+    SimJobCapture capture(&printer);
+    SimRawPrintServer rawServer(&capture);
+    if (!options.captureDir.isEmpty()) {
+        if (!capture.open(options.captureDir, message)) {
+            printLine(stderr, QStringLiteral("tovra-printer-sim: %1").arg(message));
+            return kExitFailure;
+        }
+        if (!rawServer.listen(options.listenAddress, options.rawPort)) {
+            printLine(stderr,
+                QStringLiteral("tovra-printer-sim: cannot listen for raw print jobs on %1:%2: %3")
+                    .arg(options.listenAddress.toString())
+                    .arg(options.rawPort)
+                    .arg(rawServer.errorString()));
+            return kExitFailure;
+        }
+    }
     // Before the listening line, so the link exists once scripts have read it.
     SimPty usbPty(&printer, options.keys);
+    if (capture.isOpen())
+        usbPty.setCapture(&capture);
     if (!options.usbPtyLink.isEmpty()) {
         if (!usbPty.open(options.usbPtyLink, message)) {
             printLine(stderr, QStringLiteral("tovra-printer-sim: cannot serve USB: %1").arg(message));
@@ -128,6 +159,11 @@ int main(int argc, char* argv[])
                 .arg(SimDiscovery::kPort)
                 .arg(discovery.interfaceName()));
 
+    if (capture.isOpen())
+        printLine(stdout,
+            QStringLiteral("tovra-printer-sim capturing raw print jobs from TCP %1 into %2")
+                .arg(rawServer.port())
+                .arg(options.captureDir));
     if (usbPty.isOpen())
         printLine(stdout,
             QStringLiteral("tovra-printer-sim serving USB on %1 (link %2)").arg(usbPty.slavePath(), usbPty.linkPath()));

@@ -93,7 +93,18 @@ OptionsResult parseOptions(const QStringList& arguments, SimOptions& options, QS
         QStringLiteral("Time from the 4G restart command to \"Connected\", through \"Enabling\" and "
                        "\"Connecting\" (default 6000)."),
         QStringLiteral("n"));
+    const QCommandLineOption captureDir(QStringLiteral("capture-dir"),
+        QStringLiteral("Accept raw print jobs on TCP port 9100 of the listen address, and print data on the USB "
+                       "side, and keep each job in this directory as job-NNNN.bin with its rendering job-NNNN.txt."),
+        QStringLiteral("dir"));
+    const QCommandLineOption rawPort(QStringLiteral("raw-port"),
+        QStringLiteral("TCP port for raw print jobs with --capture-dir (default 9100; 0 picks a free port)."),
+        QStringLiteral("n"));
+    const QCommandLineOption render(QStringLiteral("render"),
+        QStringLiteral("Print a captured job as text with its ESC/POS commands marked, and exit."),
+        QStringLiteral("file"));
     parser.addOptions({usbPty, usbUnplugAfter, wnetRestart});
+    parser.addOptions({captureDir, rawPort, render});
 
     if (!parser.parse(arguments)) {
         message = parser.errorText();
@@ -194,6 +205,16 @@ OptionsResult parseOptions(const QStringList& arguments, SimOptions& options, QS
         }
         options.wnetRestartMs = int(number);
     }
+
+    options.captureDir = parser.value(captureDir);
+    if (parser.isSet(rawPort)) {
+        if (!parseNumber(parser.value(rawPort), 0, 65535, number)) {
+            message = QStringLiteral("--raw-port: '%1' is not a port number (0..65535).").arg(parser.value(rawPort));
+            return OptionsResult::Error;
+        }
+        options.rawPort = quint16(number);
+    }
+    options.renderPath = parser.value(render);
 
     options.statePath = parser.value(state);
     options.logPath = parser.value(log);

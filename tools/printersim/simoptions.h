@@ -28,6 +28,12 @@ struct SimOptions
     // The USB side on a pseudo-terminal: a symbolic link to its device; empty: none.
     QString usbPtyLink;
     int usbUnplugAfterMs = -1; // -1: only SIGUSR1 unplugs
+    // Raw print jobs (TCP port rawPort, and print data on the USB side) go
+    // to files here; empty: no raw print port.
+    QString captureDir;
+    quint16 rawPort = 9100; // 0: any free port
+    // Render this captured job to standard output and exit.
+    QString renderPath;
     int wnetRestartMs = SimWnet::kDefaultRestartMs;
 };
 

@@ -1,6 +1,7 @@
 #include "tools/printersim/simpty.h"
 
 #include "tools/printersim/simprinter.h"
+#include "tools/printersim/simrawprint.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -19,13 +20,15 @@
 namespace {
 
 // The master side as a device the session can read and write. Writes the
-// host does not take yet wait here until the pty has room.
+// host does not take yet wait here until the pty has room. With a raw
+// stream, reads yield only the packet bytes; the stream keeps the print data.
 class PtyMaster final : public QIODevice
 {
 public:
-    PtyMaster(int fd, QObject* parent)
+    PtyMaster(int fd, SimUsbStream* raw, QObject* parent)
         : QIODevice(parent)
         , fd_(fd)
+        , raw_(raw)
         , reader_(new QSocketNotifier(fd, QSocketNotifier::Read, this))
         , writer_(new QSocketNotifier(fd, QSocketNotifier::Write, this))
     {
@@ -43,6 +46,8 @@ public:
         if (fd_ < 0)
             return;
         QIODevice::close();
+        if (raw_)
+            raw_->finish();
         reader_->setEnabled(false);
         writer_->setEnabled(false);
         ::close(fd_);
@@ -54,10 +59,20 @@ protected:
     {
         if (fd_ < 0)
             return -1;
-        const ssize_t n = ::read(fd_, data, size_t(maxSize));
-        if (n >= 0)
-            return n;
-        return errno == EAGAIN || errno == EINTR ? 0 : -1;
+        if (!raw_)
+            return readFd(data, maxSize);
+        // A read of print data only is no end of the stream: read on.
+        while (packets_.isEmpty()) {
+            char buffer[4096];
+            const qint64 n = readFd(buffer, sizeof buffer);
+            if (n <= 0)
+                return packets_.isEmpty() ? n : 0;
+            packets_ += raw_->take(QByteArray(buffer, int(n)));
+        }
+        const int n = int(qMin(maxSize, qint64(packets_.size())));
+        std::memcpy(data, packets_.constData(), size_t(n));
+        packets_.remove(0, n);
+        return n;
     }
 
     qint64 writeData(const char* data, qint64 size) override
@@ -70,6 +85,14 @@ protected:
     }
 
 private:
+    qint64 readFd(char* data, qint64 maxSize)
+    {
+        const ssize_t n = ::read(fd_, data, size_t(maxSize));
+        if (n >= 0)
+            return n;
+        return errno == EAGAIN || errno == EINTR ? 0 : -1;
+    }
+
     void flush()
     {
         while (!pending_.isEmpty()) {
@@ -86,6 +109,8 @@ private:
     }
 
     int fd_;
+    SimUsbStream* raw_;
+    QByteArray packets_;
     QSocketNotifier* reader_;
     QSocketNotifier* writer_;
     QByteArray pending_;
@@ -180,7 +205,8 @@ bool SimPty::open(const QString& linkPath, QString& error)
     slaveFd_ = slave;
     slavePath_ = QString::fromLocal8Bit(name);
     linkPath_ = linkPath;
-    auto* device = new PtyMaster(master, this);
+    auto* raw = capture_ ? new SimUsbStream(capture_, this) : nullptr;
+    auto* device = new PtyMaster(master, raw, this);
     device->setObjectName(QStringLiteral("usb %1").arg(slavePath_));
     master_ = device;
     new SimSession(device, printer_, keys_, this);

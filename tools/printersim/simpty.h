@@ -8,6 +8,7 @@
 
 class QIODevice;
 class QSocketNotifier;
+class SimJobCapture;
 class SimPrinter;
 
 // The printer on the USB side: one host command session on the master of a
@@ -34,6 +35,9 @@ public:
     // `signalNumber` (SIGUSR1 for the executable) unplugs; false when the
     // handler cannot be installed. One object per process.
     bool unplugOnSignal(int signalNumber);
+    // Before open(): print data on the stream is captured as jobs instead
+    // of being dropped (the rule in simrawprint.h).
+    void setCapture(SimJobCapture* capture) { capture_ = capture; }
 
 Q_SIGNALS:
     void unplugged();
@@ -50,4 +54,5 @@ private:
     QString linkPath_;
     QSocketNotifier* signalNotifier_ = nullptr;
     int signalNumber_ = 0;
+    SimJobCapture* capture_ = nullptr;
 };

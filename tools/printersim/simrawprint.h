@@ -1,0 +1,88 @@
+#pragma once
+
+#include "link/packet.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+
+class QTcpServer;
+class QTimer;
+class SimPrinter;
+
+// Raw print jobs kept as files in one directory: job-0001.bin holds the bytes
+// as they arrived, job-0001.txt their rendering (simescpos.h).
+class SimJobCapture final : public QObject
+{
+    Q_OBJECT
+
+public:
+    SimJobCapture(SimPrinter* printer, QObject* parent = nullptr);
+
+    // Creates the directory if needed; false with `error`.
+    bool open(const QString& directory, QString& error);
+    bool isOpen() const { return open_; }
+    // Writes the job and its rendering; returns the .bin path, empty when
+    // nothing was written (an empty job or a file error, logged).
+    QString save(const QByteArray& job, const QString& source);
+
+Q_SIGNALS:
+    void jobCaptured(const QString& path);
+
+private:
+    SimPrinter* printer_;
+    QDir dir_;
+    bool open_ = false;
+    int jobs_ = 0;
+};
+
+// The raw print port: each connection is one job, captured when it closes.
+class SimRawPrintServer final : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr quint16 kDefaultPort = 9100;
+
+    SimRawPrintServer(SimJobCapture* capture, QObject* parent = nullptr);
+
+    bool listen(const QHostAddress& address, quint16 port);
+    QString errorString() const;
+    quint16 port() const;
+
+private:
+    void onNewConnection();
+
+    SimJobCapture* capture_;
+    QTcpServer* server_;
+};
+
+// The USB side carries host command packets and raw print data on one byte
+// stream. The rule: at a packet boundary, bytes that start with 10 01 11 (or
+// a piece of it at the end of a read) begin a packet and go to the session;
+// any other byte is print data, up to the next 10 01 11. A job ends when a
+// packet follows it, after kIdleMs without more print data, or on finish().
+class SimUsbStream final : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kIdleMs = 300;
+
+    SimUsbStream(SimJobCapture* capture, QObject* parent = nullptr);
+
+    // Captures the print data of `chunk`; returns its packet bytes, in order.
+    QByteArray take(const QByteArray& chunk);
+    // Ends the job in progress, if any.
+    void finish();
+
+private:
+    void appendRaw(const QByteArray& bytes);
+
+    SimJobCapture* capture_;
+    QTimer* idle_;
+    packet::Assembler assembler_ {packet::kHandshakeRequestBody};
+    QByteArray job_;
+};
