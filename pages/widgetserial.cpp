@@ -20,8 +20,7 @@
 
 namespace {
 
-// Time left to the driver and the adapter once the line time has passed.
-constexpr int kCloseMarginMs = 500;
+int closeMarginMs = 500;
 
 QString chooseWithDialog(QWidget* parent)
 {
@@ -99,6 +98,11 @@ WidgetSerial::WidgetSerial(QWidget* parent)
 void WidgetSerial::setPortChooser(PortChooser chooser)
 {
     portChooser() = chooser ? std::move(chooser) : PortChooser(chooseWithDialog);
+}
+
+void WidgetSerial::setCloseMarginMs(int ms)
+{
+    closeMarginMs = ms;
 }
 
 int WidgetSerial::lineTimeMs(qint64 bytes, qint32 baud, int dataBits, bool parity, int stopBits)
@@ -207,7 +211,7 @@ void WidgetSerial::onPortBytesWritten()
     // page for the line: closing now would cut its end at slow rates.
     const int lineTime = lineTimeMs(testPage_.size(), port_->baudRate(), int(port_->dataBits()),
         port_->parity() != QSerialPort::NoParity, port_->stopBits() == QSerialPort::TwoStop ? 2 : 1);
-    closeTimer_ = startTimer(lineTime + kCloseMarginMs);
+    closeTimer_ = startTimer(lineTime + closeMarginMs);
 }
 
 void WidgetSerial::timerEvent(QTimerEvent* event)

@@ -35,6 +35,9 @@ public:
     // How long the line needs for `bytes` bytes at the given framing: a start
     // bit, the data bits, a parity bit unless none, and the stop bits.
     static int lineTimeMs(qint64 bytes, qint32 baud, int dataBits, bool parity, int stopBits);
+    // Time left to the driver and the adapter after the line time (500 ms);
+    // tests shorten it.
+    static void setCloseMarginMs(int ms);
 
 public Q_SLOTS:
     void doPrintTestPage();

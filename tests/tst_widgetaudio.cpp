@@ -1,0 +1,151 @@
+// The audio settings page: what a reply shows, and the record Save sends,
+// decrypted from the packets that would reach the printer.
+
+#include "link/hostcmd.h"
+#include "link/lastread.h"
+#include "link/packet.h"
+#include "pages/widgetaudio.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+// The records inside the packets HostCmd writes.
+struct Capture
+{
+    QList<QByteArray> records;
+    bool writeSucceeds = true;
+
+    void install()
+    {
+        hostCmd.setWriter([this](const quint8* data, quint32 length, int) {
+            const QByteArray packet(reinterpret_cast<const char*>(data), int(length));
+            QByteArray plain(packet.size() - packet::kHeaderSize, '\0');
+            auto* out = reinterpret_cast<quint8*>(plain.data());
+            packet::AesCbc aes;
+            aes.decrypt(hostCmd.sessionKey(), packet::keyFromBytes(QByteArray::fromHex(packet::kIvHex)),
+                data + packet::kHeaderSize, int(plain.size()), out);
+            records.append(plain.left(packet::unpaddedLength(out, int(plain.size()))));
+            return writeSucceeds;
+        });
+    }
+};
+
+} // namespace
+
+class TestWidgetAudio : public QObject
+{
+    Q_OBJECT
+
+    Capture capture_;
+
+    // Boxes in row order: all, cloud, warning, notice, voice, beep.
+    static QList<QCheckBox*> boxes(const WidgetAudio& page) { return page.findChildren<QCheckBox*>(); }
+    static QString checked(const WidgetAudio& page)
+    {
+        QString states;
+        for (const QCheckBox* box : boxes(page))
+            states += box->isChecked() ? '1' : '0';
+        return states;
+    }
+    static QString enabled(const WidgetAudio& page)
+    {
+        QString states;
+        for (const QCheckBox* box : boxes(page))
+            states += box->isEnabled() ? '1' : '0';
+        return states;
+    }
+    // What the main window's dispatch does with a type-6 reply.
+    static void load(WidgetAudio& page, const QByteArray& reply)
+    {
+        QVERIFY(lastRead.refresh(reply));
+        page.loadRecord(reply);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        capture_ = Capture();
+        capture_.install();
+    }
+    void cleanupTestCase() { hostCmd.setWriter({}); }
+
+    void loadAndSaveWithoutEdits_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("checkedStates");
+        QTest::addColumn<QString>("enabledStates");
+        QTest::addColumn<QByteArray>("sent");
+
+        // Reply: type 6 (06 00), then all, cloud, warning, notice, not-taken (bit 1 voice, bit 0 beep).
+        QTest::newRow("all but warning") << QByteArray::fromHex("06000101000103") << "110111"
+                                         << "111111" << QByteArray();
+        // Bits beyond bit 0 stay in the last-read copy: the first Save writes the corrected byte.
+        QTest::newRow("other bits in cloud") << QByteArray::fromHex("06000103010103") << "111111"
+                                             << "111111" << QByteArray::fromHex("03010101010103");
+        QTest::newRow("voice only, high bits") << QByteArray::fromHex("060001000000f6") << "100010"
+                                               << "111111" << QByteArray::fromHex("03010100000002");
+        // Loading changes the cloud box, which recomputes the enabling with all audio off.
+        QTest::newRow("all audio off") << QByteArray::fromHex("06000001010101") << "011101"
+                                       << "100000" << QByteArray();
+    }
+    void loadAndSaveWithoutEdits()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(QByteArray, sent);
+        QFETCH(QString, checkedStates);
+        QFETCH(QString, enabledStates);
+        WidgetAudio page;
+        load(page, reply);
+        QCOMPARE(checked(page), checkedStates);
+        QCOMPARE(enabled(page), enabledStates);
+        QVERIFY(!page.saveButton()->isEnabled());
+
+        page.doSave();
+        QCOMPARE(capture_.records, sent.isEmpty() ? QList<QByteArray>() : QList<QByteArray>({sent}));
+        // The copy now holds what was sent: a second Save sends nothing.
+        page.doSave();
+        QCOMPARE(capture_.records.size(), sent.isEmpty() ? 0 : 1);
+    }
+
+    void masterBoxDisablesTheOthersAndKeepsTheirStates()
+    {
+        WidgetAudio page;
+        load(page, QByteArray::fromHex("06000101000103"));
+        boxes(page).at(0)->click();
+        QCOMPARE(enabled(page), QString("100000"));
+        QVERIFY(page.saveButton()->isEnabled());
+        page.saveButton()->click();
+        // Disabled boxes still send their states.
+        QCOMPARE(capture_.records, QList<QByteArray>({QByteArray::fromHex("03010001000103")}));
+        QVERIFY(!page.saveButton()->isEnabled());
+
+        boxes(page).at(0)->click();
+        QCOMPARE(enabled(page), QString("111111"));
+    }
+
+    void failedWriteKeepsTheChangeUnsaved()
+    {
+        WidgetAudio page;
+        load(page, QByteArray::fromHex("06000101000103"));
+        const QByteArray before = lastRead.audio;
+        capture_.writeSucceeds = false;
+        boxes(page).at(5)->click();
+        page.saveButton()->click();
+        QCOMPARE(capture_.records.size(), 1);
+        QCOMPARE(lastRead.audio, before);
+        QVERIFY(page.saveButton()->isEnabled());
+
+        // The next Save tries again.
+        capture_.writeSucceeds = true;
+        page.saveButton()->click();
+        QCOMPARE(capture_.records.value(1), QByteArray::fromHex("03010101000102"));
+        QCOMPARE(lastRead.audio, QByteArray::fromHex("03010101000102"));
+        QVERIFY(!page.saveButton()->isEnabled());
+    }
+};
+
+QTEST_MAIN(TestWidgetAudio)
+#include "tst_widgetaudio.moc"

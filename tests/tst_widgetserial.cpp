@@ -1,0 +1,404 @@
+// The serial settings page: loading odd values, the record Save sends, the
+// serial test page as it arrives at the far end of a pseudo-terminal, and
+// both settings pages saving to the printer simulator over a real link.
+
+#include "link/hostcmd.h"
+#include "link/lastread.h"
+#include "link/packet.h"
+#include "link/testpage.h"
+#include "link/transceiver.h"
+#include "pages/widgetaudio.h"
+#include "pages/widgetserial.h"
+#include "simprocess.h"
+#include "testsupport.h"
+#include "ui/mainwindow.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QSerialPort>
+#include <QSignalSpy>
+#include <QSocketNotifier>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// The records inside the packets HostCmd writes.
+struct Capture
+{
+    QList<QByteArray> records;
+    bool writeSucceeds = true;
+
+    void install()
+    {
+        hostCmd.setWriter([this](const quint8* data, quint32 length, int) {
+            QByteArray plain(int(length) - packet::kHeaderSize, '\0');
+            auto* out = reinterpret_cast<quint8*>(plain.data());
+            packet::AesCbc aes;
+            aes.decrypt(hostCmd.sessionKey(), packet::keyFromBytes(QByteArray::fromHex(packet::kIvHex)),
+                data + packet::kHeaderSize, int(plain.size()), out);
+            records.append(plain.left(packet::unpaddedLength(out, int(plain.size()))));
+            return writeSucceeds;
+        });
+    }
+};
+
+// A serial line made of a pseudo-terminal pair: the page opens the slave by
+// its path, the test reads what arrives at the master.
+class PtyLine final
+{
+public:
+    PtyLine()
+    {
+        char name[128] = {};
+        if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
+            return;
+        path_ = QString::fromLocal8Bit(name);
+        termios settings {};
+        tcgetattr(slave_, &settings);
+        cfmakeraw(&settings);
+        tcsetattr(slave_, TCSANOW, &settings);
+        fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+        fcntl(slave_, F_SETFL, fcntl(slave_, F_GETFL) | O_NONBLOCK);
+    }
+    ~PtyLine()
+    {
+        delete notifier_;
+        for (int fd : {master_, slave_}) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    }
+    PtyLine(const PtyLine&) = delete;
+    PtyLine& operator=(const PtyLine&) = delete;
+
+    QString path() const { return path_; }
+    // The line settings while the page holds the port open.
+    termios settings() const
+    {
+        termios settings {};
+        tcgetattr(slave_, &settings);
+        return settings;
+    }
+    // A line still busy with earlier output: the pseudo-terminal takes no
+    // more until the far end reads. Returns what was queued.
+    QByteArray fill()
+    {
+        const QByteArray chunk(4096, 'U');
+        QByteArray queued;
+        for (;;) {
+            const ssize_t n = ::write(slave_, chunk.constData(), size_t(chunk.size()));
+            if (n <= 0)
+                return queued;
+            queued += chunk.left(int(n));
+        }
+    }
+    void startReading()
+    {
+        notifier_ = new QSocketNotifier(master_, QSocketNotifier::Read);
+        QObject::connect(notifier_, &QSocketNotifier::activated, notifier_, [this] {
+            char buffer[65536];
+            ssize_t n;
+            while ((n = ::read(master_, buffer, sizeof buffer)) > 0)
+                received.append(buffer, int(n));
+        });
+    }
+
+    QByteArray received;
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+    QString path_;
+    QSocketNotifier* notifier_ = nullptr;
+};
+
+QByteArray serialRecord(const char* hex)
+{
+    return QByteArray::fromHex(hex);
+}
+
+} // namespace
+
+class TestWidgetSerial : public QObject
+{
+    Q_OBJECT
+
+    Capture capture_;
+
+    static QComboBox* combo(const WidgetSerial& page, int row) { return page.findChildren<QComboBox*>().at(row); }
+    static QStringList shown(const WidgetSerial& page)
+    {
+        QStringList texts;
+        for (const QComboBox* box : page.findChildren<QComboBox*>())
+            texts << box->currentText();
+        return texts;
+    }
+    static QByteArrayList hexOf(const QSignalSpy& spy)
+    {
+        QByteArrayList hex;
+        for (const QList<QVariant>& arguments : spy)
+            hex << arguments.at(0).toByteArray().toHex();
+        return hex;
+    }
+    static void select(WidgetSerial& page, const QStringList& texts)
+    {
+        for (int row = 0; row < texts.size(); ++row)
+            combo(page, row)->setCurrentText(texts.at(row));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        qRegisterMetaType<host_cmd_dev_info_t>("host_cmd_dev_info_t");
+        qRegisterMetaType<QAbstractSocket::SocketState>("QAbstractSocket::SocketState");
+        TestPage::setClock([] { return QDateTime(QDate(2026, 12, 6), QTime(10, 30, 5)); });
+        // No grace after the line time: the page must still arrive whole.
+        WidgetSerial::setCloseMarginMs(0);
+    }
+    void cleanupTestCase()
+    {
+        TestPage::setClock({});
+        WidgetSerial::setPortChooser({});
+        hostCmd.setWriter({});
+    }
+    void init()
+    {
+        capture_ = Capture();
+        capture_.install();
+        hostCmd.project = "LQ560";
+    }
+
+    void loadAndSaveWithoutEdits_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QByteArray>("sent");
+
+        // Reply: type 5 (05 00), then baud, data bits, stop bits, parity, each 32-bit little-endian.
+        // 115200 = 0x0001C200, 2400 = 0x0960, 1200 = 0x04B0, 9600 = 0x2580, 2000000 = 0x001E8480.
+        QTest::newRow("115200 8N1") << serialRecord("0500 00c20100 08000000 01000000 00000000")
+                                    << QStringList {"115200", "8", "1", "None"} << QByteArray();
+        QTest::newRow("2000000 7E2") << serialRecord("0500 80841e00 07000000 02000000 02000000")
+                                     << QStringList {"2000000", "7", "2", "Even"} << QByteArray();
+        QTest::newRow("1200 selects 2400")
+            << serialRecord("0500 b0040000 08000000 01000000 00000000") << QStringList {"2400", "8", "1", "None"}
+            << serialRecord("4101 60090000 08000000 01000000 00000000");
+        QTest::newRow("unknown data bits, stop bits and parity")
+            << serialRecord("0500 80250000 09000000 03000000 05000000") << QStringList {"9600", "7", "1", "None"}
+            << serialRecord("4101 80250000 07000000 01000000 00000000");
+    }
+    void loadAndSaveWithoutEdits()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(QByteArray, sent);
+        QFETCH(QStringList, texts);
+        WidgetSerial page;
+        // What the main window's dispatch does with a type-5 reply.
+        QVERIFY(lastRead.refresh(reply));
+        page.loadRecord(reply);
+        QCOMPARE(shown(page), texts);
+        QVERIFY(!page.saveButton()->isEnabled());
+
+        page.doSave();
+        QCOMPARE(capture_.records, sent.isEmpty() ? QList<QByteArray>() : QList<QByteArray>({sent}));
+        page.doSave();
+        QCOMPARE(capture_.records.size(), sent.isEmpty() ? 0 : 1);
+    }
+
+    void editedSettingsAreSent()
+    {
+        WidgetSerial page;
+        const QByteArray reply = serialRecord("0500 00c20100 08000000 01000000 00000000");
+        QVERIFY(lastRead.refresh(reply));
+        page.loadRecord(reply);
+        select(page, {"19200", "8", "2", "Odd"});
+        QVERIFY(page.saveButton()->isEnabled());
+        page.saveButton()->click();
+        // 19200 = 0x4B00.
+        QCOMPARE(capture_.records, QList<QByteArray>({serialRecord("4101 004b0000 08000000 02000000 01000000")}));
+        QVERIFY(!page.saveButton()->isEnabled());
+    }
+
+    void failedWriteKeepsTheChangeUnsaved()
+    {
+        WidgetSerial page;
+        const QByteArray reply = serialRecord("0500 00c20100 08000000 01000000 00000000");
+        QVERIFY(lastRead.refresh(reply));
+        page.loadRecord(reply);
+        const QByteArray before = lastRead.serial;
+        capture_.writeSucceeds = false;
+        select(page, {"9600"});
+        page.saveButton()->click();
+        QCOMPARE(capture_.records.size(), 1);
+        QCOMPARE(lastRead.serial, before);
+        QVERIFY(page.saveButton()->isEnabled());
+
+        capture_.writeSucceeds = true;
+        page.saveButton()->click();
+        QCOMPARE(capture_.records.size(), 2);
+        QCOMPARE(lastRead.serial, serialRecord("4101 80250000 08000000 01000000 00000000"));
+    }
+
+    void lineTime_data()
+    {
+        QTest::addColumn<int>("bytes");
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<int>("dataBits");
+        QTest::addColumn<bool>("parity");
+        QTest::addColumn<int>("stopBits");
+        QTest::addColumn<int>("ms");
+        // Start bit + data + parity + stop bits per byte.
+        QTest::newRow("300 bytes 2400 8N1: 3000 bits") << 300 << 2400 << 8 << false << 1 << 1250;
+        QTest::newRow("300 bytes 2400 7E2: 3300 bits") << 300 << 2400 << 7 << true << 2 << 1375;
+        QTest::newRow("1 byte 115200 8N1 rounds up") << 1 << 115200 << 8 << false << 1 << 1;
+    }
+    void lineTime()
+    {
+        QFETCH(int, bytes);
+        QFETCH(int, baud);
+        QFETCH(int, dataBits);
+        QFETCH(bool, parity);
+        QFETCH(int, stopBits);
+        QFETCH(int, ms);
+        QCOMPARE(WidgetSerial::lineTimeMs(bytes, baud, dataBits, parity, stopBits), ms);
+    }
+
+    void testPageArrivesWhole_data()
+    {
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QString>("project");
+        QTest::addColumn<bool>("busyLine");
+        QTest::addColumn<int>("speed");
+        QTest::addColumn<uint>("cflag");
+        QTest::addColumn<QByteArray>("lines");
+        QTest::addColumn<int>("trailingLfs");
+
+        // The line is still busy when the page is written, so the port holds
+        // bytes it has not handed on yet; closing it early cuts the page.
+        QTest::newRow("2400 8N1, busy line")
+            << QStringList {"2400", "8", "1", "None"} << "LQ560" << true << int(B2400) << 0u
+            << QByteArray("   Baud Rate: 2400\n   Data Bits: 8\n   Stop Bits: 1\n      Parity: No Parity\n") << 8;
+        QTest::newRow("115200 7O2, LQ230")
+            << QStringList {"115200", "7", "2", "Odd"} << "LQ230" << false << int(B115200) << uint(PARODD | CSTOPB)
+            << QByteArray("   Baud Rate: 115200\n   Data Bits: 7\n   Stop Bits: 2\n      Parity: Odd Parity\n") << 4;
+        QTest::newRow("9600 8E1")
+            << QStringList {"9600", "8", "1", "Even"} << "LQ520" << false << int(B9600) << 0u
+            << QByteArray("   Baud Rate: 9600\n   Data Bits: 8\n   Stop Bits: 1\n      Parity: Even Parity\n") << 8;
+    }
+    void testPageArrivesWhole()
+    {
+        QFETCH(QStringList, texts);
+        QFETCH(bool, busyLine);
+        QFETCH(QByteArray, lines);
+        QFETCH(int, trailingLfs);
+        QFETCH(QString, project);
+        QFETCH(int, speed);
+        QFETCH(uint, cflag);
+        hostCmd.project = project;
+
+        // Written out from the ESC/POS layout of the page.
+        const QByteArray start = QByteArray::fromHex("1d28450300060301"); // GS ( E 3 0 6 3 1
+        const QByteArray end = QByteArray::fromHex("1d284503000603ff"); // GS ( E 3 0 6 3 255
+        const QByteArray heading = QByteArray::fromHex("1b61011d2101"); // ESC a 1, GS ! 1
+        const QByteArray body = QByteArray::fromHex("1b61001d2100"); // ESC a 0, GS ! 0
+        const QByteArray expected = start + "\n" + heading + "*** Serial Print Test Page ***\n" + body + lines
+            + "Current Time: 2026/12/06 10:30:05\n\n" + heading + "*** END ***\n" + body + end
+            + QByteArray(trailingLfs, '\n');
+
+        PtyLine line;
+        QVERIFY(!line.path().isEmpty());
+        const QByteArray earlier = busyLine ? line.fill() : QByteArray();
+        WidgetSerial::setPortChooser([&](QWidget*) { return line.path(); });
+        WidgetSerial page;
+        select(page, texts);
+
+        page.printTestPageButton()->click();
+        QVERIFY(!page.printTestPageButton()->isEnabled());
+        const termios settings = line.settings();
+        QCOMPARE(int(cfgetospeed(&settings)), speed);
+        // A pseudo-terminal forces 8 data bits and no parity; it keeps the rest.
+        QCOMPARE(uint(settings.c_cflag & (PARODD | CSTOPB)), cflag);
+
+        line.startReading();
+        QTRY_COMPARE_WITH_TIMEOUT(line.received.size(), earlier.size() + expected.size(), 15000);
+        QCOMPARE(line.received.mid(earlier.size()), expected);
+        QTRY_VERIFY_WITH_TIMEOUT(page.printTestPageButton()->isEnabled(), 15000);
+        QVERIFY(!page.findChild<QSerialPort*>() || page.findChild<QSerialPort*>()->isOpen() == false);
+    }
+
+    void noPortNoPrint_data()
+    {
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("chooser cancelled") << QString();
+        QTest::newRow("port cannot be opened") << QString("/nonexistent/tty-for-the-test");
+    }
+    void noPortNoPrint()
+    {
+        QFETCH(QString, chosen);
+        WidgetSerial::setPortChooser([&](QWidget*) { return chosen; });
+        WidgetSerial page;
+        page.printTestPageButton()->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(page.printTestPageButton()->isEnabled());
+        QCOMPARE(page.findChild<QSerialPort*>(), nullptr);
+    }
+
+    void savedRecordsReachThePrinter()
+    {
+        hostCmd.setWriter({});
+        // A printer that reports a baud rate the page does not offer and
+        // further bits in the cloud audio byte.
+        QTemporaryDir dir;
+        const QString state = dir.filePath("state.json");
+        QFile file(state);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(R"({"serial": {"baud": 1200}, "audio": {"cloud": 3}})");
+        file.close();
+
+        SimProcess sim;
+        QVERIFY(sim.start({"--project", "LQ560", "--model", "LQ560", "--no-discovery", "--state", state}));
+        Transceiver link;
+        transceiver = &link;
+        link.setModifierSource([] { return Qt::KeyboardModifiers(); });
+        auto window = std::make_unique<MainWindow>();
+        const auto teardown = qScopeGuard([&] {
+            window.reset();
+            link.close();
+            transceiver = nullptr;
+        });
+        QVERIFY(link.openTcp(sim.address()));
+        QTRY_COMPARE_WITH_TIMEOUT(lastRead.audio.toHex(), QByteArray("03010103010103"), 15000);
+        QCOMPARE(lastRead.serial.toHex(),
+            QByteArray("4101"
+                       "b0040000"
+                       "08000000"
+                       "01000000"
+                       "00000000"));
+        QCOMPARE(combo(*window->widgetSerial(), 0)->currentText(), QString("2400"));
+
+        // Unchanged pages: each Save still corrects the printer.
+        window->widgetSerial()->doSave();
+        window->widgetAudio()->doSave();
+        QSignalSpy replies(&hostCmd, &HostCmd::responseReceived);
+        QVERIFY(hostCmd.requestRecord(5));
+        QVERIFY(hostCmd.requestRecord(6));
+        // Type 5 at 2400 (0x0960) 8N1; type 6 with cloud audio back to 1.
+        const QByteArray serial = "0500"
+                                  "60090000"
+                                  "08000000"
+                                  "01000000"
+                                  "00000000";
+        const QByteArray audio = "06000101010103";
+        QTRY_VERIFY_WITH_TIMEOUT(hexOf(replies).contains(serial) && hexOf(replies).contains(audio), 15000);
+    }
+};
+
+QTEST_MAIN(TestWidgetSerial)
+#include "tst_widgetserial.moc"
