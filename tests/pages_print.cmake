@@ -4,3 +4,4 @@ tovra_add_qtest(tst_testpages
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tst_testpages.cpp ${CMAKE_CURRENT_SOURCE_DIR}/simprocess.h
   ${CMAKE_CURRENT_SOURCE_DIR}/usb/usbtestsupport.h LIBS tovra_gui TIMEOUT 300)
 target_include_directories(tst_testpages PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+tovra_add_qtest(tst_testpages_sim SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tst_testpages_sim.cpp LIBS tovra_sim)

@@ -136,7 +136,7 @@ private Q_SLOTS:
         link_->close();
         link_.reset();
         transceiver = nullptr;
-        sim_.stop();
+        QCOMPARE(sim_.stop(), 0);
         tree_.reset();
     }
 
