@@ -229,10 +229,10 @@ void WidgetSerial::endTestPrint()
         killTimer(closeTimer_);
         closeTimer_ = 0;
     }
-    if (port_) {
-        port_->close();
-        port_->deleteLater();
-        port_ = nullptr;
+    // Cleared first: closing may report an error, which ends the print again.
+    if (QSerialPort* port = std::exchange(port_, nullptr)) {
+        port->close();
+        port->deleteLater();
     }
     printTestPage_->setEnabled(true);
 }

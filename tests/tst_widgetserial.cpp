@@ -2,6 +2,7 @@
 // serial test page as it arrives at the far end of a pseudo-terminal, and
 // both settings pages saving to the printer simulator over a real link.
 
+#include "app/debuglog.h"
 #include "link/hostcmd.h"
 #include "link/lastread.h"
 #include "link/packet.h"
@@ -130,6 +131,7 @@ class TestWidgetSerial : public QObject
 {
     Q_OBJECT
 
+    ScratchDirectory dir_;
     Capture capture_;
 
     static QComboBox* combo(const WidgetSerial& page, int row) { return page.findChildren<QComboBox*>().at(row); }
@@ -156,6 +158,8 @@ class TestWidgetSerial : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
+        QVERIFY(dir_.isValid());
+        QVERIFY(logOpen());
         qRegisterMetaType<host_cmd_dev_info_t>("host_cmd_dev_info_t");
         qRegisterMetaType<QAbstractSocket::SocketState>("QAbstractSocket::SocketState");
         TestPage::setClock([] { return QDateTime(QDate(2026, 12, 6), QTime(10, 30, 5)); });
@@ -164,6 +168,7 @@ private Q_SLOTS:
     }
     void cleanupTestCase()
     {
+        logClose();
         TestPage::setClock({});
         WidgetSerial::setPortChooser({});
         hostCmd.setWriter({});
@@ -281,7 +286,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("trailingLfs");
 
         // The line is still busy when the page is written, so the port holds
-        // bytes it has not handed on yet; closing it early cuts the page.
+        // bytes it cannot hand on yet: a port closed after a fixed delay
+        // rather than once they are out loses the end of the page.
         QTest::newRow("2400 8N1, busy line")
             << QStringList {"2400", "8", "1", "None"} << "LQ560" << true << int(B2400) << 0u
             << QByteArray("   Baud Rate: 2400\n   Data Bits: 8\n   Stop Bits: 1\n      Parity: No Parity\n") << 8;
@@ -312,6 +318,7 @@ private Q_SLOTS:
             + "Current Time: 2026/12/06 10:30:05\n\n" + heading + "*** END ***\n" + body + end
             + QByteArray(trailingLfs, '\n');
 
+        const int logBefore = readFile("log.txt").size();
         PtyLine line;
         QVERIFY(!line.path().isEmpty());
         const QByteArray earlier = busyLine ? line.fill() : QByteArray();
@@ -330,24 +337,36 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(line.received.size(), earlier.size() + expected.size(), 15000);
         QCOMPARE(line.received.mid(earlier.size()), expected);
         QTRY_VERIFY_WITH_TIMEOUT(page.printTestPageButton()->isEnabled(), 15000);
-        QVERIFY(!page.findChild<QSerialPort*>() || page.findChild<QSerialPort*>()->isOpen() == false);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(page.findChild<QSerialPort*>(), nullptr);
+        const QByteArray log = readFile("log.txt").mid(logBefore);
+        QVERIFY(log.contains("Serial port created.") && log.contains("Serial port opened."));
     }
 
     void noPortNoPrint_data()
     {
         QTest::addColumn<QString>("chosen");
-        QTest::newRow("chooser cancelled") << QString();
-        QTest::newRow("port cannot be opened") << QString("/nonexistent/tty-for-the-test");
+        QTest::addColumn<QStringList>("logged");
+        QTest::newRow("chooser cancelled") << QString() << QStringList();
+        // Silent for the user; the log shows how far it got.
+        QTest::newRow("port cannot be opened")
+            << QString("/nonexistent/tty-for-the-test") << QStringList {"Serial port created."};
     }
     void noPortNoPrint()
     {
         QFETCH(QString, chosen);
+        QFETCH(QStringList, logged);
+        const int logBefore = readFile("log.txt").size();
         WidgetSerial::setPortChooser([&](QWidget*) { return chosen; });
         WidgetSerial page;
         page.printTestPageButton()->click();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(page.printTestPageButton()->isEnabled());
         QCOMPARE(page.findChild<QSerialPort*>(), nullptr);
+        QStringList lines = QString::fromLatin1(readFile("log.txt").mid(logBefore)).split("\r\n", Qt::SkipEmptyParts);
+        for (QString& line : lines)
+            line = line.mid(line.indexOf("] ") + 2).section(" (", 0, 0);
+        QCOMPARE(lines, logged);
     }
 
     void savedRecordsReachThePrinter()
