@@ -7,13 +7,13 @@
 
 TcpRawPrint::TcpRawPrint(const QHostAddress& host, const QByteArray& data, QObject* parent)
     : QObject(parent)
-    , host(host)
-    , data(data)
-    , socket(new QTcpSocket(this))
+    , host_(host)
+    , data_(data)
+    , socket_(new QTcpSocket(this))
 {
-    connect(socket, &QTcpSocket::stateChanged, this, &TcpRawPrint::onSocketStateChanged);
-    connect(socket, &QTcpSocket::errorOccurred, this, &TcpRawPrint::onSocketError);
-    socket->connectToHost(host, kPort, QIODevice::ReadWrite);
+    connect(socket_, &QTcpSocket::stateChanged, this, &TcpRawPrint::onSocketStateChanged);
+    connect(socket_, &QTcpSocket::errorOccurred, this, &TcpRawPrint::onSocketError);
+    socket_->connectToHost(host_, kPort, QIODevice::ReadWrite);
 }
 
 void TcpRawPrint::onSocketStateChanged(QAbstractSocket::SocketState state)
@@ -21,15 +21,15 @@ void TcpRawPrint::onSocketStateChanged(QAbstractSocket::SocketState state)
     switch (state) {
     case QAbstractSocket::ConnectedState: {
         LOG("TCP socket connected.");
-        const qint64 written = socket->write(data);
-        if (written != data.size())
-            LOG("TcpRawPrint: wrote %lld of %d bytes.", written, int(data.size()));
+        const qint64 written = socket_->write(data_);
+        if (written != data_.size())
+            LOG("TcpRawPrint: wrote %lld of %d bytes.", written, int(data_.size()));
         startTimer(kCloseDelayMs, Qt::CoarseTimer);
         break;
     }
     case QAbstractSocket::UnconnectedState:
         LOG("TCP socket disconnected.");
-        socket->deleteLater();
+        socket_->deleteLater();
         // Nobody else holds the job: it goes with its socket.
         deleteLater();
         break;
@@ -40,15 +40,15 @@ void TcpRawPrint::onSocketStateChanged(QAbstractSocket::SocketState state)
 
 void TcpRawPrint::onSocketError(QAbstractSocket::SocketError error)
 {
-    LOG("TcpRawPrint: socket error %d (%s).", int(error), qPrintable(socket->errorString()));
-    socket->abort();
+    LOG("TcpRawPrint: socket error %d (%s).", int(error), qPrintable(socket_->errorString()));
+    socket_->abort();
 }
 
 void TcpRawPrint::timerEvent(QTimerEvent* event)
 {
     killTimer(event->timerId());
-    if (socket->state() == QAbstractSocket::ConnectedState)
-        socket->disconnectFromHost();
+    if (socket_->state() == QAbstractSocket::ConnectedState)
+        socket_->disconnectFromHost();
     else
-        socket->abort();
+        socket_->abort();
 }

@@ -30,7 +30,7 @@ private Q_SLOTS:
     void onSocketError(QAbstractSocket::SocketError error);
 
 private:
-    QHostAddress host;
-    QByteArray data;
-    QTcpSocket* socket;
+    QHostAddress host_;
+    QByteArray data_;
+    QTcpSocket* socket_;
 };
