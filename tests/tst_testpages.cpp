@@ -34,7 +34,7 @@ const QByteArray kFeedToCut = QByteArray::fromHex("1c284c02004231");
 const QByteArray kCut = QByteArray::fromHex("1d5630");
 const char kTime[] = "2026/03/04 05:06:07";
 
-// The sample block as the description lists it; the Khmer words are joined
+// The sample block, line by line as the printer prints it; the Khmer words are joined
 // by ZERO WIDTH SPACE (E2 80 8B).
 const QByteArray kSample
     = "The quick brown fox jumps over a lazy dog\n"
@@ -140,7 +140,7 @@ private Q_SLOTS:
         tree_.reset();
     }
 
-    void sampleBlockMatchesTheDescription()
+    void sampleBlockHasItsElevenLines()
     {
         const QList<QByteArray> lines = kSample.split('\n');
         const QList<int> sizes = {41, 45, 57, 54, 86, 99, 71, 121, 138, 105, 110};
