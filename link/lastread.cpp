@@ -1,5 +1,7 @@
 #include "link/lastread.h"
 
+#include "app/debuglog.h"
+#include "link/hostcmd.h"
 #include "link/recordlayouts.h"
 #include "link/records.h"
 
@@ -72,4 +74,16 @@ bool LastRead::refresh(const QByteArray& reply)
         break;
     }
     return true;
+}
+
+LastRead::Save LastRead::send(QByteArray& copy, const QByteArray& record)
+{
+    if (record == copy)
+        return Save::Unchanged;
+    if (!hostCmd.sendRecord(record)) {
+        LOG("Settings record %04x not sent; the edit stays unsaved.", RecordReader(record).u16(layout::kIdOffset));
+        return Save::Failed;
+    }
+    copy = record;
+    return Save::Sent;
 }

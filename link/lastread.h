@@ -17,6 +17,12 @@ public:
     // for a reply of another type or one shorter than its type's minimum.
     bool refresh(const QByteArray& reply);
 
+    enum class Save { Unchanged, Sent, Failed };
+    // What every page's Save does with its record: nothing when it equals the
+    // copy; otherwise send it, and make it the copy only once it is out, so
+    // that a failed write leaves the edit unsaved.
+    static Save send(QByteArray& copy, const QByteArray& record);
+
     QByteArray ethernetAddress;
     QByteArray wifiAddress;
     QByteArray printSettings;

@@ -103,14 +103,6 @@ void WidgetAudio::doSave()
               .u8(kNotice, notice_->isChecked() ? 1 : 0)
               .u8(kNotTaken, quint8((voice_->isChecked() ? kVoiceBit : 0) | (beep_->isChecked() ? kBeepBit : 0)))
               .data();
-    if (record == lastRead.audio)
-        return;
-    // The copy follows the printer only once the record is out, so that a
-    // failed write can be saved again.
-    if (!hostCmd.sendRecord(record)) {
-        LOG("Audio settings: the record could not be sent.");
+    if (LastRead::send(lastRead.audio, record) == LastRead::Save::Failed)
         save_->setEnabled(true);
-        return;
-    }
-    lastRead.audio = record;
 }

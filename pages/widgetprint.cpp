@@ -327,16 +327,8 @@ void WidgetPrint::doSave()
 {
     save_->setEnabled(false);
     const QByteArray record = buildRecord();
-    if (record == lastRead.printSettings)
-        return;
-    // The copy changes only with a record that went out: a failed write
-    // leaves the edit unsaved, so Save can try it again.
-    if (!hostCmd.sendRecord(record)) {
-        LOG("Print settings: sending the record failed.");
+    if (LastRead::send(lastRead.printSettings, record) == LastRead::Save::Failed)
         save_->setEnabled(true);
-        return;
-    }
-    lastRead.printSettings = record;
 }
 
 QByteArray WidgetPrint::buildRecord() const

@@ -141,16 +141,8 @@ void WidgetSerial::doSave()
                                   .u32(kStopBits, stopBits_->currentData().toUInt())
                                   .u32(kParity, parity_->currentData().toUInt())
                                   .data();
-    if (record == lastRead.serial)
-        return;
-    // The copy follows the printer only once the record is out, so that a
-    // failed write can be saved again.
-    if (!hostCmd.sendRecord(record)) {
-        LOG("Serial settings: the record could not be sent.");
+    if (LastRead::send(lastRead.serial, record) == LastRead::Save::Failed)
         save_->setEnabled(true);
-        return;
-    }
-    lastRead.serial = record;
 }
 
 void WidgetSerial::doPrintTestPage()

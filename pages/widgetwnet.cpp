@@ -190,15 +190,8 @@ void WidgetWnet::doSave()
                                   .text(kApn, layout::wnet::kApnWidth, apn_->text().toLatin1())
                                   .text(kDial, layout::wnet::kDialWidth, dial_->text().toLatin1())
                                   .data();
-    if (record == lastRead.apn)
-        return;
-    // The copy follows only what reached the printer; an unsent change stays unsaved.
-    if (!hostCmd.sendRecord(record)) {
-        LOG("APN record not sent");
+    if (LastRead::send(lastRead.apn, record) == LastRead::Save::Failed)
         save_->setEnabled(true);
-        return;
-    }
-    lastRead.apn = record;
 }
 
 void WidgetWnet::onSelfDefinedApnStateChanged(int state)
