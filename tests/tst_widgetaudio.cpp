@@ -5,6 +5,7 @@
 #include "link/lastread.h"
 #include "link/packet.h"
 #include "pages/widgetaudio.h"
+#include "recordcapture.h"
 
 #include <QCheckBox>
 #include <QPushButton>
@@ -12,34 +13,13 @@
 
 namespace {
 
-// The records inside the packets HostCmd writes.
-struct Capture
-{
-    QList<QByteArray> records;
-    bool writeSucceeds = true;
-
-    void install()
-    {
-        hostCmd.setWriter([this](const quint8* data, quint32 length, int) {
-            const QByteArray packet(reinterpret_cast<const char*>(data), int(length));
-            QByteArray plain(packet.size() - packet::kHeaderSize, '\0');
-            auto* out = reinterpret_cast<quint8*>(plain.data());
-            packet::AesCbc aes;
-            aes.decrypt(hostCmd.sessionKey(), packet::keyFromBytes(QByteArray::fromHex(packet::kIvHex)),
-                data + packet::kHeaderSize, int(plain.size()), out);
-            records.append(plain.left(packet::unpaddedLength(out, int(plain.size()))));
-            return writeSucceeds;
-        });
-    }
-};
-
 } // namespace
 
 class TestWidgetAudio : public QObject
 {
     Q_OBJECT
 
-    Capture capture_;
+    RecordCapture capture_;
 
     // Boxes in row order: all, cloud, warning, notice, voice, beep.
     static QList<QCheckBox*> boxes(const WidgetAudio& page) { return page.findChildren<QCheckBox*>(); }
@@ -67,7 +47,8 @@ class TestWidgetAudio : public QObject
 private Q_SLOTS:
     void init()
     {
-        capture_ = Capture();
+        capture_.records.clear();
+        capture_.result = true;
         capture_.install();
     }
     void cleanupTestCase() { hostCmd.setWriter({}); }
@@ -120,13 +101,13 @@ private Q_SLOTS:
         // Disabled boxes still send their states.
         const QByteArray record = QByteArray::fromHex("03010001000103");
 
-        capture_.writeSucceeds = false;
+        capture_.result = false;
         page.saveButton()->click();
         QCOMPARE(capture_.records, QList<QByteArray>({record}));
         QCOMPARE(lastRead.audio, QByteArray::fromHex("03010101000103"));
         QVERIFY(page.saveButton()->isEnabled());
 
-        capture_.writeSucceeds = true;
+        capture_.result = true;
         page.saveButton()->click();
         QCOMPARE(capture_.records, QList<QByteArray>({record, record}));
         QCOMPARE(lastRead.audio, record);

@@ -10,6 +10,7 @@
 #include "link/transceiver.h"
 #include "pages/widgetaudio.h"
 #include "pages/widgetserial.h"
+#include "recordcapture.h"
 #include "simprocess.h"
 #include "testsupport.h"
 #include "ui/mainwindow.h"
@@ -29,26 +30,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The records inside the packets HostCmd writes.
-struct Capture
-{
-    QList<QByteArray> records;
-    bool writeSucceeds = true;
-
-    void install()
-    {
-        hostCmd.setWriter([this](const quint8* data, quint32 length, int) {
-            QByteArray plain(int(length) - packet::kHeaderSize, '\0');
-            auto* out = reinterpret_cast<quint8*>(plain.data());
-            packet::AesCbc aes;
-            aes.decrypt(hostCmd.sessionKey(), packet::keyFromBytes(QByteArray::fromHex(packet::kIvHex)),
-                data + packet::kHeaderSize, int(plain.size()), out);
-            records.append(plain.left(packet::unpaddedLength(out, int(plain.size()))));
-            return writeSucceeds;
-        });
-    }
-};
 
 // A serial line made of a pseudo-terminal pair: the page opens the slave by
 // its path, the test reads what arrives at the master.
@@ -132,7 +113,7 @@ class TestWidgetSerial : public QObject
     Q_OBJECT
 
     ScratchDirectory dir_;
-    Capture capture_;
+    RecordCapture capture_;
 
     static QComboBox* combo(const WidgetSerial& page, int row) { return page.findChildren<QComboBox*>().at(row); }
     static QStringList shown(const WidgetSerial& page)
@@ -175,7 +156,8 @@ private Q_SLOTS:
     }
     void init()
     {
-        capture_ = Capture();
+        capture_.records.clear();
+        capture_.result = true;
         capture_.install();
         hostCmd.project = "LQ560";
     }
@@ -229,13 +211,13 @@ private Q_SLOTS:
         const QByteArray record = serialRecord("4101 004b0000 08000000 02000000 01000000");
 
         // A failed write leaves the change unsaved.
-        capture_.writeSucceeds = false;
+        capture_.result = false;
         page.saveButton()->click();
         QCOMPARE(capture_.records, QList<QByteArray>({record}));
         QCOMPARE(lastRead.serial, serialRecord("4101 00c20100 08000000 01000000 00000000"));
         QVERIFY(page.saveButton()->isEnabled());
 
-        capture_.writeSucceeds = true;
+        capture_.result = true;
         page.saveButton()->click();
         QCOMPARE(capture_.records, QList<QByteArray>({record, record}));
         QCOMPARE(lastRead.serial, record);

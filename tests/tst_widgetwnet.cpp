@@ -9,6 +9,7 @@
 #include "link/packet.h"
 #include "link/transceiver.h"
 #include "pages/widgetwnet.h"
+#include "recordcapture.h"
 #include "simprocess.h"
 #include "testsupport.h"
 #include "ui/mainwindow.h"
@@ -71,41 +72,6 @@ QPushButton* restartOf(const QWidget& page)
     return nullptr;
 }
 
-// The records inside host command packets, decrypted under the session key.
-class PacketCapture final
-{
-public:
-    HostCmd::Writer writer(std::function<bool(const quint8*, quint32, int)> next = {})
-    {
-        return [this, next](const quint8* data, quint32 length, int timeoutMs) {
-            records.append(decrypt(QByteArray(reinterpret_cast<const char*>(data), int(length))));
-            if (onRecord)
-                onRecord(records.constLast());
-            return next ? next(data, length, timeoutMs) : result;
-        };
-    }
-
-    QByteArray decrypt(const QByteArray& bytes)
-    {
-        const int bodySize = int(bytes.size()) - packet::kHeaderSize;
-        if (bodySize <= 0 || bodySize % packet::kBlockSize != 0)
-            return QByteArray();
-        QByteArray plain(bodySize, '\0');
-        auto* out = reinterpret_cast<quint8*>(plain.data());
-        if (!aes_.decrypt(hostCmd.sessionKey(), packet::keyFromBytes(QByteArray::fromHex(packet::kIvHex)),
-                reinterpret_cast<const quint8*>(bytes.constData()) + packet::kHeaderSize, bodySize, out))
-            return QByteArray();
-        return plain.left(packet::unpaddedLength(out, bodySize));
-    }
-
-    QList<QByteArray> records;
-    std::function<void(const QByteArray&)> onRecord;
-    bool result = true;
-
-private:
-    packet::AesCbc aes_;
-};
-
 const QByteArray kRestart = QByteArray::fromHex("3201");
 const QByteArray kPoll = QByteArray::fromHex("0400");
 
@@ -116,7 +82,7 @@ class TestWidgetWnet : public QObject
     Q_OBJECT
 
     ScratchDirectory dir_;
-    PacketCapture capture_;
+    RecordCapture capture_;
     SimProcess sim_;
     std::unique_ptr<Transceiver> link_;
     std::unique_ptr<MainWindow> window_;
