@@ -1,26 +1,269 @@
 #include "pages/widgetlan.h"
 
+#include "app/conf.h"
+#include "app/debuglog.h"
+#include "link/hostcmd.h"
+#include "link/lastread.h"
+#include "link/recordlayouts.h"
+#include "link/records.h"
+#include "link/testpage.h"
+#include "ui/messagebox.h"
+
+#include <QFormLayout>
 #include <QHBoxLayout>
+#include <QHostAddress>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTcpSocket>
+#include <QTimerEvent>
 #include <QVBoxLayout>
+
+#include <utility>
+
+namespace netpage {
+
+bool parseIpv4(const QString& text, quint32* address)
+{
+    QHostAddress parsed;
+    if (!parsed.setAddress(text) || parsed.protocol() != QAbstractSocket::IPv4Protocol)
+        return false;
+    *address = parsed.toIPv4Address();
+    return true;
+}
+
+bool isUsableTarget(const QString& text)
+{
+    quint32 address = 0;
+    return parseIpv4(text, &address) && address != 0 && address != 0xFFFFFFFFu;
+}
+
+QString filledNetmask(const QString& netmask, const QString& dhcpNetmask)
+{
+    quint32 address = 0;
+    if (parseIpv4(netmask, &address) && address != 0)
+        return netmask;
+    if (parseIpv4(dhcpNetmask, &address) && address != 0)
+        return dhcpNetmask;
+    return QStringLiteral("255.255.255.0");
+}
+
+QByteArray addressRecord(quint8 code, const QString& address, const QString& netmask)
+{
+    quint32 ip = 0;
+    quint32 mask = 0;
+    if (!parseIpv4(address, &ip))
+        ip = 0;
+    if (!parseIpv4(netmask, &mask))
+        mask = 0;
+    return RecordWriter(layout::address::kSize)
+        .u16(layout::kIdOffset, layout::recordId(code))
+        .ipv4(layout::address::kIp, ip)
+        .ipv4(layout::address::kMask, mask)
+        .data();
+}
+
+bool isShortModel()
+{
+    return hostCmd.project == QLatin1String("LQ230");
+}
+
+void appendLine(TestPage& page, const QString& label, const QByteArray& value, bool shortModel)
+{
+    page.text(label);
+    // The LQ230's narrower paper has no room for the space.
+    if (!shortModel)
+        page.raw(" ");
+    page.raw(value).lf();
+}
+
+QString ipv4Text(quint32 address)
+{
+    return QHostAddress(address).toString();
+}
+
+QLineEdit* addReadOnlyRow(QWidget* page, QFormLayout* form, const QString& label)
+{
+    auto* field = addEditableRow(page, form, label);
+    field->setFrame(false);
+    field->setReadOnly(true);
+    field->setCursor(Qt::IBeamCursor);
+    return field;
+}
+
+QLineEdit* addEditableRow(QWidget* page, QFormLayout* form, const QString& label)
+{
+    auto* field = new QLineEdit(page);
+    auto* text = new QLabel(label, page);
+    text->setBuddy(field);
+    form->addRow(text, field);
+    return field;
+}
+
+} // namespace netpage
 
 WidgetLan::WidgetLan(QWidget* parent)
     : QWidget(parent)
-    , save_(new QPushButton(tr("Save"), this))
 {
+    auto* form = new QFormLayout;
+    form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    form->setFormAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    mac_ = netpage::addReadOnlyRow(this, form, tr("MAC Address:"));
+    dhcpAddress_ = netpage::addReadOnlyRow(this, form, tr("IP Address (DHCP):"));
+    dhcpNetmask_ = netpage::addReadOnlyRow(this, form, tr("Netmask (DHCP):"));
+    staticAddress_ = netpage::addEditableRow(this, form, tr("IP Address (Static):"));
+    staticNetmask_ = netpage::addEditableRow(this, form, tr("Netmask (Static):"));
+
+    printTestPage_ = new QPushButton(tr("Print Test Page"), this);
+    save_ = new QPushButton(tr("Save"), this);
     // Nothing is edited yet.
     save_->setEnabled(false);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
+    buttons->addWidget(printTestPage_, 0, Qt::AlignRight | Qt::AlignVCenter);
     buttons->addWidget(save_, 0, Qt::AlignRight | Qt::AlignVCenter);
 
     auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
     layout->addLayout(buttons);
     layout->addStretch();
+
+    setTabOrder(staticAddress_, staticNetmask_);
+    setTabOrder(staticNetmask_, printTestPage_);
+    setTabOrder(printTestPage_, save_);
+
+    connect(printTestPage_, &QPushButton::clicked, this, &WidgetLan::doPrintTestPage);
+    connect(save_, &QPushButton::clicked, this, &WidgetLan::doSave);
+    connect(staticAddress_, &QLineEdit::textChanged, this, &WidgetLan::onSettingsChanged);
+    connect(staticNetmask_, &QLineEdit::textChanged, this, &WidgetLan::onSettingsChanged);
 }
 
 void WidgetLan::loadRecord(const QByteArray& record)
 {
-    Q_UNUSED(record);
+    using namespace layout::netinfo;
+    const RecordReader reader(record);
+    mac_->setText(reader.latin1(kEthMac, kMacWidth).toUpper());
+    dhcpAddress_->setText(netpage::ipv4Text(reader.ipv4(kEthDhcpIp)));
+    dhcpNetmask_->setText(netpage::ipv4Text(reader.ipv4(kEthDhcpMask)));
+    staticAddress_->setText(netpage::ipv4Text(reader.ipv4(kEthStaticIp)));
+    staticNetmask_->setText(netpage::ipv4Text(reader.ipv4(kEthStaticMask)));
+    // Setting the static fields enabled it.
+    save_->setEnabled(false);
+}
+
+void WidgetLan::onSettingsChanged()
+{
+    save_->setEnabled(true);
+}
+
+void WidgetLan::doSave()
+{
+    staticNetmask_->setText(netpage::filledNetmask(staticNetmask_->text(), dhcpNetmask_->text()));
+    // After the fill, which is part of the save and no edit of its own.
+    save_->setEnabled(false);
+    const QByteArray record
+        = netpage::addressRecord(layout::code::kEthernetAddress, staticAddress_->text(), staticNetmask_->text());
+    if (LastRead::send(lastRead.ethernetAddress, record) == LastRead::Save::Failed)
+        save_->setEnabled(true);
+}
+
+void WidgetLan::doPrintTestPage()
+{
+    if (socket_)
+        return;
+    QString target = staticAddress_->text();
+    if (!netpage::isUsableTarget(target))
+        target = dhcpAddress_->text();
+    if (!netpage::isUsableTarget(target)) {
+        MessageBox::warning(this, tr("Error"), tr("No valid IP address."));
+        return;
+    }
+
+    printTestPage_->setEnabled(false);
+    socket_ = new QTcpSocket(this);
+    connect(socket_, &QTcpSocket::stateChanged, this, &WidgetLan::onTcpSocketStateChanged);
+    connect(socket_, &QTcpSocket::errorOccurred, this, &WidgetLan::onTcpSocketError);
+    LOG("TCP socket created.");
+    socket_->connectToHost(QHostAddress(target), netpage::kRawPrintPort, QIODevice::ReadWrite);
+}
+
+void WidgetLan::onTcpSocketStateChanged(QAbstractSocket::SocketState state)
+{
+    switch (state) {
+    case QAbstractSocket::UnconnectedState:
+        LOG("TCP socket disconnected.");
+        if (QTcpSocket* socket = std::exchange(socket_, nullptr))
+            socket->deleteLater();
+        // The printer may close the connection before the timer does.
+        if (closeTimer_ != 0) {
+            killTimer(closeTimer_);
+            closeTimer_ = 0;
+        }
+        printTestPage_->setEnabled(true);
+        break;
+    case QAbstractSocket::ConnectedState:
+        LOG("TCP socket connected.");
+        testPage_.clear();
+        // The fields as they are now, not as they were at the click.
+        testPage_ = buildTestPage();
+        if (socket_->write(testPage_) != testPage_.size())
+            LOG("Ethernet test page: write failed: %s", qPrintable(socket_->errorString()));
+        closeTimer_ = startTimer(netpage::kCloseDelayMs);
+        break;
+    default:
+        break;
+    }
+}
+
+void WidgetLan::onTcpSocketError(QAbstractSocket::SocketError socketError)
+{
+    auto* socket = qobject_cast<QTcpSocket*>(sender());
+    const QString text = socket ? socket->errorString() : QString();
+    LOG("Ethernet test page: socket error %d (%s).", int(socketError), qPrintable(text));
+    MessageBox::warning(this, tr("Error"), text);
+}
+
+void WidgetLan::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() != closeTimer_) {
+        QWidget::timerEvent(event);
+        return;
+    }
+    killTimer(closeTimer_);
+    closeTimer_ = 0;
+    if (!socket_)
+        return;
+    // Both reach the unconnected state, which ends the print.
+    if (socket_->state() == QAbstractSocket::ConnectedState)
+        socket_->disconnectFromHost();
+    else
+        socket_->abort();
+}
+
+QByteArray WidgetLan::buildTestPage() const
+{
+    const bool shortModel = netpage::isShortModel();
+    // Only languages 1 and 2 are not English.
+    const bool english = conf.Language != 1 && conf.Language != 2;
+    TestPage page;
+    page.start().lf().heading().text(tr("*** Ethernet Print Test Page ***")).lf();
+    if (!(shortModel && english))
+        page.lf();
+    page.body();
+    // Labels right-aligned to 13 characters by their leading spaces.
+    netpage::appendLine(page, tr(" MAC Address:"), mac_->text().toLatin1(), shortModel);
+    netpage::appendLine(page, tr("    IP(DHCP):"), dhcpAddress_->text().toLatin1(), shortModel);
+    netpage::appendLine(page, tr("     Netmask:"), dhcpNetmask_->text().toLatin1(), shortModel);
+    netpage::appendLine(page, tr("  IP(Static):"), staticAddress_->text().toLatin1(), shortModel);
+    netpage::appendLine(page, tr("     Netmask:"), staticNetmask_->text().toLatin1(), shortModel);
+    page.text(tr("Current Time:"));
+    if (!shortModel)
+        page.raw(" ");
+    page.time().lf(2);
+    page.heading().text(tr("*** END ***")).lf().body().end().lf(4);
+    // The LQ230 needs less paper fed out after the page.
+    if (!shortModel)
+        page.lf(4);
+    return page.data();
 }

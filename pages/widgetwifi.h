@@ -1,10 +1,16 @@
 #pragma once
 
+#include <QAbstractSocket>
+#include <QByteArray>
 #include <QWidget>
 
+class QLineEdit;
 class QPushButton;
+class QTcpSocket;
+class QTimerEvent;
 
-// The Wi-Fi addresses and network name of the printer.
+// The Wi-Fi addresses and network name of the printer, the network's
+// credentials, and a test page printed over the network.
 class WidgetWiFi final : public QWidget
 {
     Q_OBJECT
@@ -14,9 +20,36 @@ public:
 
     // Enabled while the page holds unsaved changes.
     QPushButton* saveButton() const { return save_; }
-    // Fills the page from a network information reply.
+    QPushButton* printTestPageButton() const { return printTestPage_; }
+    // Fills the page from a network information reply; the dispatch has
+    // refreshed the last-read copy already.
     void loadRecord(const QByteArray& record);
 
+public Q_SLOTS:
+    void doConfigure();
+    void doPrintTestPage();
+    void doSave();
+    void onSettingsChanged();
+    void onTcpSocketStateChanged(QAbstractSocket::SocketState state);
+    void onTcpSocketError(QAbstractSocket::SocketError socketError);
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+
 private:
+    QByteArray buildTestPage() const;
+
+    QLineEdit* mac_;
+    QLineEdit* dhcpAddress_;
+    QLineEdit* dhcpNetmask_;
+    QLineEdit* staticAddress_;
+    QLineEdit* staticNetmask_;
+    QLineEdit* ssid_;
+    QPushButton* configure_;
+    QPushButton* printTestPage_;
     QPushButton* save_;
+
+    QTcpSocket* socket_ = nullptr;
+    QByteArray testPage_;
+    int closeTimer_ = 0;
 };

@@ -1,0 +1,612 @@
+// The Ethernet and Wi-Fi pages and the Configure Wi-Fi dialog: what they show
+// of a network information record, the address and credentials records they
+// send, and their test pages as they reach the printer simulator's port 9100.
+// Records and expected bytes are laid out by hand from the record tables.
+
+#include "app/conf.h"
+#include "app/debuglog.h"
+#include "link/hostcmd.h"
+#include "link/lastread.h"
+#include "link/testpage.h"
+#include "link/transceiver.h"
+#include "pages/dialogconfigurewifi.h"
+#include "pages/widgetlan.h"
+#include "pages/widgetwifi.h"
+#include "recordcapture.h"
+#include "simprocess.h"
+#include "testsupport.h"
+#include "ui/mainwindow.h"
+#include "ui/messagebox.h"
+
+#include <QApplication>
+#include <QDirIterator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+QByteArray field(const QByteArray& text, int width)
+{
+    return text.leftJustified(width, '\0', true);
+}
+
+// The four IPv4 bytes, first number first.
+QByteArray ipBytes(const QHostAddress& address)
+{
+    const quint32 v = address.toIPv4Address();
+    const char bytes[] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    return QByteArray(bytes, 4);
+}
+
+// A network information record (248 bytes): type 02 00, Ethernet MAC (18),
+// DHCP address, DHCP netmask, static address, static netmask (4 each), SSID
+// (128), Wi-Fi MAC (18), its four addresses, Bluetooth MAC (18) and name (32).
+QByteArray netinfo(const QByteArray& ethAddresses, const QByteArray& ssid, const QByteArray& wifiAddresses)
+{
+    const QByteArray record = QByteArray::fromHex("0200") + field("a0:b1:c2:d3:e4:f5", 18) + ethAddresses
+        + field(ssid, 128) + field("a0:b1:c2:d3:e4:f6", 18) + wifiAddresses + field("a0:b1:c2:d3:e4:f7", 18)
+        + field("LQ540-0137", 32);
+    Q_ASSERT(record.size() == 248);
+    return record;
+}
+
+// Ethernet 127.77.0.10 / 255.255.0.0 by DHCP, 127.77.0.20 / 255.255.255.0 static;
+// Wi-Fi 127.77.1.10 / 255.255.255.128 by DHCP, 127.77.1.20 / 255.255.255.0 static.
+const QByteArray kEthAddresses = QByteArray::fromHex("7f4d000a ffff0000 7f4d0014 ffffff00");
+const QByteArray kWifiAddresses = QByteArray::fromHex("7f4d010a ffffff80 7f4d0114 ffffff00");
+// "Café 東京": é is C3 A9, 東 E6 9D B1, 京 E4 BA AC.
+const QByteArray kCafeTokyo = "Caf\xC3\xA9 \xE6\x9D\xB1\xE4\xBA\xAC";
+
+// Control sequences from the ESC/POS layout: GS ( E fn 6 start/end, ESC a n + GS ! n.
+const QByteArray kStart = QByteArray::fromHex("1d28450300060301");
+const QByteArray kEnd = QByteArray::fromHex("1d284503000603ff");
+const QByteArray kHeading = QByteArray::fromHex("1b61011d2101");
+const QByteArray kBody = QByteArray::fromHex("1b61001d2100");
+const char kTime[] = "2026/03/04 05:06:07";
+
+// A loopback address where nothing listens: 127.78.x.y.
+QHostAddress nobodyThere()
+{
+    return QHostAddress(SimProcess::testAddress().toIPv4Address() + 0x00010000);
+}
+
+QLineEdit* fieldOf(const QWidget& page, const QString& labelText)
+{
+    for (QLabel* label : page.findChildren<QLabel*>()) {
+        if (label->text() == labelText)
+            return qobject_cast<QLineEdit*>(label->buddy());
+    }
+    return nullptr;
+}
+
+QPushButton* buttonOf(const QWidget& page, const QString& text)
+{
+    for (QPushButton* button : page.findChildren<QPushButton*>()) {
+        if (button->text() == text)
+            return button;
+    }
+    return nullptr;
+}
+
+QStringList socketLogLines(qint64 from)
+{
+    QStringList lines;
+    for (const QByteArray& line : readFile("log.txt").mid(from).split('\n')) {
+        const int start = line.indexOf("] TCP socket ");
+        if (start >= 0)
+            lines.append(QString::fromLatin1(line.mid(start + 2, line.indexOf(" (") - start - 2)));
+    }
+    return lines;
+}
+
+} // namespace
+
+class TestNetworkPages : public QObject
+{
+    Q_OBJECT
+
+    ScratchDirectory dir_;
+    RecordCapture capture_;
+    QList<int> packetSizes_;
+    SimProcess sim_;
+    std::unique_ptr<QTemporaryDir> jobs_;
+    std::unique_ptr<Transceiver> link_;
+    std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<WidgetLan> lan_;
+    std::unique_ptr<WidgetWiFi> wifi_;
+
+    QWidget& page(const QString& name) const
+    {
+        return name == "lan" ? static_cast<QWidget&>(*lan_) : static_cast<QWidget&>(*wifi_);
+    }
+    QPushButton* saveOf(const QString& name) const { return name == "lan" ? lan_->saveButton() : wifi_->saveButton(); }
+
+    // What the main window's dispatch does with a type-2 reply.
+    void dispatch(const QByteArray& record)
+    {
+        lastRead.refresh(record);
+        lan_->loadRecord(record);
+        wifi_->loadRecord(record);
+        lan_->saveButton()->setEnabled(false);
+        wifi_->saveButton()->setEnabled(false);
+    }
+
+    bool startPrinter() { return sim_.start({"--no-discovery", "--capture-dir", jobs_->path()}); }
+    QString job(int n) const { return jobs_->filePath(QStringLiteral("job-%1.bin").arg(n, 4, 10, QLatin1Char('0'))); }
+
+    // Runs `act` on the Configure Wi-Fi dialog once the page runs it.
+    void onDialog(std::function<void(DialogConfigureWiFi&)> act)
+    {
+        QTimer::singleShot(0, this, [act] {
+            auto* dialog = qobject_cast<DialogConfigureWiFi*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            act(*dialog);
+        });
+    }
+    static void fillAndAccept(DialogConfigureWiFi& dialog, const QString& ssid, const QString& password)
+    {
+        dialog.ssidField()->setText(ssid);
+        dialog.passwordField()->setText(password);
+        dialog.okButton()->click();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        qRegisterMetaType<host_cmd_dev_info_t>("host_cmd_dev_info_t");
+        qRegisterMetaType<QAbstractSocket::SocketState>("QAbstractSocket::SocketState");
+        QVERIFY(dir_.isValid());
+        QVERIFY(logOpen());
+        TestPage::setClock([] { return QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7)); });
+    }
+    void cleanupTestCase()
+    {
+        TestPage::setClock({});
+        logClose();
+    }
+
+    void init()
+    {
+        capture_.records.clear();
+        capture_.result = true;
+        packetSizes_.clear();
+        // Packets go on to the simulator once a test has linked to it.
+        hostCmd.setWriter(capture_.writer([this](const quint8* data, quint32 length, int timeoutMs) {
+            packetSizes_.append(int(length));
+            return transceiver ? transceiver->write(data, length, timeoutMs) : capture_.result;
+        }));
+        MessageBox::resetForTests();
+        hostCmd.project = "LQ540";
+        conf.Language = 0;
+        jobs_ = std::make_unique<QTemporaryDir>();
+        lan_ = std::make_unique<WidgetLan>();
+        wifi_ = std::make_unique<WidgetWiFi>();
+    }
+    void cleanup()
+    {
+        lan_.reset();
+        wifi_.reset();
+        window_.reset();
+        if (link_)
+            link_->close();
+        link_.reset();
+        transceiver = nullptr;
+        hostCmd.setWriter(nullptr);
+        sim_.stop();
+        // No box may be left unseen by a test.
+        QCOMPARE(MessageBox::takeShown().size(), 0);
+    }
+
+    void loadShowsTheRecord()
+    {
+        dispatch(netinfo(kEthAddresses, kCafeTokyo, QByteArray::fromHex("7f4d010a ffffff80 00000000 00000000")));
+        QCOMPARE(fieldOf(*lan_, "MAC Address:")->text(), QString("A0:B1:C2:D3:E4:F5"));
+        QCOMPARE(fieldOf(*lan_, "IP Address (DHCP):")->text(), QString("127.77.0.10"));
+        QCOMPARE(fieldOf(*lan_, "Netmask (DHCP):")->text(), QString("255.255.0.0"));
+        QCOMPARE(fieldOf(*lan_, "IP Address (Static):")->text(), QString("127.77.0.20"));
+        QCOMPARE(fieldOf(*lan_, "Netmask (Static):")->text(), QString("255.255.255.0"));
+        QCOMPARE(fieldOf(*wifi_, "MAC Address:")->text(), QString("A0:B1:C2:D3:E4:F6"));
+        QCOMPARE(fieldOf(*wifi_, "IP Address (DHCP):")->text(), QString("127.77.1.10"));
+        QCOMPARE(fieldOf(*wifi_, "Netmask (DHCP):")->text(), QString("255.255.255.128"));
+        QCOMPARE(fieldOf(*wifi_, "IP Address (Static):")->text(), QString("0.0.0.0"));
+        QCOMPARE(fieldOf(*wifi_, "Netmask (Static):")->text(), QString("0.0.0.0"));
+        QCOMPARE(fieldOf(*wifi_, "SSID:")->text(), QString::fromUtf8(kCafeTokyo));
+        QVERIFY(fieldOf(*wifi_, "SSID:")->isReadOnly());
+        QVERIFY(!fieldOf(*lan_, "IP Address (Static):")->isReadOnly());
+        QVERIFY(!lan_->saveButton()->isEnabled());
+        QVERIFY(!wifi_->saveButton()->isEnabled());
+    }
+
+    void saveSendsOnlyAChange_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<bool>("dhcpNetmaskZero");
+        QTest::addColumn<QString>("address"); // null: left as loaded
+        QTest::addColumn<QString>("netmask");
+        QTest::addColumn<QByteArray>("expected"); // empty: nothing sent
+        QTest::addColumn<QString>("netmaskAfter");
+        const QString keep;
+        // Code, version 01, static address, static netmask.
+        QTest::newRow("lan: no edit") << "lan" << false << keep << keep << QByteArray() << "255.255.255.0";
+        QTest::newRow("lan: typed back") << "lan" << false << "127.77.0.20" << keep << QByteArray() << "255.255.255.0";
+        QTest::newRow("lan: new address") << "lan" << false << "127.77.0.21" << keep
+                                          << QByteArray::fromHex("01017f4d0015ffffff00") << "255.255.255.0";
+        QTest::newRow("lan: empty netmask takes the DHCP one")
+            << "lan" << false << keep << "" << QByteArray::fromHex("01017f4d0014ffff0000") << "255.255.0.0";
+        QTest::newRow("lan: bad netmask, zero DHCP netmask")
+            << "lan" << true << "127.77.0.21"
+            << "mask" << QByteArray::fromHex("01017f4d0015ffffff00") << "255.255.255.0";
+        QTest::newRow("lan: unparsable address")
+            << "lan" << false << "printer-1" << keep << QByteArray::fromHex("010100000000ffffff00") << "255.255.255.0";
+        QTest::newRow("lan: empty address")
+            << "lan" << false << "" << keep << QByteArray::fromHex("010100000000ffffff00") << "255.255.255.0";
+        QTest::newRow("wifi: no edit") << "wifi" << false << keep << keep << QByteArray() << "255.255.255.0";
+        QTest::newRow("wifi: new address") << "wifi" << false << "127.77.1.21" << keep
+                                           << QByteArray::fromHex("02017f4d0115ffffff00") << "255.255.255.0";
+        QTest::newRow("wifi: zero netmask takes the DHCP one")
+            << "wifi" << false << keep << "0.0.0.0" << QByteArray::fromHex("02017f4d0114ffffff80") << "255.255.255.128";
+        QTest::newRow("wifi: empty netmask, zero DHCP netmask")
+            << "wifi" << true << "127.77.1.21"
+            << "" << QByteArray::fromHex("02017f4d0115ffffff00") << "255.255.255.0";
+        QTest::newRow("wifi: unparsable address")
+            << "wifi" << false << "1.2.3.4.5" << keep << QByteArray::fromHex("020100000000ffffff00") << "255.255.255.0";
+    }
+    void saveSendsOnlyAChange()
+    {
+        QFETCH(QString, page);
+        QFETCH(bool, dhcpNetmaskZero);
+        QFETCH(QString, address);
+        QFETCH(QString, netmask);
+        QFETCH(QByteArray, expected);
+        QFETCH(QString, netmaskAfter);
+        QByteArray eth = kEthAddresses;
+        QByteArray wifi = kWifiAddresses;
+        if (dhcpNetmaskZero) {
+            eth.replace(4, 4, QByteArray(4, '\0'));
+            wifi.replace(4, 4, QByteArray(4, '\0'));
+        }
+        dispatch(netinfo(eth, "Office", wifi));
+        // An edit, even one that ends with the loaded text.
+        for (const auto& [label, text] : {std::pair {"IP Address (Static):", address}, {"Netmask (Static):", netmask}})
+            if (!text.isNull()) {
+                fieldOf(this->page(page), label)->setText("x");
+                fieldOf(this->page(page), label)->setText(text);
+            }
+        saveOf(page)->click();
+
+        QCOMPARE(capture_.records, expected.isEmpty() ? QList<QByteArray>() : QList<QByteArray> {expected});
+        QCOMPARE(fieldOf(this->page(page), "Netmask (Static):")->text(), netmaskAfter);
+        QVERIFY(!saveOf(page)->isEnabled());
+        // Saved once: the same values are not sent again.
+        QMetaObject::invokeMethod(&this->page(page), "doSave");
+        QCOMPARE(capture_.records.size(), expected.isEmpty() ? 0 : 1);
+    }
+
+    void lastReadCopiesAreIndependent()
+    {
+        dispatch(netinfo(kEthAddresses, "Office", kWifiAddresses));
+        fieldOf(*lan_, "IP Address (Static):")->setText("127.77.1.20");
+        lan_->saveButton()->click();
+        wifi_->doSave();
+        QCOMPARE(capture_.records, QList<QByteArray> {QByteArray::fromHex("01017f4d0114ffffff00")});
+        // The Wi-Fi values now equal the Ethernet copy, but not the Wi-Fi one.
+        fieldOf(*wifi_, "IP Address (Static):")->setText("127.77.0.20");
+        wifi_->saveButton()->click();
+        lan_->doSave();
+        QCOMPARE(capture_.records.value(1), QByteArray::fromHex("02017f4d0014ffffff00"));
+        QCOMPARE(capture_.records.size(), 2);
+    }
+
+    void failedWriteKeepsTheEditUnsaved()
+    {
+        dispatch(netinfo(kEthAddresses, "Office", kWifiAddresses));
+        fieldOf(*wifi_, "IP Address (Static):")->setText("127.77.1.21");
+        capture_.result = false;
+        wifi_->saveButton()->click();
+        QVERIFY(wifi_->saveButton()->isEnabled());
+        capture_.result = true;
+        wifi_->saveButton()->click();
+        QCOMPARE(capture_.records.size(), 2);
+        QCOMPARE(capture_.records.constLast(), QByteArray::fromHex("02017f4d0115ffffff00"));
+        QVERIFY(!wifi_->saveButton()->isEnabled());
+    }
+
+    void testPageBytes_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("project");
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QByteArray>("expected");
+        const QByteArray sim = SimProcess::testAddress().toString().toLatin1();
+        const QByteArray nobody = nobodyThere().toString().toLatin1();
+        // The LQ230 prints no space after the labels and feeds 4 LFs instead of 8.
+        const auto lines = [&](const char* sp, const char* mac) {
+            return kBody + " MAC Address:" + sp + mac + "\n" + "    IP(DHCP):" + sp + nobody + "\n"
+                + "     Netmask:" + sp + "255.255.0.0\n" + "  IP(Static):" + sp + sim + "\n" + "     Netmask:" + sp
+                + "255.255.255.0\n" + "Current Time:" + sp + kTime;
+        };
+        const char* eth = "A0:B1:C2:D3:E4:F5";
+        const char* wifi = "A0:B1:C2:D3:E4:F6";
+        const QByteArray ethHead = kStart + "\n" + kHeading + "*** Ethernet Print Test Page ***\n";
+        const QByteArray wifiHead = kStart + "\n" + kHeading + "*** Wi-Fi Print Test Page ***\n\n";
+        const QByteArray tail = kHeading + "*** END ***\n" + kBody + kEnd + "\n\n\n\n";
+        const QByteArray ssid = "        SSID:";
+        QTest::newRow("Ethernet, LQ230, English: no blank line")
+            << "lan"
+            << "LQ230" << 0 << ethHead + lines("", eth) + "\n\n" + tail;
+        QTest::newRow("Ethernet, LQ230, Chinese") << "lan"
+                                                  << "LQ230" << 1 << ethHead + "\n" + lines("", eth) + "\n\n" + tail;
+        QTest::newRow("Ethernet, LQ230, language 7 acts as English")
+            << "lan"
+            << "LQ230" << 7 << ethHead + lines("", eth) + "\n\n" + tail;
+        QTest::newRow("Ethernet, LQ520, English")
+            << "lan"
+            << "LQ520" << 0 << ethHead + "\n" + lines(" ", eth) + "\n\n" + tail + "\n\n\n\n";
+        QTest::newRow("Wi-Fi, LQ230, English")
+            << "wifi"
+            << "LQ230" << 0 << wifiHead + lines("", wifi) + "\n" + ssid + kCafeTokyo + "\n\n" + tail;
+        QTest::newRow("Wi-Fi, LQ540, Chinese")
+            << "wifi"
+            << "LQ540" << 1
+            << wifiHead + lines(" ", wifi) + "\n" + ssid + " " + kCafeTokyo + "\n\n" + tail + "\n\n\n\n";
+    }
+    void testPageBytes()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, project);
+        QFETCH(int, language);
+        QFETCH(QByteArray, expected);
+        QVERIFY(startPrinter());
+        hostCmd.project = project;
+        conf.Language = language;
+        const QByteArray addresses = ipBytes(nobodyThere()) + QByteArray::fromHex("ffff0000") + ipBytes(sim_.address())
+            + QByteArray::fromHex("ffffff00");
+        dispatch(netinfo(addresses, kCafeTokyo, addresses));
+        const qint64 mark = readFile("log.txt").size();
+        QPushButton* print = buttonOf(this->page(page), "Print Test Page");
+        print->click();
+        QVERIFY(!print->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(job(1)), 15000);
+        QCOMPARE(readFile(job(1)), expected);
+        QTRY_VERIFY_WITH_TIMEOUT(print->isEnabled(), 15000);
+        QCOMPARE(socketLogLines(mark),
+            QStringList({"TCP socket created.", "TCP socket connected.", "TCP socket disconnected."}));
+    }
+
+    void testPrintTarget_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("staticAddress");
+        QTest::addColumn<QString>("dhcpAddress");
+        QTest::addColumn<bool>("printed");
+        const QString sim = SimProcess::testAddress().toString();
+        const QString nobody = nobodyThere().toString();
+        for (const QString page : {"lan", "wifi"}) {
+            QTest::addRow("%s: static first", qPrintable(page)) << page << sim << nobody << true;
+            QTest::addRow("%s: static 0.0.0.0", qPrintable(page)) << page << "0.0.0.0" << sim << true;
+            QTest::addRow("%s: static all ones", qPrintable(page)) << page << "255.255.255.255" << sim << true;
+            QTest::addRow("%s: static unparsable", qPrintable(page)) << page << "printer" << sim << true;
+            QTest::addRow("%s: neither", qPrintable(page)) << page << "255.255.255.255"
+                                                           << "0.0.0.0" << false;
+        }
+    }
+    void testPrintTarget()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, staticAddress);
+        QFETCH(QString, dhcpAddress);
+        QFETCH(bool, printed);
+        QVERIFY(startPrinter());
+        const QByteArray dhcp = ipBytes(QHostAddress(dhcpAddress)) + QByteArray::fromHex("ffffff00");
+        const QByteArray addresses = dhcp + QByteArray::fromHex("00000000 ffffff00");
+        dispatch(netinfo(addresses, "Office", addresses));
+        fieldOf(this->page(page), "IP Address (Static):")->setText(staticAddress);
+        if (!printed)
+            MessageBox::queueAnswer(QMessageBox::Ok);
+        buttonOf(this->page(page), "Print Test Page")->click();
+
+        if (printed) {
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(job(1)), 15000);
+            QTRY_VERIFY_WITH_TIMEOUT(buttonOf(this->page(page), "Print Test Page")->isEnabled(), 15000);
+            return;
+        }
+        const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.constFirst().title, QString("Error"));
+        QCOMPARE(shown.constFirst().text, QString("No valid IP address."));
+        QVERIFY(this->page(page).findChildren<QTcpSocket*>().isEmpty());
+        QVERIFY(buttonOf(this->page(page), "Print Test Page")->isEnabled());
+    }
+
+    void refusedConnection_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::newRow("lan") << "lan";
+        QTest::newRow("wifi") << "wifi";
+    }
+    void refusedConnection()
+    {
+        QFETCH(QString, page);
+        const QByteArray addresses
+            = QByteArray::fromHex("00000000 00000000") + ipBytes(nobodyThere()) + QByteArray::fromHex("ffffff00");
+        dispatch(netinfo(addresses, "Office", addresses));
+        const qint64 mark = readFile("log.txt").size();
+        MessageBox::queueAnswer(QMessageBox::Ok);
+        QPushButton* print = buttonOf(this->page(page), "Print Test Page");
+        print->click();
+        QVERIFY(!print->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(print->isEnabled(), 15000);
+        const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.constFirst().title, QString("Error"));
+        QCOMPARE(shown.constFirst().text, QString("Connection refused"));
+        QCOMPARE(socketLogLines(mark), QStringList({"TCP socket created.", "TCP socket disconnected."}));
+        QTRY_VERIFY(this->page(page).findChildren<QTcpSocket*>().isEmpty());
+        // The next click tries again.
+        MessageBox::queueAnswer(QMessageBox::Ok);
+        print->click();
+        QTRY_VERIFY_WITH_TIMEOUT(print->isEnabled(), 15000);
+        QCOMPARE(MessageBox::takeShown().size(), 1);
+    }
+
+    void okNeedsAnSsid()
+    {
+        DialogConfigureWiFi dialog(wifi_.get());
+        QCOMPARE(dialog.windowTitle(), QString("Configure Wi-Fi"));
+        QCOMPARE(dialog.passwordField()->echoMode(), QLineEdit::Password);
+        QVERIFY(!dialog.okButton()->isEnabled());
+        QTest::keyClicks(dialog.ssidField(), "a");
+        QVERIFY(dialog.okButton()->isEnabled());
+        QTest::keyClick(dialog.ssidField(), Qt::Key_Backspace);
+        QVERIFY(!dialog.okButton()->isEnabled());
+        QTest::keyClicks(dialog.passwordField(), "secret");
+        QVERIFY(!dialog.okButton()->isEnabled());
+        QTest::keyClicks(dialog.ssidField(), " ");
+        QVERIFY(dialog.okButton()->isEnabled());
+    }
+
+    void credentialsRecord_data()
+    {
+        QTest::addColumn<QString>("ssid");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QByteArray>("ssidField"); // 128 bytes at offset 2
+        QTest::addColumn<QByteArray>("passwordField"); // 128 bytes at offset 130
+        const QByteArray zeros(128, '\0');
+        QTest::newRow("empty password") << "Office"
+                                        << "" << field("Office", 128) << zeros;
+        QTest::newRow("127-byte SSID") << QString(127, 'a') << "pw" << QByteArray(127, 'a') + '\0' << field("pw", 128);
+        QTest::newRow("200-byte SSID") << QString(200, 'a') << "pw" << QByteArray(127, 'a') + '\0' << field("pw", 128);
+        // 126 bytes and é (C3 A9) make 128: the whole é goes, not half of it.
+        QTest::newRow("cut before a two-byte character")
+            << QString(126, 'a') + QChar(0xE9) << "pw" << QByteArray(126, 'a') + QByteArray(2, '\0')
+            << field("pw", 128);
+        QTest::newRow("200-byte password")
+            << "Office" << QString(200, 'p') << field("Office", 128) << QByteArray(127, 'p') + '\0';
+    }
+    void credentialsRecord()
+    {
+        QFETCH(QString, ssid);
+        QFETCH(QString, password);
+        QFETCH(QByteArray, ssidField);
+        QFETCH(QByteArray, passwordField);
+        QVERIFY(DialogConfigureWiFi::sendCredentials(ssid, password));
+        QCOMPARE(capture_.records, QList<QByteArray> {QByteArray::fromHex("1101") + ssidField + passwordField});
+        // 258 bytes and 14 of padding, encrypted, behind the 4-byte header.
+        QCOMPARE(packetSizes_, QList<int> {276});
+    }
+
+    void configureSendsEachTimeItIsAccepted()
+    {
+        dispatch(netinfo(kEthAddresses, "Office", kWifiAddresses));
+        fieldOf(*wifi_, "IP Address (Static):")->setText("127.77.1.21");
+        QPushButton* configure = buttonOf(*wifi_, "Configure SSID...");
+        for (int i = 0; i < 2; ++i) {
+            onDialog([](DialogConfigureWiFi& dialog) { fillAndAccept(dialog, "Shop", "s3cret"); });
+            configure->click();
+        }
+        QCOMPARE(fieldOf(*wifi_, "SSID:")->text(), QString("Shop"));
+        const QByteArray record = QByteArray::fromHex("1101") + field("Shop", 128) + field("s3cret", 128);
+        QCOMPARE(capture_.records, QList<QByteArray>({record, record}));
+        QCOMPARE(packetSizes_, QList<int>({276, 276}));
+        // The credentials are no unsaved change, nor do they clear one.
+        QVERIFY(wifi_->saveButton()->isEnabled());
+
+        onDialog([](DialogConfigureWiFi& dialog) {
+            dialog.ssidField()->setText("Other");
+            dialog.reject();
+        });
+        configure->click();
+        QCOMPARE(fieldOf(*wifi_, "SSID:")->text(), QString("Shop"));
+        QCOMPARE(capture_.records.size(), 2);
+    }
+
+    void ssidLongerThan32BytesIsRefused_data()
+    {
+        QTest::addColumn<QString>("ssid");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("32 bytes") << QString(32, 'a') << true;
+        QTest::newRow("33 bytes") << QString(33, 'a') << false;
+        // Eleven characters, but 33 bytes of UTF-8 (E6 9D B1 each).
+        QTest::newRow("11 three-byte characters") << QString(11, QChar(0x6771)) << false;
+    }
+    void ssidLongerThan32BytesIsRefused()
+    {
+        QFETCH(QString, ssid);
+        QFETCH(bool, accepted);
+        dispatch(netinfo(kEthAddresses, "Office", kWifiAddresses));
+        bool stayedOpen = false;
+        onDialog([&](DialogConfigureWiFi& dialog) {
+            MessageBox::queueAnswer(QMessageBox::Ok);
+            fillAndAccept(dialog, ssid, "pw");
+            stayedOpen = dialog.isVisible();
+            if (stayedOpen)
+                dialog.reject();
+        });
+        buttonOf(*wifi_, "Configure SSID...")->click();
+        const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+        QCOMPARE(stayedOpen, !accepted);
+        QCOMPARE(capture_.records.size(), accepted ? 1 : 0);
+        QCOMPARE(fieldOf(*wifi_, "SSID:")->text(), accepted ? ssid : QString("Office"));
+        QCOMPARE(shown.size(), accepted ? 0 : 1);
+        if (!accepted) {
+            QCOMPARE(shown.constFirst().title, QString("Attention"));
+            QCOMPARE(shown.constFirst().text, QString("The SSID is longer than 32 bytes. Please enter a shorter one."));
+        }
+    }
+
+    // Over a link to the simulator: the new name comes back in the next
+    // network information reply and is printed as it came; the password is
+    // written nowhere on this side.
+    void nonAsciiSsidRoundTrip()
+    {
+        link_ = std::make_unique<Transceiver>();
+        transceiver = link_.get();
+        link_->setModifierSource([] { return Qt::KeyboardModifiers(); });
+        window_ = std::make_unique<MainWindow>();
+        QVERIFY(
+            sim_.start({"--project", "LQ540", "--model", "LQ540", "--no-discovery", "--capture-dir", jobs_->path()}));
+        hostCmd.project = "LQ540";
+        hostCmd.model = "LQ540";
+        QVERIFY(link_->openTcp(sim_.address()));
+        WidgetWiFi& page = *window_->widgetWiFi();
+        QTRY_COMPARE_WITH_TIMEOUT(fieldOf(page, "SSID:")->text(), QString("Tovra-Office"), 15000);
+
+        const QString password = "pw-7d41e9c2";
+        onDialog([&](DialogConfigureWiFi& dialog) { fillAndAccept(dialog, QString::fromUtf8(kCafeTokyo), password); });
+        buttonOf(page, "Configure SSID...")->click();
+        QCOMPARE(packetSizes_.constLast(), 276);
+        // The page's own printer is the one to print on.
+        const QString sim = sim_.address().toString();
+        fieldOf(page, "IP Address (Static):")->setText(sim);
+        page.saveButton()->click();
+
+        fieldOf(page, "SSID:")->clear();
+        QVERIFY(hostCmd.requestRecord(2));
+        QTRY_COMPARE_WITH_TIMEOUT(fieldOf(page, "SSID:")->text(), QString::fromUtf8(kCafeTokyo), 15000);
+        QCOMPARE(fieldOf(page, "IP Address (Static):")->text(), sim);
+        page.printTestPageButton()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(job(1)), 15000);
+        QVERIFY(readFile(job(1)).contains("        SSID: " + kCafeTokyo + "\n\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(page.printTestPageButton()->isEnabled(), 15000);
+
+        conf.save();
+        QVERIFY(QFile::exists(conf.fileName));
+        QVERIFY(readFile("log.txt").size() > 0);
+        QDirIterator files(QDir::currentPath(), QDir::Files, QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            const QString file = files.next();
+            QVERIFY2(!readFile(file).contains(password.toLatin1()), qPrintable(file));
+        }
+    }
+};
+
+QTEST_MAIN(TestNetworkPages)
+#include "tst_networkpages.moc"
