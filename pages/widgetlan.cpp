@@ -71,7 +71,7 @@ bool isShortModel()
 void appendLine(TestPage& page, const QString& label, const QByteArray& value, bool shortModel)
 {
     page.text(label);
-    // The LQ230's narrower paper has no room for the space.
+    // Short models print the value hard against its label.
     if (!shortModel)
         page.raw(" ");
     page.raw(value).lf();
