@@ -278,7 +278,11 @@ private Q_SLOTS:
         SimIdentity lq520;
         const QByteArray network = freshModel(lq520).reply(2);
         QCOMPARE(network.mid(2, 3), QByteArray("00:"));
-        QVERIFY(network.mid(20, 4) != QByteArray(4, '\0')); // Ethernet DHCP address
+        // The DHCP address is the printer's own, so that a test page printed
+        // from it comes back here: unknown gives 0.0.0.0, never a stranger's.
+        QCOMPARE(network.mid(20, 4), QByteArray(4, '\0'));
+        QCOMPARE(SimModel(lq520, SimModel::defaultState(lq520, 0x7F4D0102)).reply(2).mid(20, 4).toHex(),
+            QByteArray("7f4d0102"));
         QCOMPARE(network.mid(36, 128), QByteArray(128, '\0')); // no Wi-Fi
         // No 4G module: RSSI "no value" (FF 00).
         QCOMPARE(freshModel(lq520).reply(4).mid(258, 2), QByteArray::fromHex("ff00"));

@@ -63,7 +63,9 @@ int main(int argc, char* argv[])
         return 0;
     }
 
-    SimState state = SimModel::defaultState(options.identity);
+    bool isIpv4 = false;
+    const quint32 ownAddress = options.listenAddress.toIPv4Address(&isIpv4);
+    SimState state = SimModel::defaultState(options.identity, isIpv4 ? ownAddress : 0);
     if (!options.statePath.isEmpty()) {
         switch (loadStateFile(options.statePath, state, message)) {
         case StateLoad::Loaded:

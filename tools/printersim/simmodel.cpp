@@ -57,7 +57,7 @@ bool SimModel::hasMobile(const SimIdentity& identity)
     return startsWithAny(identity.model, {"LQ560", "LQ580"});
 }
 
-SimState SimModel::defaultState(const SimIdentity& identity)
+SimState SimModel::defaultState(const SimIdentity& identity, quint32 ownAddress)
 {
     const QByteArray& project = identity.project;
     const QByteArray& model = identity.model;
@@ -73,16 +73,14 @@ SimState SimModel::defaultState(const SimIdentity& identity)
 
     if (ethernet) {
         state.ethernet.mac = macAddress(identity.sn, 0);
-        state.ethernet.dhcpAddress = ipv4(192, 168, 1, 57);
+        state.ethernet.dhcpAddress = ownAddress;
         state.ethernet.dhcpNetmask = ipv4(255, 255, 255, 0);
-        state.ethernet.staticAddress = ipv4(192, 168, 1, 200);
-        state.ethernet.staticNetmask = ipv4(255, 255, 255, 0);
     }
     if (wifi) {
         state.wifi.ssid = QStringLiteral("Tovra-Office");
         state.wifi.password = QStringLiteral("receipt-2024");
         state.wifi.mac = macAddress(identity.sn, 1);
-        state.wifi.dhcpAddress = ipv4(192, 168, 1, 58);
+        state.wifi.dhcpAddress = ownAddress;
         state.wifi.dhcpNetmask = ipv4(255, 255, 255, 0);
         state.wifi.staticNetmask = ipv4(255, 255, 255, 0);
         state.bluetooth.mac = macAddress(identity.sn, 2);

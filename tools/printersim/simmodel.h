@@ -94,7 +94,11 @@ public:
 
     // Realistic values for the features of this model: Ethernet for LQ520,
     // Wi-Fi and Bluetooth for LQ230, LQ540 and LQ560, 4G for LQ560 and LQ580.
-    static SimState defaultState(const SimIdentity& identity);
+    // `ownAddress` (IPv4, host order) is where this printer is reached: its
+    // DHCP addresses default to it, so that a test page printed from the
+    // setup utility comes back here and never goes to an address on the
+    // user's network. 0 when unknown.
+    static SimState defaultState(const SimIdentity& identity, quint32 ownAddress = 0);
 
     // Record length of a settings record identifier, 0 for anything else.
     static int settingsLength(quint16 id);
