@@ -43,7 +43,7 @@ ninja -C "$build" -j "$jobs" tovra-cloud-printer-setup tovra-printer-sim
 
 app="$build/tovra-cloud-printer-setup"
 sim="$build/tools/printersim/tovra-printer-sim"
-mkdir -p "$rundir"
+mkdir -p "$rundir" "$rundir/prints"
 sim_log="$rundir/printer-sim.log"
 sim_state="$rundir/printer-sim.json"
 sim_out="$rundir/printer-sim.out"
@@ -98,7 +98,7 @@ done
 # A printer with every feature, so that every tab has something to show.
 # exec all the way down, so that the PID kept is the simulator's own.
 (exec "${as_root[@]}" ip netns exec "$ns_printer" "$sim" --listen "$printer_address" --project LQ520 --model LQ560 \
-    --state "$sim_state" --log "$sim_log" >"$sim_out" 2>&1) &
+    --state "$sim_state" --log "$sim_log" --capture-dir "$rundir/prints" >"$sim_out" 2>&1) &
 sim_pid=$!
 for _ in $(seq 100); do
     grep -q "listening on" "$sim_out" && break
@@ -140,6 +140,7 @@ chmod 700 "$runtime"
 echo "Printer simulator: $printer_address, in network namespace $ns_printer"
 echo "  log:   $sim_log"
 echo "  state: $sim_state"
+echo "  test pages printed: $rundir/prints/ (job-NNNN.txt shows each one as text)"
 echo "Application: in network namespace $ns_app, working directory $rundir"
 
 # X reaches the namespace through its socket file. Without root the program
