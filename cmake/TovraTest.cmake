@@ -11,7 +11,7 @@ function(tovra_add_qtest name)
   target_compile_definitions(${name} PRIVATE
     TOVRA_SIM_EXECUTABLE="$<TARGET_FILE:tovra-printer-sim>")
   add_dependencies(${name} tovra-printer-sim)
-  set(workdir ${CMAKE_CURRENT_BINARY_DIR}/work/${name})
+  set(workdir ${CMAKE_CURRENT_BINARY_DIR}/scratch/${name})
   file(MAKE_DIRECTORY ${workdir})
   add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${workdir})
   if(NOT ARG_TIMEOUT)
