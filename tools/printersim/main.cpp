@@ -89,6 +89,10 @@ int main(int argc, char* argv[])
         printLine(stderr, QStringLiteral("tovra-printer-sim: cannot open log %1: %2").arg(options.logPath, message));
         return kExitFailure;
     }
+    if (!printer.fonts().open(options.fontDir, message)) {
+        printLine(stderr, QStringLiteral("tovra-printer-sim: %1").arg(message));
+        return kExitFailure;
+    }
     // A fresh or repaired state file right away, so it can be looked at.
     printer.saveState();
 

@@ -105,6 +105,11 @@ OptionsResult parseOptions(const QStringList& arguments, SimOptions& options, QS
         QStringLiteral("file"));
     parser.addOptions({usbPty, usbUnplugAfter, wnetRestart});
     parser.addOptions({captureDir, rawPort, render});
+    const QCommandLineOption fontDir(QStringLiteral("font-dir"),
+        QStringLiteral("Keep the printer's font folder here (default: a temporary folder with fonts.conf and "
+                       "two small fonts)."),
+        QStringLiteral("dir"));
+    parser.addOption(fontDir);
 
     if (!parser.parse(arguments)) {
         message = parser.errorText();
@@ -215,6 +220,7 @@ OptionsResult parseOptions(const QStringList& arguments, SimOptions& options, QS
         options.rawPort = quint16(number);
     }
     options.renderPath = parser.value(render);
+    options.fontDir = parser.value(fontDir);
 
     options.statePath = parser.value(state);
     options.logPath = parser.value(log);

@@ -35,6 +35,8 @@ struct SimOptions
     // Render this captured job to standard output and exit.
     QString renderPath;
     int wnetRestartMs = SimWnet::kDefaultRestartMs;
+    // The font folder; empty: a seeded temporary folder.
+    QString fontDir;
 };
 
 enum class OptionsResult {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tools/printersim/simfonts.h"
 #include "tools/printersim/simlog.h"
 #include "tools/printersim/simmodel.h"
 #include "tools/printersim/simwnet.h"
@@ -23,6 +24,7 @@ public:
     void log(const QString& tag, const QString& text) { log_.write(tag, text); }
 
     const SimModel& model() const { return model_; }
+    SimFonts& fonts() { return fonts_; }
     // From the 4G restart command to "Connected".
     void setWnetRestartMs(int ms) { wnet_.setRestartMs(ms); }
     QString nextConnectionTag() { return QStringLiteral("#%1").arg(++connections_); }
@@ -43,5 +45,6 @@ private:
     QString statePath_;
     SimLog log_;
     SimWnet wnet_;
+    SimFonts fonts_;
     int connections_ = 0;
 };

@@ -1,15 +1,18 @@
 #include "tools/printersim/simsession.h"
 
 #include "link/recordlayouts.h"
+#include "link/records.h"
 #include "tools/printersim/simlog.h"
 #include "tools/printersim/simprinter.h"
 
 #include <QCryptographicHash>
+#include <QFile>
 #include <QHostAddress>
 #include <QTcpSocket>
 
 #include <array>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -69,6 +72,13 @@ void SimSession::onReadyRead()
     const quint32 length = quint32(chunk.size());
     quint32 position = 0;
     while (position < length && !closed_) {
+        if (uploadRemaining_ > 0) {
+            const qint64 take = qMin<qint64>(uploadRemaining_, length - position);
+            uploadData_.append(chunk.constData() + position, int(take));
+            uploadRemaining_ -= take;
+            position += quint32(take);
+            continue;
+        }
         const packet::Assembler::Step step = assembler_.feed(data + position, length - position);
         if (step.consumed == 0) {
             printer_->log(tag_,
@@ -91,6 +101,11 @@ void SimSession::onDisconnected()
     if (closed_)
         return;
     closed_ = true;
+    if (uploading_)
+        printer_->log(tag_,
+            QStringLiteral("dropped the partial upload %1 (%2 bytes received)")
+                .arg(uploadPath_)
+                .arg(uploadData_.size()));
     printer_->log(tag_, QStringLiteral("closed"));
     Q_EMIT closed();
     deleteLater();
@@ -122,6 +137,8 @@ void SimSession::handlePacket()
     }
     const QByteArray record(reinterpret_cast<const char*>(plain.data()), length);
     printer_->log(tag_, QStringLiteral("RX ") + SimLog::describe(record, SimLog::Direction::Received));
+    if (handleFileRecord(record))
+        return;
     const QByteArray reply = printer_->handleRecord(record, tag_);
     if (!reply.isEmpty())
         sendRecord(reply);
@@ -180,4 +197,85 @@ void SimSession::write(const quint8* data, int length)
         return;
     if (device_->write(reinterpret_cast<const char*>(data), length) != length)
         printer_->log(tag_, QStringLiteral("write failed: %1").arg(device_->errorString()));
+}
+
+bool SimSession::handleFileRecord(const QByteArray& record)
+{
+    namespace file = layout::file;
+    const RecordReader reader(record);
+    const quint16 id = reader.u16(layout::kIdOffset);
+    SimFonts& fonts = printer_->fonts();
+    QString why;
+    if (uploading_ && id != layout::recordId(layout::code::kUploadComplete)) {
+        printer_->log(tag_, QStringLiteral("dropped the upload %1: no completion record").arg(uploadPath_));
+        uploading_ = false;
+        uploadData_.clear();
+    }
+    if (id == layout::recordId(layout::code::kListDirectory)) {
+        const QByteArray path = reader.text(file::kShortPath, file::kPathWidth);
+        if (path != SimFonts::kRemoteFolder) {
+            printer_->log(
+                tag_, QStringLiteral("no listing for %1: only the font folder exists").arg(QString::fromUtf8(path)));
+            return true;
+        }
+        for (const QByteArray& entry : fonts.listing())
+            sendRecord(entry);
+        return true;
+    }
+    if (id == layout::recordId(layout::code::kDeleteFile)) {
+        const QString local = fonts.localPath(reader.text(file::kShortPath, file::kPathWidth), why);
+        if (local.isEmpty() || !QFile::remove(local))
+            printer_->log(tag_, QStringLiteral("not deleted: %1").arg(local.isEmpty() ? why : local));
+        else
+            printer_->log(tag_, QStringLiteral("deleted %1").arg(local));
+        return true;
+    }
+    if (id == layout::recordId(layout::code::kUploadRequest)) {
+        if (record.size() < file::kLongSize)
+            return false;
+        const QString local = fonts.localPath(reader.text(file::kPath, file::kPathWidth), why);
+        const quint32 size = reader.u32(file::kFileSize);
+        RecordWriter reply(file::kLongSize);
+        reply.u8(0, layout::code::kUploadRequest)
+            .u8(1, 1)
+            .bytes(file::kPath, record.mid(file::kPath, file::kPathWidth + 4));
+        if (local.isEmpty()) {
+            printer_->log(tag_, QStringLiteral("refused an upload: %1").arg(why));
+            sendRecord(reply.u16(file::kShortPath, 1).data());
+            return true;
+        }
+        printer_->log(tag_, QStringLiteral("accepted an upload of %1 bytes to %2").arg(size).arg(local));
+        uploading_ = true;
+        uploadPath_ = local;
+        uploadData_.clear();
+        uploadRemaining_ = size;
+        sendRecord(reply.data());
+        return true;
+    }
+    if (id == layout::recordId(layout::code::kUploadComplete)) {
+        finishUpload(record);
+        return true;
+    }
+    return false;
+}
+
+void SimSession::finishUpload(const QByteArray& record)
+{
+    namespace file = layout::file;
+    if (!uploading_) {
+        printer_->log(tag_, QStringLiteral("ignored a completion record: no upload"));
+        return;
+    }
+    uploading_ = false;
+    const QByteArray data = std::exchange(uploadData_, QByteArray());
+    const RecordReader reader(record);
+    const QByteArray digest = QCryptographicHash::hash(data, QCryptographicHash::Md5);
+    QString error;
+    if (record.size() < file::kLongSize || reader.u32(file::kFileSize) != quint32(data.size())
+        || reader.bytes(file::kDigest, 16) != digest)
+        printer_->log(tag_, QStringLiteral("discarded the upload %1: size or MD5 do not match").arg(uploadPath_));
+    else if (!printer_->fonts().store(uploadPath_, data, error))
+        printer_->log(tag_, QStringLiteral("cannot store %1: %2").arg(uploadPath_, error));
+    else
+        printer_->log(tag_, QStringLiteral("stored %1 (%2 bytes)").arg(uploadPath_).arg(data.size()));
 }

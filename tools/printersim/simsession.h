@@ -42,6 +42,9 @@ private:
     void onDisconnected();
     void handlePacket();
     void handleHandshake(const quint8* plain, int length);
+    // Font folder commands; false when the record is not one of them.
+    bool handleFileRecord(const QByteArray& record);
+    void finishUpload(const QByteArray& record);
     void sendRecord(const QByteArray& record);
     void write(const quint8* data, int length);
 
@@ -54,4 +57,9 @@ private:
     packet::Key sessionKey_ {};
     bool keyed_ = false;
     bool closed_ = false;
+    // An accepted upload: its raw bytes are consumed before any packet.
+    QString uploadPath_;
+    QByteArray uploadData_;
+    qint64 uploadRemaining_ = 0;
+    bool uploading_ = false;
 };

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+
+class Transceiver;
+
+// Installs one file into the printer's font folder: the upload request, the
+// raw data blocks paced by the link's bytesWritten reports, and the closing
+// record with the file's MD5 digest. Holds the whole file in memory.
+class FileUpload final : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kBlockSize = 4080;
+    static constexpr int kWriteTimeoutMs = 5000;
+    static constexpr int kMaxPathBytes = 127;
+    static constexpr quint16 kReplyId = 0x0162;
+    static constexpr int kMinReplyLength = 152;
+    using BlockWriter = std::function<bool(const char* data, quint32 length, int timeoutMs)>;
+
+    explicit FileUpload(QObject* parent = nullptr);
+
+    static QByteArray remotePath(const QString& fileName);
+
+    // Sends the upload request; false, with errorString() set, when the file
+    // cannot go (too long a path, too large, empty, busy, link down).
+    bool start(const QString& fileName, const QByteArray& data);
+    // Stops sending and reconnects the link so the printer drops the partial file.
+    void cancel();
+    // Acts on the printer's answer to the upload request; other records are ignored.
+    void handleResponse(const QByteArray& response);
+
+    bool isActive() const { return state_ != State::Idle; }
+    QString errorString() const { return error_; }
+
+    // Seams: where blocks go and whose bytesWritten paces them (default: the
+    // global Transceiver).
+    void setBlockWriter(BlockWriter writer) { writer_ = std::move(writer); }
+    void setLink(Transceiver* link) { link_ = link; }
+
+Q_SIGNALS:
+    void progress(qint64 written, qint64 total);
+    void finished();
+    // The printer answered the request with a non-zero status.
+    void refused(quint16 status);
+    void cancelled();
+    // A block could not be handed to the link; the upload is dropped.
+    void failed(QString reason);
+
+private:
+    enum class State { Idle, Requested, Transferring };
+
+    void onBytesWritten(qint64 bytes);
+    void sendNextBlock();
+    void complete();
+    void reset();
+    Transceiver* link() const;
+
+    State state_ = State::Idle;
+    QByteArray data_;
+    QByteArray path_;
+    // Handed to the link versus reported written by it: only the former
+    // decides what goes next, so odd reports never resend or skip bytes.
+    qint64 handed_ = 0;
+    qint64 written_ = 0;
+    QString error_;
+    BlockWriter writer_;
+    QPointer<Transceiver> link_;
+    QMetaObject::Connection pacing_;
+};

@@ -1,0 +1,2 @@
+# The font file upload engine, alone and against the printer simulator.
+tovra_add_qtest(tst_fileupload SOURCES tst_fileupload.cpp simprocess.h recordcapture.h LIBS tovra_core TIMEOUT 300)

@@ -1,0 +1,96 @@
+#include "tools/printersim/simfonts.h"
+
+#include "link/recordlayouts.h"
+#include "link/records.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+constexpr int kEntrySize = 134;
+
+bool writeFile(const QString& path, const QByteArray& data, QString& error)
+{
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit())
+        return true;
+    error = file.errorString();
+    return false;
+}
+
+// Small files that start like the real formats, so a host sees believable names and sizes.
+QByteArray fakeFont(const QByteArray& magic, int size)
+{
+    QByteArray data = magic;
+    for (int i = data.size(); i < size; ++i)
+        data.append(char(i * 31 % 251));
+    return data;
+}
+
+} // namespace
+
+bool SimFonts::open(const QString& dir, QString& error)
+{
+    if (!dir.isEmpty()) {
+        if (!QDir().mkpath(dir)) {
+            error = QStringLiteral("cannot create the font folder %1").arg(dir);
+            return false;
+        }
+        folder_ = QDir(dir).absolutePath();
+        return true;
+    }
+    temporary_ = std::make_unique<QTemporaryDir>();
+    if (!temporary_->isValid()) {
+        error = QStringLiteral("cannot create a temporary font folder: %1").arg(temporary_->errorString());
+        return false;
+    }
+    folder_ = temporary_->path();
+    const QDir folder(folder_);
+    return writeFile(folder.filePath(QStringLiteral("fonts.conf")),
+               "<?xml version=\"1.0\"?>\n<fontconfig>\n  <dir>/data/PUB/fonts</dir>\n</fontconfig>\n", error)
+        && writeFile(folder.filePath(QStringLiteral("NotoSansSC-Regular.otf")), fakeFont("OTTO", 2412), error)
+        && writeFile(
+            folder.filePath(QStringLiteral("DejaVuSansMono.ttf")), fakeFont(QByteArray("\0\1\0\0", 4), 1733), error);
+}
+
+QList<QByteArray> SimFonts::listing() const
+{
+    QList<QByteArray> entries;
+    if (folder_.isEmpty())
+        return entries;
+    const QFileInfoList files = QDir(folder_).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name);
+    for (const QFileInfo& info : files) {
+        entries.append(RecordWriter(kEntrySize)
+                           .u8(0, layout::code::kListDirectory)
+                           .u8(1, 1)
+                           .text(layout::file::kShortPath, layout::file::kPathWidth, info.fileName().toUtf8())
+                           .u32(layout::file::kShortSize, quint32(info.size()))
+                           .data());
+    }
+    return entries;
+}
+
+QString SimFonts::localPath(const QByteArray& remotePath, QString& why) const
+{
+    if (folder_.isEmpty()) {
+        why = QStringLiteral("no font folder");
+        return QString();
+    }
+    if (!remotePath.startsWith(kRemoteFolder)) {
+        why = QStringLiteral("not in %1").arg(QLatin1String(kRemoteFolder));
+        return QString();
+    }
+    const QByteArray name = remotePath.mid(int(sizeof kRemoteFolder) - 1);
+    if (name.isEmpty() || name == "." || name == ".." || name.contains('/') || name.contains('\\')) {
+        why = QStringLiteral("'%1' is not a plain file name").arg(QString::fromUtf8(name));
+        return QString();
+    }
+    return QDir(folder_).filePath(QString::fromUtf8(name));
+}
+
+bool SimFonts::store(const QString& localPath, const QByteArray& data, QString& error) const
+{
+    return writeFile(localPath, data, error);
+}
