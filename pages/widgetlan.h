@@ -8,7 +8,7 @@
 class QFormLayout;
 class QLineEdit;
 class QPushButton;
-class QTcpSocket;
+class NetworkTestPrint;
 class QTimerEvent;
 class TestPage;
 
@@ -60,11 +60,6 @@ public Q_SLOTS:
     void doPrintTestPage();
     void doSave();
     void onSettingsChanged();
-    void onTcpSocketStateChanged(QAbstractSocket::SocketState state);
-    void onTcpSocketError(QAbstractSocket::SocketError socketError);
-
-protected:
-    void timerEvent(QTimerEvent* event) override;
 
 private:
     QByteArray buildTestPage() const;
@@ -77,7 +72,5 @@ private:
     QPushButton* printTestPage_;
     QPushButton* save_;
 
-    QTcpSocket* socket_ = nullptr;
-    QByteArray testPage_;
-    int closeTimer_ = 0;
+    NetworkTestPrint* testPrint_;
 };

@@ -6,16 +6,14 @@
 #include "link/records.h"
 #include "link/testpage.h"
 #include "pages/dialogconfigurewifi.h"
+#include "pages/networktestprint.h"
 #include "pages/widgetlan.h"
-#include "ui/messagebox.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHostAddress>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTcpSocket>
-#include <QTimerEvent>
 #include <QVBoxLayout>
 
 #include <utility>
@@ -35,6 +33,7 @@ WidgetWiFi::WidgetWiFi(QWidget* parent)
 
     configure_ = new QPushButton(tr("Configure SSID..."), this);
     printTestPage_ = new QPushButton(tr("Print Test Page"), this);
+    testPrint_ = new NetworkTestPrint(this, printTestPage_, "Wi-Fi", [this] { return buildTestPage(); });
     save_ = new QPushButton(tr("Save"), this);
     // Nothing is edited yet.
     save_->setEnabled(false);
@@ -105,77 +104,7 @@ void WidgetWiFi::doConfigure()
 
 void WidgetWiFi::doPrintTestPage()
 {
-    if (socket_)
-        return;
-    QString target = staticAddress_->text();
-    if (!netpage::isUsableTarget(target))
-        target = dhcpAddress_->text();
-    if (!netpage::isUsableTarget(target)) {
-        MessageBox::warning(this, tr("Error"), tr("No valid IP address."));
-        return;
-    }
-
-    printTestPage_->setEnabled(false);
-    socket_ = new QTcpSocket(this);
-    connect(socket_, &QTcpSocket::stateChanged, this, &WidgetWiFi::onTcpSocketStateChanged);
-    connect(socket_, &QTcpSocket::errorOccurred, this, &WidgetWiFi::onTcpSocketError);
-    LOG("TCP socket created.");
-    socket_->connectToHost(QHostAddress(target), netpage::kRawPrintPort, QIODevice::ReadWrite);
-}
-
-void WidgetWiFi::onTcpSocketStateChanged(QAbstractSocket::SocketState state)
-{
-    switch (state) {
-    case QAbstractSocket::UnconnectedState:
-        LOG("TCP socket disconnected.");
-        if (QTcpSocket* socket = std::exchange(socket_, nullptr))
-            socket->deleteLater();
-        // The printer may close the connection before the timer does.
-        if (closeTimer_ != 0) {
-            killTimer(closeTimer_);
-            closeTimer_ = 0;
-        }
-        printTestPage_->setEnabled(true);
-        break;
-    case QAbstractSocket::ConnectedState:
-        if (!socket_)
-            break;
-        LOG("TCP socket connected.");
-        testPage_.clear();
-        // The fields as they are now, not as they were at the click.
-        testPage_ = buildTestPage();
-        if (socket_->write(testPage_) != testPage_.size())
-            LOG("Wi-Fi test page: write failed: %s", qPrintable(socket_->errorString()));
-        closeTimer_ = startTimer(netpage::kCloseDelayMs);
-        break;
-    default:
-        break;
-    }
-}
-
-void WidgetWiFi::onTcpSocketError(QAbstractSocket::SocketError socketError)
-{
-    auto* socket = qobject_cast<QTcpSocket*>(sender());
-    const QString text = socket ? socket->errorString() : QString();
-    LOG("Wi-Fi test page: socket error %d (%s).", int(socketError), qPrintable(text));
-    MessageBox::warning(this, tr("Error"), text);
-}
-
-void WidgetWiFi::timerEvent(QTimerEvent* event)
-{
-    if (event->timerId() != closeTimer_) {
-        QWidget::timerEvent(event);
-        return;
-    }
-    killTimer(closeTimer_);
-    closeTimer_ = 0;
-    if (!socket_)
-        return;
-    // Both reach the unconnected state, which ends the print.
-    if (socket_->state() == QAbstractSocket::ConnectedState)
-        socket_->disconnectFromHost();
-    else
-        socket_->abort();
+    testPrint_->print(staticAddress_->text(), dhcpAddress_->text());
 }
 
 QByteArray WidgetWiFi::buildTestPage() const

@@ -6,7 +6,7 @@
 
 class QLineEdit;
 class QPushButton;
-class QTcpSocket;
+class NetworkTestPrint;
 class QTimerEvent;
 
 // The Wi-Fi addresses and network name of the printer, the network's
@@ -30,11 +30,6 @@ public Q_SLOTS:
     void doPrintTestPage();
     void doSave();
     void onSettingsChanged();
-    void onTcpSocketStateChanged(QAbstractSocket::SocketState state);
-    void onTcpSocketError(QAbstractSocket::SocketError socketError);
-
-protected:
-    void timerEvent(QTimerEvent* event) override;
 
 private:
     QByteArray buildTestPage() const;
@@ -49,7 +44,5 @@ private:
     QPushButton* printTestPage_;
     QPushButton* save_;
 
-    QTcpSocket* socket_ = nullptr;
-    QByteArray testPage_;
-    int closeTimer_ = 0;
+    NetworkTestPrint* testPrint_;
 };
