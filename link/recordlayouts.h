@@ -103,9 +103,21 @@ inline constexpr int kPath = 4, kFileSize = 132, kDigest = 136, kLongSize = 152;
 inline constexpr int kPathWidth = 128;
 } // namespace file
 
-// Font settings table entry ('S').
+// Font settings table entry: read as 0x0151, written as 'S' 0x01.
 namespace fontentry {
+inline constexpr int kEnabled = 2, kCt = 3, kPx = 4, kAd = 5, kScript = 6, kLanguage = 38, kFontFile = 42,
+                     kFaceIndex = 106, kThreshold = 110, kPixelWidth = 112, kPixelHeight = 114, kAdvance = 116,
+                     kRanges = 118;
+inline constexpr int kScriptWidth = 32, kLanguageWidth = 4, kFontFileWidth = 64;
+// Each slot: first and last code point, unsigned 32-bit; the list ends at a first code point of 0.
+inline constexpr int kRangeSlots = 40, kRangeSlotSize = 8;
 inline constexpr int kSize = 438;
+static_assert(kRanges + kRangeSlots * kRangeSlotSize == kSize);
 } // namespace fontentry
+
+// Installed font entry of a folder listing (0x0161).
+namespace fontlisting {
+inline constexpr int kMinLength = 134;
+} // namespace fontlisting
 
 } // namespace layout

@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr int kEntrySize = 134;
-
 bool writeFile(const QString& path, const QByteArray& data, QString& error)
 {
     QSaveFile file(path);
@@ -62,7 +60,7 @@ QList<QByteArray> SimFonts::listing() const
         return entries;
     const QFileInfoList files = QDir(folder_).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name);
     for (const QFileInfo& info : files) {
-        entries.append(RecordWriter(kEntrySize)
+        entries.append(RecordWriter(layout::fontlisting::kMinLength)
                            .u8(0, layout::code::kListDirectory)
                            .u8(1, 1)
                            .text(layout::file::kShortPath, layout::file::kPathWidth, info.fileName().toUtf8())
