@@ -13,6 +13,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -122,6 +123,19 @@ public:
         return readRecord();
     }
 
+    // Every record the printer answers a font table read with. A read
+    // request for the audio settings follows it: its reply marks the end.
+    QList<QByteArray> readFontTable()
+    {
+        sendRecord(QByteArray::fromHex("5101"));
+        sendRecord(QByteArray::fromHex("0600"));
+        QList<QByteArray> entries;
+        for (QByteArray record = readRecord(); !record.isEmpty() && record.left(2) != QByteArray::fromHex("0600");
+             record = readRecord())
+            entries.append(record);
+        return entries;
+    }
+
     void send(const QByteArray& bytes)
     {
         socket_.write(bytes);
@@ -158,6 +172,42 @@ private:
     packet::Key sessionKey_ {};
     QByteArray buffer_;
 };
+
+QByteArray le16(quint16 value)
+{
+    return QByteArray(1, char(value)) + char(value >> 8);
+}
+
+QByteArray le32(quint32 value)
+{
+    return le16(quint16(value)) + le16(quint16(value >> 16));
+}
+
+// A font table row as the host sends it ('S', version 1), laid out by hand:
+// enabled, ct, px, ad, script, language, font file, face index, threshold,
+// pixel width and height, advance, then 40 range slots.
+QByteArray fontRow(char enabled, const QByteArray& ctPxAd, const QByteArray& script, const QByteArray& language,
+    const QByteArray& fontFile, qint32 faceIndex, quint16 threshold, quint16 width, quint16 height, quint16 advance,
+    const QList<QPair<quint32, quint32>>& ranges)
+{
+    QByteArray record = QByteArray::fromHex("5301") + enabled + ctPxAd + field(script, 32) + field(language, 4)
+        + field(fontFile, 64) + le32(quint32(faceIndex)) + le16(threshold) + le16(width) + le16(height) + le16(advance);
+    for (const auto& range : ranges)
+        record += le32(range.first) + le32(range.second);
+    return record + QByteArray(438 - record.size(), '\0');
+}
+
+const QByteArray kHanRow = fontRow(1, QByteArray::fromHex("071802"), "HAN", "zh",
+    QStringLiteral("\u601d\u6e90\u9ed1\u4f53-\u00dc.otf").toUtf8(), 3, 200, 32, 32, 30,
+    {{0x3400, 0x4DBF}, {0x4E00, 0x9FFF}});
+const QByteArray kLatinRow
+    = fontRow(0, QByteArray(3, '\0'), "LATIN", "en", "DejaVuSansMono.ttf", 0, 128, 12, 24, 12, {{0x0020, 0x007E}});
+
+// The row the printer answers a read with: the same bytes under 'Q'.
+QByteArray asReply(const QByteArray& row)
+{
+    return QByteArray::fromHex("5101") + row.mid(2);
+}
 
 // The executable, started on a free loopback port.
 class SimRun final
@@ -204,6 +254,17 @@ private:
     QByteArray output_;
     quint16 port_ = 0;
 };
+
+// Starts `sim` and has `host` connected to it with a session key.
+bool startAndConnect(SimRun& sim, HostClient& host, const QStringList& arguments = {})
+{
+    const QByteArray sn = "SIM0000000000042";
+    if (!sim.start(QStringList {"--keepalive-ms", "0", "--sn", QString::fromLatin1(sn)} + arguments)
+        || !host.connectTo(sim.port()))
+        return false;
+    host.handshake(0x0badcafe, sn);
+    return host.handshakeAnswer().size() == 56;
+}
 
 } // namespace
 
@@ -659,6 +720,193 @@ private Q_SLOTS:
         QCOMPARE(second.handshakeAnswer().size(), 56);
         QCOMPARE(second.request(2).mid(28, 8), QByteArray::fromHex("c0a80164ffff0000"));
         QCOMPARE(again.stop(SIGINT), 0);
+    }
+
+    void fontTableReadAnswersTheDefaults()
+    {
+        SimRun sim;
+        HostClient host;
+        QVERIFY(startAndConnect(sim, host));
+        const QList<QByteArray> entries = host.readFontTable();
+        QCOMPARE(entries.size(), 9);
+        int disabled = 0;
+        QByteArray han;
+        for (const QByteArray& entry : entries) {
+            QCOMPARE(entry.size(), 438);
+            QCOMPARE(entry.left(2), QByteArray::fromHex("5101"));
+            disabled += entry.at(2) == '\0';
+            if (entry.mid(6, 32) == field("HAN", 32))
+                han = entry;
+        }
+        QVERIFY(disabled == 1 || disabled == 2);
+        QCOMPARE(han.at(2), '\1');
+        QCOMPARE(han.mid(38, 4), field("zh", 4));
+        QCOMPARE(han.mid(42, 64), field("NotoSansSC-Regular.otf", 64));
+        QCOMPARE(han.mid(114, 2), le16(24)); // pixel height
+        QCOMPARE(han.mid(118),
+            QByteArray::fromHex("00300000 3f300000  00340000 bf4d0000  004e0000 ff9f0000  00ff0000 efff0000")
+                + QByteArray(36 * 8, '\0'));
+        QCOMPARE(sim.stop(), 0);
+    }
+
+    void fontTableApplyAndReset_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("records");
+        // Rows the printer answers a read with afterwards; `keepsDefaults`: the default table.
+        QTest::addColumn<QList<QByteArray>>("expected");
+        QTest::addColumn<bool>("keepsDefaults");
+        const QByteArray begin = QByteArray::fromHex("5201");
+        const QByteArray end = QByteArray::fromHex("5401");
+        const QByteArray reset = QByteArray::fromHex("5501");
+        const QByteArray shortRow = kHanRow.left(437);
+
+        QTest::newRow("two rows") << QList<QByteArray> {begin, kHanRow, kLatinRow, end}
+                                  << QList<QByteArray> {kHanRow, kLatinRow} << false;
+        QTest::newRow("no rows") << QList<QByteArray> {begin, end} << QList<QByteArray> {} << false;
+        QTest::newRow("begun again") << QList<QByteArray> {begin, kLatinRow, begin, kHanRow, end}
+                                     << QList<QByteArray> {kHanRow} << false;
+        QTest::newRow("short row refused")
+            << QList<QByteArray> {begin, shortRow, kLatinRow, end} << QList<QByteArray> {kLatinRow} << false;
+        QTest::newRow("rows after the end ignored")
+            << QList<QByteArray> {begin, kHanRow, end, kLatinRow, end} << QList<QByteArray> {kHanRow} << false;
+        QList<QByteArray> many {begin};
+        QList<QByteArray> kept;
+        for (int i = 0; i < 65; ++i) {
+            many.append(fontRow(1, QByteArray(3, '\0'), "LATIN", "en", QByteArray("font-") + QByteArray::number(i), 0,
+                128, 12, 24, 12, {{0x20, 0x7E}}));
+            if (i < 64)
+                kept.append(many.last());
+        }
+        QTest::newRow("64 rows at most") << many + QList<QByteArray> {end} << kept << false;
+
+        QTest::newRow("row without begin") << QList<QByteArray> {kHanRow} << QList<QByteArray> {} << true;
+        QTest::newRow("short row without begin") << QList<QByteArray> {shortRow} << QList<QByteArray> {} << true;
+        QTest::newRow("end without begin") << QList<QByteArray> {end} << QList<QByteArray> {} << true;
+        QTest::newRow("never ended") << QList<QByteArray> {begin, kHanRow} << QList<QByteArray> {} << true;
+        QTest::newRow("reset") << QList<QByteArray> {begin, kHanRow, end, reset} << QList<QByteArray> {} << true;
+    }
+    void fontTableApplyAndReset()
+    {
+        QFETCH(QList<QByteArray>, records);
+        QFETCH(QList<QByteArray>, expected);
+        QFETCH(bool, keepsDefaults);
+        SimRun sim;
+        HostClient host;
+        QVERIFY(startAndConnect(sim, host));
+        const QList<QByteArray> defaults = host.readFontTable();
+        for (const QByteArray& record : records)
+            host.sendRecord(record);
+        QList<QByteArray> replies;
+        for (const QByteArray& row : expected)
+            replies.append(asReply(row));
+        QCOMPARE(host.readFontTable(), keepsDefaults ? defaults : replies);
+        QCOMPARE(sim.stop(), 0);
+    }
+
+    void fontTableSurvivesARestart()
+    {
+        const QString statePath = dir_.filePath("fonttable.json");
+        const QString logPath = dir_.filePath("fonttable.log");
+        const QList<QByteArray> replies {asReply(kHanRow), asReply(kLatinRow)};
+        SimRun sim;
+        HostClient host;
+        QVERIFY(startAndConnect(sim, host, {"--state", statePath, "--log", logPath}));
+        for (const QByteArray& record : {QByteArray::fromHex("5201"), kHanRow, kLatinRow, QByteArray::fromHex("5401")})
+            host.sendRecord(record);
+        QCOMPARE(host.readFontTable(), replies);
+        QCOMPARE(sim.stop(), 0);
+
+        const QByteArray log = logText(logPath);
+        const QString fontName = QStringLiteral("\u601d\u6e90\u9ed1\u4f53-\u00dc.otf");
+        for (const QString& line :
+            {QStringLiteral(" #1 RX 0x0153 font table entry, 438 bytes: HAN zh %1; 53 01 01 07 18 02").arg(fontName),
+                QStringLiteral(" #1 TX 0x0151 font table entry, 438 bytes: LATIN en DejaVuSansMono.ttf (disabled); ")})
+            QVERIFY2(QString::fromUtf8(log).contains(line), qPrintable(line));
+
+        // Readable by hand: texts and ranges as text.
+        QFile file(statePath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonObject han = QJsonDocument::fromJson(file.readAll())["fontTable"][0].toObject();
+        QCOMPARE(han["fontFile"].toString(), fontName);
+        QCOMPARE(han["ranges"][1].toString(), QStringLiteral("U+4E00-U+9FFF"));
+
+        SimRun again;
+        HostClient second;
+        QVERIFY(startAndConnect(again, second, {"--state", statePath}));
+        QCOMPARE(second.readFontTable(), replies);
+        QCOMPARE(again.stop(), 0);
+    }
+
+    void fontTableFromAnEditedStateFile_data()
+    {
+        // `entry` -1 edits the table itself; an undefined `value` removes `key`,
+        // an empty `key` replaces the entry.
+        QTest::addColumn<int>("entry");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QJsonValue>("value");
+        // Which of the default rows the printer answers with afterwards.
+        QTest::addColumn<QList<int>>("kept");
+        const QJsonValue removed(QJsonValue::Undefined);
+        const QList<int> all {0, 1, 2, 3, 4, 5, 6, 7, 8};
+        const auto allBut = [&all](int index) {
+            QList<int> rows = all;
+            rows.removeAll(index);
+            return rows;
+        };
+        QTest::newRow("no table") << -1 << "fontTable" << removed << all;
+        QTest::newRow("table not a list") << -1 << "fontTable" << QJsonValue(5) << all;
+        QTest::newRow("empty table") << -1 << "fontTable" << QJsonValue(QJsonArray()) << QList<int> {};
+        QTest::newRow("entry not an object") << 4 << "" << QJsonValue("HANGUL") << allBut(4);
+        QTest::newRow("font file missing") << 0 << "fontFile" << removed << allBut(0);
+        QTest::newRow("threshold not a number") << 3 << "threshold" << QJsonValue("high") << allBut(3);
+        QTest::newRow("threshold too big") << 3 << "threshold" << QJsonValue(70000) << allBut(3);
+        QTest::newRow("range not a range") << 2 << "ranges" << QJsonValue(QJsonArray {"U+0041"}) << allBut(2);
+        QTest::newRow("range from 0") << 1 << "ranges" << QJsonValue(QJsonArray {"U+0000-U+007F"}) << allBut(1);
+    }
+    void fontTableFromAnEditedStateFile()
+    {
+        QFETCH(int, entry);
+        QFETCH(QString, key);
+        QFETCH(QJsonValue, value);
+        QFETCH(QList<int>, kept);
+        const QString statePath = dir_.filePath(QStringLiteral("edited-%1.json").arg(QTest::currentDataTag()));
+        SimRun sim;
+        HostClient host;
+        QVERIFY(startAndConnect(sim, host, {"--state", statePath}));
+        const QList<QByteArray> defaults = host.readFontTable();
+        QCOMPARE(sim.stop(), 0);
+
+        QFile file(statePath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QJsonObject json = QJsonDocument::fromJson(file.readAll()).object();
+        file.close();
+        const auto edit = [&key, &value](QJsonObject& object) {
+            if (value.isUndefined())
+                object.remove(key);
+            else
+                object.insert(key, value);
+        };
+        if (entry < 0) {
+            edit(json);
+        } else {
+            QJsonArray table = json["fontTable"].toArray();
+            QJsonObject row = table.at(entry).toObject();
+            edit(row);
+            table[entry] = key.isEmpty() ? value : QJsonValue(row);
+            json["fontTable"] = table;
+        }
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QJsonDocument(json).toJson());
+        file.close();
+
+        SimRun again;
+        HostClient second;
+        QVERIFY(startAndConnect(again, second, {"--state", statePath}));
+        QList<QByteArray> expected;
+        for (int index : kept)
+            expected.append(defaults.at(index));
+        QCOMPARE(second.readFontTable(), expected);
+        QCOMPARE(again.stop(), 0);
     }
 
     void executableSendsKeepAlives()

@@ -2,6 +2,7 @@
 
 #include "link/recordlayouts.h"
 #include "link/records.h"
+#include "tools/printersim/simfonttable.h"
 
 #include <QDateTime>
 
@@ -74,7 +75,9 @@ QString SimLog::recordName(quint16 id, Direction direction)
     case recordId(code::kSerial):
         return QStringLiteral("serial settings");
     case recordId(code::kFontTableRead):
-        return QStringLiteral("font table read");
+        // The printer answers a read with entries under the same identifier.
+        return direction == Direction::Received ? QStringLiteral("font table read")
+                                                : QStringLiteral("font table entry");
     case recordId(code::kFontTableBegin):
         return QStringLiteral("font table begin");
     case recordId(code::kFontTableEntry):
@@ -115,6 +118,14 @@ QString SimLog::describe(const QByteArray& record, Direction direction)
         if (record.size() > shown.size())
             text += QStringLiteral(" [%1 bytes masked]").arg(record.size() - shown.size());
         return text;
+    }
+    const bool fontEntry = direction == Direction::Received ? id == recordId(code::kFontTableEntry)
+                                                            : id == recordId(code::kFontTableRead);
+    SimFontEntry entry;
+    if (fontEntry && simfonttable::parse(record, entry)) {
+        text += singleLine(QStringLiteral("%1 %2 %3%4; ")
+                               .arg(entry.script, entry.language, entry.fontFile,
+                                   entry.enabled ? QString() : QStringLiteral(" (disabled)")));
     }
     return text + QString::fromLatin1(record.toHex(' '));
 }

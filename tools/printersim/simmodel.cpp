@@ -109,6 +109,7 @@ SimState SimModel::defaultState(const SimIdentity& identity, quint32 ownAddress)
     state.print.quality = 50;
     // 20 mm at 8 dots per millimetre.
     state.print.feedDots = 160;
+    state.fontTable = simfonttable::defaults();
     return state;
 }
 
@@ -280,6 +281,14 @@ QByteArray SimModel::audioReply() const
         .u8(kNotice, a.notice)
         .u8(kNotTaken, a.notTaken)
         .data();
+}
+
+QList<QByteArray> SimModel::fontTableReplies() const
+{
+    QList<QByteArray> replies;
+    for (const SimFontEntry& entry : state_.fontTable)
+        replies.append(simfonttable::build(entry, layout::code::kFontTableRead));
+    return replies;
 }
 
 ApplyResult SimModel::apply(const QByteArray& record)

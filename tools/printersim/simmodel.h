@@ -1,6 +1,9 @@
 #pragma once
 
+#include "tools/printersim/simfonttable.h"
+
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 
@@ -76,6 +79,9 @@ struct SimState
         quint16 useApn = 0;
         QString apn, dial;
     } mobile;
+
+    // Rows in the order the host sent them.
+    SimFontTable fontTable;
 };
 
 // What the printer makes of a settings record.
@@ -109,12 +115,15 @@ public:
     const SimState& state() const { return state_; }
     void setState(const SimState& state) { state_ = state; }
     void setMobileStatus(quint16 status) { state_.mobile.status = status; }
+    void setFontTable(const SimFontTable& table) { state_.fontTable = table; }
 
     // host_cmd_dev_info_t, the plaintext of the handshake answer (56 bytes).
     QByteArray devInfo() const;
     // Reply record to read request `type` 1..6; empty for any other type.
     QByteArray reply(quint16 type) const;
     ApplyResult apply(const QByteArray& record);
+    // The answer to a font table read: one entry record per row.
+    QList<QByteArray> fontTableReplies() const;
 
 private:
     QByteArray deviceInfoReply() const;

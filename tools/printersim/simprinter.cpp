@@ -73,13 +73,30 @@ QByteArray SimPrinter::handleRecord(const QByteArray& record, const QString& tag
                 .arg(SimModel::settingsLength(id)));
         break;
     case ApplyResult::NotSettings:
-        // Fonts and files: commands this printer does not act on yet.
+        // The session acts on font and file commands before they get here;
+        // what is left of them is malformed.
         log(tag,
             name.isEmpty() ? QStringLiteral("ignored unknown record %1").arg(hexId(id))
-                           : QStringLiteral("not handled yet: %1 %2").arg(hexId(id), name));
+                           : QStringLiteral("ignored %1 %2").arg(hexId(id), name));
         break;
     }
     return QByteArray();
+}
+
+void SimPrinter::setFontTable(const SimFontTable& table, const QString& tag)
+{
+    model_.setFontTable(table);
+    log(tag, QStringLiteral("applied a font table of %1 entries").arg(table.size()));
+    saveState();
+    Q_EMIT settingsApplied(layout::recordId(layout::code::kFontTableEnd));
+}
+
+void SimPrinter::resetFontTable(const QString& tag)
+{
+    model_.setFontTable(simfonttable::defaults());
+    log(tag, QStringLiteral("restored the default font table"));
+    saveState();
+    Q_EMIT settingsApplied(layout::recordId(layout::code::kFontTableReset));
 }
 
 bool SimPrinter::saveState()

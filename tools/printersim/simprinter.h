@@ -32,6 +32,10 @@ public:
     // Acts on one record from the host; returns the reply record, empty when
     // the record gets none.
     QByteArray handleRecord(const QByteArray& record, const QString& tag);
+    // A whole font table the host applied, or the default one back; both
+    // are logged and saved.
+    void setFontTable(const SimFontTable& table, const QString& tag);
+    void resetFontTable(const QString& tag);
     // Writes the state file when there is one; false (and logged) on failure.
     bool saveState();
 

@@ -137,7 +137,7 @@ void SimSession::handlePacket()
     }
     const QByteArray record(reinterpret_cast<const char*>(plain.data()), length);
     printer_->log(tag_, QStringLiteral("RX ") + SimLog::describe(record, SimLog::Direction::Received));
-    if (handleFileRecord(record))
+    if (handleFileRecord(record) || handleFontTableRecord(record))
         return;
     const QByteArray reply = printer_->handleRecord(record, tag_);
     if (!reply.isEmpty())
@@ -278,4 +278,55 @@ void SimSession::finishUpload(const QByteArray& record)
         printer_->log(tag_, QStringLiteral("cannot store %1: %2").arg(uploadPath_, error));
     else
         printer_->log(tag_, QStringLiteral("stored %1 (%2 bytes)").arg(uploadPath_).arg(data.size()));
+}
+
+bool SimSession::handleFontTableRecord(const QByteArray& record)
+{
+    using layout::recordId;
+    namespace code = layout::code;
+    const quint16 id = RecordReader(record).u16(layout::kIdOffset);
+    switch (id) {
+    case recordId(code::kFontTableRead): {
+        const QList<QByteArray> replies = printer_->model().fontTableReplies();
+        for (const QByteArray& reply : replies)
+            sendRecord(reply);
+        return true;
+    }
+    case recordId(code::kFontTableBegin):
+        if (fontTableOpen_ && !fontRows_.isEmpty())
+            printer_->log(tag_, QStringLiteral("font table begun again: %1 rows dropped").arg(fontRows_.size()));
+        fontRows_.clear();
+        fontTableOpen_ = true;
+        return true;
+    case recordId(code::kFontTableEntry): {
+        SimFontEntry entry;
+        if (!fontTableOpen_)
+            printer_->log(tag_, QStringLiteral("ignored a font table entry: no begin record"));
+        else if (!simfonttable::parse(record, entry))
+            printer_->log(tag_,
+                QStringLiteral("refused a font table entry: %1 bytes, expected %2")
+                    .arg(record.size())
+                    .arg(layout::fontentry::kSize));
+        else if (fontRows_.size() >= simfonttable::kMaxEntries)
+            printer_->log(tag_,
+                QStringLiteral("refused a font table entry: the table holds %1 at most")
+                    .arg(simfonttable::kMaxEntries));
+        else
+            fontRows_.append(entry);
+        return true;
+    }
+    case recordId(code::kFontTableEnd):
+        if (!fontTableOpen_) {
+            printer_->log(tag_, QStringLiteral("ignored a font table end: no begin record"));
+            return true;
+        }
+        fontTableOpen_ = false;
+        printer_->setFontTable(std::exchange(fontRows_, SimFontTable()), tag_);
+        return true;
+    case recordId(code::kFontTableReset):
+        printer_->resetFontTable(tag_);
+        return true;
+    default:
+        return false;
+    }
 }

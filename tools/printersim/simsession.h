@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/packet.h"
+#include "tools/printersim/simfonttable.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -45,6 +46,8 @@ private:
     // Font folder commands; false when the record is not one of them.
     bool handleFileRecord(const QByteArray& record);
     void finishUpload(const QByteArray& record);
+    // Font table read, apply and reset; false when the record is not one of them.
+    bool handleFontTableRecord(const QByteArray& record);
     void sendRecord(const QByteArray& record);
     void write(const quint8* data, int length);
 
@@ -62,4 +65,8 @@ private:
     QByteArray uploadData_;
     qint64 uploadRemaining_ = 0;
     bool uploading_ = false;
+    // Rows of a font table apply in progress: they replace the table only
+    // when its end record comes, so a dropped connection changes nothing.
+    SimFontTable fontRows_;
+    bool fontTableOpen_ = false;
 };

@@ -1,7 +1,10 @@
 #include "tools/printersim/simstatefile.h"
 
+#include "link/recordlayouts.h"
+
 #include <QFile>
 #include <QHostAddress>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
 #include <QSaveFile>
@@ -22,10 +25,15 @@ class GroupReader final
 {
 public:
     GroupReader(const QJsonObject& root, const QString& group, QStringList& problems)
+        : GroupReader(root.value(group), group, problems)
+    {
+    }
+
+    // `group` names the value in the problems, for example "fontTable[2]".
+    GroupReader(const QJsonValue& value, const QString& group, QStringList& problems)
         : group_(group)
         , problems_(problems)
     {
-        const QJsonValue value = root.value(group);
         if (!value.isObject())
             problems_.append(group);
         else
@@ -49,6 +57,34 @@ public:
         if (value.isDouble() && number == double(qint64(number)) && number >= double(std::numeric_limits<T>::min())
             && number <= double(std::numeric_limits<T>::max()))
             field = T(qint64(number));
+        else
+            fail(key);
+    }
+
+    void flag(const char* key, bool& field)
+    {
+        const QJsonValue value = object_.value(QLatin1String(key));
+        if (value.isBool())
+            field = value.toBool();
+        else
+            fail(key);
+    }
+
+    // "U+0020-U+007E" strings, as many as an entry record has slots for; a
+    // range starting at 0 or ending before it starts is unusable.
+    void ranges(const char* key, QList<QPair<quint32, quint32>>& field)
+    {
+        const QJsonValue value = object_.value(QLatin1String(key));
+        const QJsonArray array = value.toArray();
+        QList<QPair<quint32, quint32>> parsed;
+        for (const QJsonValue& item : array) {
+            QPair<quint32, quint32> range;
+            if (!simfonttable::parseRange(item.toString(), range) || range.first == 0 || range.second < range.first)
+                break;
+            parsed.append(range);
+        }
+        if (value.isArray() && parsed.size() == array.size() && parsed.size() <= layout::fontentry::kRangeSlots)
+            field = parsed;
         else
             fail(key);
     }
@@ -78,6 +114,60 @@ private:
     bool missingGroup_ = false;
 };
 
+QJsonObject fontEntryToJson(const SimFontEntry& e)
+{
+    QJsonArray ranges;
+    for (const auto& range : e.ranges)
+        ranges.append(simfonttable::rangeText(range));
+    return QJsonObject {{"enabled", e.enabled}, {"script", e.script}, {"language", e.language},
+        {"fontFile", e.fontFile}, {"faceIndex", e.faceIndex}, {"threshold", e.threshold}, {"pixelWidth", e.pixelWidth},
+        {"pixelHeight", e.pixelHeight}, {"advance", e.advance}, {"ranges", ranges}, {"ct", e.ct}, {"px", e.px},
+        {"ad", e.ad}};
+}
+
+// An entry with any unusable field is left out as a whole: half an entry
+// would draw with the wrong font or size.
+bool fontEntryFromJson(const QJsonValue& value, const QString& name, SimFontEntry& e, QStringList& problems)
+{
+    const int before = int(problems.size());
+    GroupReader reader(value, name, problems);
+    reader.flag("enabled", e.enabled);
+    reader.text("script", e.script);
+    reader.text("language", e.language);
+    reader.text("fontFile", e.fontFile);
+    reader.number("faceIndex", e.faceIndex);
+    reader.number("threshold", e.threshold);
+    reader.number("pixelWidth", e.pixelWidth);
+    reader.number("pixelHeight", e.pixelHeight);
+    reader.number("advance", e.advance);
+    reader.ranges("ranges", e.ranges);
+    reader.number("ct", e.ct);
+    reader.number("px", e.px);
+    reader.number("ad", e.ad);
+    return problems.size() == before;
+}
+
+void fontTableFromJson(const QJsonObject& json, SimFontTable& table, QStringList& problems)
+{
+    const QJsonValue value = json.value(QLatin1String("fontTable"));
+    if (!value.isArray()) {
+        problems.append(QStringLiteral("fontTable"));
+        return;
+    }
+    const QJsonArray array = value.toArray();
+    SimFontTable loaded;
+    for (int i = 0; i < array.size(); ++i) {
+        if (i == simfonttable::kMaxEntries) {
+            problems.append(QStringLiteral("fontTable[%1] and after").arg(i));
+            break;
+        }
+        SimFontEntry entry;
+        if (fontEntryFromJson(array.at(i), QStringLiteral("fontTable[%1]").arg(i), entry, problems))
+            loaded.append(entry);
+    }
+    table = loaded;
+}
+
 } // namespace
 
 QJsonObject stateToJson(const SimState& s)
@@ -87,6 +177,9 @@ QJsonObject stateToJson(const SimState& s)
     const SimState::Wifi& w = s.wifi;
     const SimState::Print& p = s.print;
     const SimState::Mobile& m = s.mobile;
+    QJsonArray fontTable;
+    for (const SimFontEntry& entry : s.fontTable)
+        fontTable.append(fontEntryToJson(entry));
     return QJsonObject {
         {"format", kFormat},
         {"versions",
@@ -118,6 +211,7 @@ QJsonObject stateToJson(const SimState& s)
             QJsonObject {{"moduleVersion", m.moduleVersion}, {"imei", m.imei}, {"iccid", m.iccid}, {"imsi", m.imsi},
                 {"mcc", m.mcc}, {"mnc", m.mnc}, {"isp", m.isp}, {"location", m.location}, {"rssi", m.rssi},
                 {"status", m.status}, {"useApn", m.useApn}, {"apn", m.apn}, {"dial", m.dial}}},
+        {"fontTable", fontTable},
     };
 }
 
@@ -195,6 +289,8 @@ void stateFromJson(const QJsonObject& json, SimState& s, QStringList& problems)
     mobile.number("useApn", s.mobile.useApn);
     mobile.text("apn", s.mobile.apn);
     mobile.text("dial", s.mobile.dial);
+
+    fontTableFromJson(json, s.fontTable, problems);
 }
 
 StateLoad loadStateFile(const QString& path, SimState& state, QString& message)
