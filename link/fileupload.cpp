@@ -8,6 +8,7 @@
 #include "link/usbprinter.h"
 
 #include <QCryptographicHash>
+#include <QTimerEvent>
 
 #include <algorithm>
 #include <limits>
@@ -61,6 +62,9 @@ bool FileUpload::start(const QString& fileName, const QByteArray& data)
     path_ = path;
     handed_ = written_ = 0;
     state_ = State::Requested;
+    if (Transceiver* source = link())
+        linkDown_ = connect(source, &Transceiver::disconnected, this, &FileUpload::onLinkDown);
+    replyTimer_ = startTimer(replyTimeoutMs_);
     return true;
 }
 
@@ -79,19 +83,20 @@ void FileUpload::handleResponse(const QByteArray& response)
     Transceiver* source = link();
     if (!source) {
         LOG("Upload of %s: no link", path_.constData());
-        reset();
-        Q_EMIT failed(tr("The printer is not connected."));
+        fail(tr("The printer is not connected."));
         return;
     }
+    killTimer(replyTimer_);
+    replyTimer_ = 0;
     state_ = State::Transferring;
     // Queued: Qt does not emit bytesWritten again while it is being emitted,
     // so a block written from inside the emission would never be reported.
-    pacing_ = connect(source, &Transceiver::bytesWritten, this, &FileUpload::onBytesWritten, Qt::QueuedConnection);
+    pacing_ = connect(source, &Transceiver::bytesWritten, this, &FileUpload::sendFileBlock, Qt::QueuedConnection);
     Q_EMIT progress(0, data_.size());
     sendNextBlock();
 }
 
-void FileUpload::onBytesWritten(qint64 bytes)
+void FileUpload::sendFileBlock(qint64 bytes)
 {
     if (state_ != State::Transferring || bytes <= 0)
         return;
@@ -114,8 +119,7 @@ void FileUpload::sendNextBlock()
     const bool ok = writer_ ? writer_(block, length, kWriteTimeoutMs) : link()->write(block, length, kWriteTimeoutMs);
     if (!ok) {
         LOG("Upload of %s: a block at offset %lld could not be written", path_.constData(), handed_);
-        reset();
-        Q_EMIT failed(tr("The link to the printer failed."));
+        fail(tr("The link to the printer failed."));
         return;
     }
     handed_ += length;
@@ -138,35 +142,69 @@ void FileUpload::cancel()
         return;
     LOG("Upload of %s cancelled after %lld of %lld bytes", path_.constData(), handed_, qint64(data_.size()));
     reset();
-    Transceiver* target = link();
-    if (target) {
-        // Once the request is out the printer may wait for the announced
-        // bytes; only a new connection makes it drop the partial file.
-        switch (target->linkState()) {
-        case Transceiver::Tcp: {
-            const QHostAddress address = target->hostAddress();
-            target->close();
-            if (!target->openTcp(address))
-                LOG("Reconnecting to %s after a cancelled upload failed", qUtf8Printable(address.toString()));
-            break;
-        }
-        case Transceiver::Usb: {
-            const QString path = target->usbPrinter()->interfaceName();
-            target->close();
-            if (!target->openUsb(path, false))
-                LOG("Reopening %s after a cancelled upload failed", qUtf8Printable(path));
-            break;
-        }
-        default:
-            break;
-        }
-    }
+    restartLink();
     Q_EMIT cancelled();
+}
+
+void FileUpload::restartLink()
+{
+    Transceiver* target = link();
+    if (!target)
+        return;
+    // Once the request is out the printer may wait for the announced bytes;
+    // only a new connection makes it drop the partial file.
+    switch (target->linkState()) {
+    case Transceiver::Tcp: {
+        const QHostAddress address = target->hostAddress();
+        target->close();
+        if (!target->openTcp(address))
+            LOG("Reconnecting to %s after a stopped upload failed", qUtf8Printable(address.toString()));
+        break;
+    }
+    case Transceiver::Usb: {
+        const QString path = target->usbPrinter()->interfaceName();
+        target->close();
+        if (!target->openUsb(path, false))
+            LOG("Reopening %s after a stopped upload failed", qUtf8Printable(path));
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void FileUpload::onLinkDown()
+{
+    LOG("Upload of %s: the link went down after %lld of %lld bytes", path_.constData(), written_, qint64(data_.size()));
+    fail(tr("The connection to the printer was lost."));
+}
+
+void FileUpload::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() != replyTimer_) {
+        QObject::timerEvent(event);
+        return;
+    }
+    LOG("Upload of %s: no answer to the request", path_.constData());
+    // An answer could still come and leave the printer waiting for the file.
+    reset();
+    restartLink();
+    Q_EMIT failed(tr("The printer did not answer."));
+}
+
+void FileUpload::fail(const QString& reason)
+{
+    reset();
+    Q_EMIT failed(reason);
 }
 
 void FileUpload::reset()
 {
     disconnect(pacing_);
+    disconnect(linkDown_);
+    if (replyTimer_ != 0)
+        killTimer(replyTimer_);
+    replyTimer_ = 0;
     state_ = State::Idle;
     data_.clear();
     path_.clear();

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "link/transceiver.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
 #include <functional>
-
-class Transceiver;
 
 // Installs one file into the printer's font folder: the upload request, the
 // raw data blocks paced by the link's bytesWritten reports, and the closing
@@ -22,6 +22,8 @@ public:
     static constexpr int kMaxPathBytes = 127;
     static constexpr quint16 kReplyId = 0x0162;
     static constexpr int kMinReplyLength = 152;
+    // A printer that never answers the request must not block every later install.
+    static constexpr int kReplyTimeoutMs = 10000;
     using BlockWriter = std::function<bool(const char* data, quint32 length, int timeoutMs)>;
 
     explicit FileUpload(QObject* parent = nullptr);
@@ -43,6 +45,7 @@ public:
     // global Transceiver).
     void setBlockWriter(BlockWriter writer) { writer_ = std::move(writer); }
     void setLink(Transceiver* link) { link_ = link; }
+    void setReplyTimeout(int milliseconds) { replyTimeoutMs_ = milliseconds; }
 
 Q_SIGNALS:
     void progress(qint64 written, qint64 total);
@@ -50,13 +53,22 @@ Q_SIGNALS:
     // The printer answered the request with a non-zero status.
     void refused(quint16 status);
     void cancelled();
-    // A block could not be handed to the link; the upload is dropped.
+    // The link failed or went down, or the printer did not answer; the upload is dropped.
     void failed(QString reason);
+
+public Q_SLOTS:
+    // Paces the transfer: connected, queued, to the link's bytesWritten while a transfer runs.
+    void sendFileBlock(qint64 bytesWritten);
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
 
 private:
     enum class State { Idle, Requested, Transferring };
 
-    void onBytesWritten(qint64 bytes);
+    void onLinkDown();
+    void fail(const QString& reason);
+    void restartLink();
     void sendNextBlock();
     void complete();
     void reset();
@@ -73,4 +85,7 @@ private:
     BlockWriter writer_;
     QPointer<Transceiver> link_;
     QMetaObject::Connection pacing_;
+    QMetaObject::Connection linkDown_;
+    int replyTimer_ = 0;
+    int replyTimeoutMs_ = kReplyTimeoutMs;
 };

@@ -277,6 +277,55 @@ private Q_SLOTS:
         QVERIFY(finished.isEmpty());
         QVERIFY(!QFile::exists(QDir(fonts_.path()).filePath("Cancelled.ttf")));
     }
+
+    // A link that drops mid-file ends the upload once, and the next one lands.
+    void droppedLinkEndsUpload()
+    {
+        const QStringList arguments = {"--font-dir", fonts_.path(), "--keepalive-ms", "0"};
+        QVERIFY(sim_.start(arguments));
+        QVERIFY(connectLink());
+        FileUpload upload;
+        attach(upload);
+        QSignalSpy failed(&upload, &FileUpload::failed);
+        QSignalSpy finished(&upload, &FileUpload::finished);
+        bool stopped = false;
+        connect(&upload, &FileUpload::progress, this, [this, &stopped](qint64 written) {
+            if (written > 100000 && !stopped) {
+                stopped = true;
+                sim_.stop();
+            }
+        });
+        QVERIFY(upload.start("Dropped.ttf", fileData(3 * 1024 * 1024)));
+        QVERIFY(failed.wait(60000));
+        QTest::qWait(100);
+        QCOMPARE(failed.size(), 1);
+        QVERIFY(finished.isEmpty());
+        QVERIFY(!upload.isActive());
+
+        QVERIFY(sim_.start(arguments));
+        link_->close();
+        QVERIFY(connectLink());
+        const QByteArray data = fileData(10000);
+        QVERIFY(upload.start("After.ttf", data));
+        QVERIFY(finished.wait(60000));
+        QVERIFY(linkAnswers());
+        QCOMPARE(installed("After.ttf"), data);
+        QVERIFY(!QFile::exists(QDir(fonts_.path()).filePath("Dropped.ttf")));
+    }
+
+    // A request the printer never answers must not block every later install.
+    void unansweredRequestFails()
+    {
+        RecordCapture capture;
+        capture.install();
+        FileUpload upload;
+        upload.setReplyTimeout(100);
+        QSignalSpy failed(&upload, &FileUpload::failed);
+        QVERIFY(upload.start("Silent.ttf", fileData(100)));
+        QVERIFY(failed.wait(5000));
+        QVERIFY(!upload.isActive());
+        QVERIFY(upload.start("Silent.ttf", fileData(100)));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestFileUpload)
