@@ -2,6 +2,7 @@
 
 #include "app/conf.h"
 #include "app/debuglog.h"
+#include "fonts/dialogfontsettings.h"
 #include "link/hostcmd.h"
 #include "link/lastread.h"
 #include "link/recordlayouts.h"
@@ -309,7 +310,8 @@ void WidgetPrint::applyModel(const QString& project, const QString& model)
 
 void WidgetPrint::doFontSettings()
 {
-    // The font settings dialog opens here once it exists.
+    DialogFontSettings dialog(this);
+    dialog.exec();
 }
 
 void WidgetPrint::doPrintTestPage()

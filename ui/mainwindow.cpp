@@ -225,7 +225,10 @@ void MainWindow::onDisconnected()
 {
     showDisconnected();
     // Still TCP: the link dropped by itself, since closing it resets the state.
-    if (transceiver && transceiver->linkState() == Transceiver::Tcp) {
+    // A link already reopened (a stopped font upload reconnects) needs no
+    // reconnect dialog: its connected() follows.
+    if (transceiver && transceiver->linkState() == Transceiver::Tcp
+        && transceiver->tcpPrinter()->state() == QAbstractSocket::UnconnectedState) {
         DialogReconnect dialog(transceiver->tcpPrinter()->host(), this);
         dialog.exec();
     }
