@@ -61,6 +61,7 @@ bool FileUpload::start(const QString& fileName, const QByteArray& data)
     data_ = data;
     path_ = path;
     handed_ = written_ = 0;
+    digest_.reset();
     state_ = State::Requested;
     if (Transceiver* source = link())
         linkDown_ = connect(source, &Transceiver::disconnected, this, &FileUpload::onLinkDown);
@@ -114,20 +115,26 @@ void FileUpload::sendFileBlock(qint64 bytes)
 
 void FileUpload::sendNextBlock()
 {
-    const quint32 length = quint32(std::min<qint64>(kBlockSize, data_.size() - handed_));
-    const char* block = data_.constData() + handed_;
+    // A shared copy: a link that goes down inside write() ends the upload
+    // and clears the data while the block is still in use.
+    const QByteArray data = data_;
+    const quint32 length = quint32(std::min<qint64>(kBlockSize, data.size() - handed_));
+    const char* block = data.constData() + handed_;
     const bool ok = writer_ ? writer_(block, length, kWriteTimeoutMs) : link()->write(block, length, kWriteTimeoutMs);
+    if (state_ != State::Transferring)
+        return;
     if (!ok) {
         LOG("Upload of %s: a block at offset %lld could not be written", path_.constData(), handed_);
         fail(tr("The link to the printer failed."));
         return;
     }
+    digest_.addData(block, int(length));
     handed_ += length;
 }
 
 void FileUpload::complete()
 {
-    const QByteArray digest = QCryptographicHash::hash(data_, QCryptographicHash::Md5);
+    const QByteArray digest = digest_.result();
     const QByteArray path = path_;
     const quint32 size = quint32(data_.size());
     reset();
@@ -202,6 +209,7 @@ void FileUpload::reset()
 {
     disconnect(pacing_);
     disconnect(linkDown_);
+    digest_.reset();
     if (replyTimer_ != 0)
         killTimer(replyTimer_);
     replyTimer_ = 0;

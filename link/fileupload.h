@@ -3,6 +3,7 @@
 #include "link/transceiver.h"
 
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -84,6 +85,8 @@ private:
     QString error_;
     BlockWriter writer_;
     QPointer<Transceiver> link_;
+    // Fed block by block as they are handed, so the digest is ready with the last one.
+    QCryptographicHash digest_ {QCryptographicHash::Md5};
     QMetaObject::Connection pacing_;
     QMetaObject::Connection linkDown_;
     int replyTimer_ = 0;
