@@ -79,6 +79,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     showDisconnected();
     setWindowTitle(tr("TOVRA Cloud Printer Setup %1").arg(QLatin1String(kVersion)));
+    setWindowIcon(QIcon(QStringLiteral(":/images/app.png")));
 }
 
 MainWindow::~MainWindow()
