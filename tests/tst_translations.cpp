@@ -1,0 +1,312 @@
+// The Chinese and Japanese texts: the .ts files hold every text of the
+// sources, all translated, and the windows built with each .qm loaded show
+// no English left but the names and codes that stay as they are.
+
+#include "fonts/dialogfontsettings.h"
+#include "link/hostcmd.h"
+#include "link/transceiver.h"
+#include "pages/dialogconfigurewifi.h"
+#include "ui/dialogpreferences.h"
+#include "ui/dialogserialconnect.h"
+#include "ui/mainwindow.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTranslator>
+#include <QXmlStreamReader>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+struct Message
+{
+    QString context;
+    QString source;
+    QString type; // empty when finished
+    QString translation;
+};
+
+QList<Message> readTs(const QString& path)
+{
+    QList<Message> messages;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return messages;
+    QXmlStreamReader xml(&file);
+    QString context;
+    Message message;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const auto name = xml.name();
+        if (name == QLatin1String("name")) {
+            context = xml.readElementText();
+        } else if (name == QLatin1String("message")) {
+            message = {context, {}, {}, {}};
+        } else if (name == QLatin1String("source")) {
+            message.source = xml.readElementText();
+        } else if (name == QLatin1String("translation")) {
+            message.type = xml.attributes().value(QLatin1String("type")).toString();
+            // A numerus translation has its forms as children.
+            message.translation = xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
+            messages.append(message);
+        }
+    }
+    return xml.hasError() ? QList<Message>() : messages;
+}
+
+QSet<QString> placeholders(const QString& text)
+{
+    QSet<QString> found;
+    static const QRegularExpression pattern(QStringLiteral("%(?:\\d+|n)"));
+    for (auto it = pattern.globalMatch(text); it.hasNext();)
+        found.insert(it.next().captured());
+    return found;
+}
+
+// Every text a person can see on a window, with where it is.
+using Texts = QList<QPair<QString, QString>>;
+
+Texts visibleTexts(QWidget* root)
+{
+    Texts texts;
+    auto add = [&texts](const QObject* object, const char* what, const QString& text) {
+        if (!text.trimmed().isEmpty())
+            texts.append({QStringLiteral("%1 %2 %3")
+                              .arg(object->metaObject()->className(), object->objectName(), QLatin1String(what)),
+                text});
+    };
+    add(root, "window title", root->windowTitle());
+    QList<QWidget*> widgets = root->findChildren<QWidget*>();
+    widgets.prepend(root);
+    for (const QWidget* widget : widgets) {
+        add(widget, "tool tip", widget->toolTip());
+        if (const auto* label = qobject_cast<const QLabel*>(widget))
+            add(label, "text", label->text());
+        if (const auto* button = qobject_cast<const QAbstractButton*>(widget))
+            add(button, "text", button->text());
+        if (const auto* group = qobject_cast<const QGroupBox*>(widget))
+            add(group, "title", group->title());
+        if (const auto* line = qobject_cast<const QLineEdit*>(widget))
+            add(line, "placeholder", line->placeholderText());
+        if (const auto* tabs = qobject_cast<const QTabWidget*>(widget)) {
+            for (int i = 0; i < tabs->count(); ++i) {
+                add(tabs, "tab", tabs->tabText(i));
+                add(tabs, "tab tip", tabs->tabToolTip(i));
+            }
+        }
+        if (const auto* combo = qobject_cast<const QComboBox*>(widget)) {
+            for (int i = 0; i < combo->count(); ++i)
+                add(combo, "item", combo->itemText(i));
+        }
+        if (const auto* table = qobject_cast<const QTableWidget*>(widget)) {
+            for (int column = 0; column < table->columnCount(); ++column) {
+                if (const QTableWidgetItem* item = table->horizontalHeaderItem(column))
+                    add(table, "header", item->text());
+            }
+        }
+    }
+    for (const QAction* action : root->findChildren<QAction*>()) {
+        add(action, "text", action->text());
+        add(action, "tool tip", action->toolTip());
+        add(action, "status tip", action->statusTip());
+    }
+    return texts;
+}
+
+// Texts the same in every language: names of languages, links, character
+// sets and code pages, network identifiers, the font table's short codes, and
+// "OK", which Japanese buttons keep.
+bool staysAsItIs(const QString& text)
+{
+    static const QSet<QString> names
+        = {QStringLiteral("English"), QString::fromUtf8("\xE7\xAE\x80\xE4\xBD\x93\xE4\xB8\xAD\xE6\x96\x87"),
+            QString::fromUtf8("\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"), QStringLiteral("USB"), QStringLiteral("Wi-Fi"),
+            QStringLiteral("OK"), QStringLiteral("GB18030"), QStringLiteral("BIG5"), QStringLiteral("Shift JIS"),
+            QStringLiteral("JIS 0208"), QStringLiteral("KS C 5601"), QStringLiteral("IMEI:"), QStringLiteral("ICCID:"),
+            QStringLiteral("IMSI:"), QStringLiteral("MCC:"), QStringLiteral("MNC:"), QStringLiteral("RSSI:"),
+            QStringLiteral("APN:"), QStringLiteral("ct"), QStringLiteral("px"), QStringLiteral("ad")};
+    // Numbers, and the code pages listed by number: "(16) CP1252".
+    static const QRegularExpression numbered(QStringLiteral("^(\\d[\\d.]*|\\(\\d+\\) .+)$"));
+    return names.contains(text) || numbered.match(text).hasMatch();
+}
+
+using Factory = std::function<std::unique_ptr<QWidget>()>;
+
+struct Surface
+{
+    const char* name;
+    Factory make;
+};
+
+const Surface kSurfaces[] = {
+    {"main window", [] { return std::unique_ptr<QWidget>(std::make_unique<MainWindow>()); }},
+    {"preferences", [] { return std::unique_ptr<QWidget>(std::make_unique<DialogPreferences>()); }},
+    {"configure Wi-Fi", [] { return std::unique_ptr<QWidget>(std::make_unique<DialogConfigureWiFi>(nullptr)); }},
+    {"font settings", [] { return std::unique_ptr<QWidget>(std::make_unique<DialogFontSettings>()); }},
+    {"serial port", [] { return std::unique_ptr<QWidget>(std::make_unique<DialogSerialConnect>()); }},
+    // Qt's own texts the program shows: message box buttons, the edit menu.
+    {"message box",
+        [] {
+            return std::unique_ptr<QWidget>(std::make_unique<QMessageBox>(
+                QMessageBox::Question, QString(), QString(), QMessageBox::Ok | QMessageBox::Yes | QMessageBox::No));
+        }},
+    {"edit menu",
+        [] {
+            auto edit = std::make_unique<QLineEdit>();
+            edit->createStandardContextMenu();
+            return std::unique_ptr<QWidget>(std::move(edit));
+        }},
+};
+
+QString qmPath(const QString& language)
+{
+    return QStringLiteral(TOVRA_QM_DIR "/%1.qm").arg(language);
+}
+
+} // namespace
+
+class TestTranslations : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Transceiver> link_;
+    Texts english_[std::size(kSurfaces)];
+
+    Texts textsIn(int surface, const QString& qmFile, bool expectLoaded)
+    {
+        QTranslator translator;
+        const bool loaded = !qmFile.isEmpty() && translator.load(qmFile);
+        if (loaded != expectLoaded)
+            return {};
+        QCoreApplication::installTranslator(&translator);
+        const Texts texts = visibleTexts(kSurfaces[surface].make().get());
+        QCoreApplication::removeTranslator(&translator);
+        return texts;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        link_ = std::make_unique<Transceiver>();
+        transceiver = link_.get();
+        // The font dialog asks the printer at once; nothing goes anywhere.
+        hostCmd.setWriter([](const quint8*, quint32, int) { return true; });
+        DialogSerialConnect::setPortSource([] { return QList<DialogSerialConnect::Port>(); });
+        for (int i = 0; i < int(std::size(kSurfaces)); ++i) {
+            english_[i] = visibleTexts(kSurfaces[i].make().get());
+            QVERIFY2(!english_[i].isEmpty(), kSurfaces[i].name);
+        }
+    }
+    void cleanupTestCase()
+    {
+        DialogSerialConnect::setPortSource({});
+        hostCmd.setWriter({});
+        transceiver = nullptr;
+        link_.reset();
+    }
+
+    void tsFileIsCompleteAndCurrent_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::newRow("zh_CN") << "zh_CN";
+        QTest::newRow("ja_JP") << "ja_JP";
+    }
+    // lupdate over a copy: a text new in the sources comes in unfinished, one
+    // gone from them turns vanished or obsolete.
+    void tsFileIsCompleteAndCurrent()
+    {
+        QFETCH(QString, language);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString committed = QStringLiteral(TOVRA_SOURCE_DIR "/resources/translations/%1.ts").arg(language);
+        const QString copy = dir.filePath(language + QStringLiteral(".ts"));
+        QVERIFY(QFile::copy(committed, copy));
+        QVERIFY(QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner));
+
+        QProcess lupdate;
+        lupdate.setWorkingDirectory(QStringLiteral(TOVRA_SOURCE_DIR));
+        lupdate.setProcessChannelMode(QProcess::MergedChannels);
+        const QStringList inputs = QStringLiteral(TOVRA_TRANSLATION_INPUTS).split(QLatin1Char(','));
+        lupdate.start(QStringLiteral(TOVRA_LUPDATE),
+            QStringList {QStringLiteral("-I"), QStringLiteral(TOVRA_SOURCE_DIR)} + inputs
+                + QStringList {QStringLiteral("-locations"), QStringLiteral("none"), QStringLiteral("-ts"), copy});
+        QVERIFY(lupdate.waitForFinished(60000));
+        QVERIFY2(
+            lupdate.exitStatus() == QProcess::NormalExit && lupdate.exitCode() == 0, lupdate.readAll().constData());
+
+        const QList<Message> before = readTs(committed);
+        const QList<Message> after = readTs(copy);
+        QVERIFY(!before.isEmpty());
+        QStringList problems;
+        for (const Message& message : after) {
+            const QString where = message.context + QStringLiteral(": ") + message.source;
+            if (!message.type.isEmpty())
+                problems << message.type + QStringLiteral(" ") + where;
+            else if (placeholders(message.source) != placeholders(message.translation))
+                problems << QStringLiteral("placeholders differ ") + where;
+            else if (QKeySequence::mnemonic(message.source) != QKeySequence::mnemonic(message.translation))
+                problems << QStringLiteral("accelerator differs ") + where;
+        }
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+        QCOMPARE(after.size(), before.size());
+    }
+
+    void windowsShowNoEnglish_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<int>("surface");
+        for (const char* language : {"zh_CN", "ja_JP"}) {
+            for (int i = 0; i < int(std::size(kSurfaces)); ++i)
+                QTest::addRow("%s %s", language, kSurfaces[i].name) << language << i;
+        }
+    }
+    void windowsShowNoEnglish()
+    {
+        QFETCH(QString, language);
+        QFETCH(int, surface);
+        const Texts translated = textsIn(surface, qmPath(language), true);
+        const Texts& english = english_[surface];
+        QCOMPARE(translated.size(), english.size());
+        QStringList left;
+        for (int i = 0; i < english.size(); ++i) {
+            if (translated.at(i).second == english.at(i).second && !staysAsItIs(english.at(i).second))
+                left << english.at(i).first + QStringLiteral(": ") + english.at(i).second;
+        }
+        QVERIFY2(left.isEmpty(), qPrintable(left.join(QLatin1Char('\n'))));
+    }
+
+    void otherLanguagesStayEnglish_data()
+    {
+        QTest::addColumn<QString>("qmFile");
+        // Language 7, like any value but 1 and 2, loads no file at all.
+        QTest::newRow("language 7") << QString();
+        QTest::newRow("missing file") << QStringLiteral("translations/xx_XX.qm");
+    }
+    void otherLanguagesStayEnglish()
+    {
+        QFETCH(QString, qmFile);
+        for (int i = 0; i < int(std::size(kSurfaces)); ++i)
+            QCOMPARE(textsIn(i, qmFile, false), english_[i]);
+        QVERIFY(english_[0].contains({QStringLiteral("QAction  text"), QStringLiteral("Connect")}));
+    }
+};
+
+QTEST_MAIN(TestTranslations)
+#include "tst_translations.moc"
