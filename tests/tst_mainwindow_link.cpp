@@ -6,6 +6,7 @@
 #include "link/hostcmd.h"
 #include "link/lastread.h"
 #include "link/transceiver.h"
+#include "modalcloser.h"
 #include "pages/widgetdeviceinformation.h"
 #include "simprocess.h"
 #include "testsupport.h"
@@ -21,38 +22,6 @@
 #include <QTimer>
 
 #include <memory>
-
-namespace {
-
-// Closes every modal dialog that opens while it exists and remembers its
-// class, so a dialog run by the window cannot hang the test.
-class ModalCloser final : public QObject
-{
-public:
-    ModalCloser()
-    {
-        timer_.setInterval(10);
-        connect(&timer_, &QTimer::timeout, this, [this] {
-            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (!dialog || dialog == last_)
-                return;
-            last_ = dialog;
-            seen.append(QString::fromLatin1(dialog->metaObject()->className()));
-            parents.append(dialog->parent());
-            dialog->reject();
-        });
-        timer_.start();
-    }
-
-    QStringList seen;
-    QList<QObject*> parents;
-
-private:
-    QTimer timer_;
-    QPointer<QDialog> last_;
-};
-
-} // namespace
 
 class TestMainWindowLink : public QObject
 {
