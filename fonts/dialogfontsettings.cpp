@@ -386,7 +386,10 @@ void DialogFontSettings::doClose()
 void DialogFontSettings::done(int result)
 {
     // Leaving the printer half way through a file would make it read the
-    // next commands as file data: stop the upload properly first.
+    // next commands as file data: stop the upload properly first, or, where
+    // it cannot be stopped, stay until it ends.
+    if (upload_->isActive() && !upload_->canCancel())
+        return;
     upload_->cancel();
     QDialog::done(result);
 }
@@ -421,14 +424,20 @@ void DialogFontSettings::doAddFont()
 void DialogFontSettings::onUploadProgress(qint64 written, qint64 total)
 {
     if (!progress_) {
-        progress_ = new QProgressDialog(tr("Installing Font..."), tr("Cancel"), 0, int(total), this);
+        const bool cancellable = upload_->canCancel();
+        progress_ = new QProgressDialog(
+            tr("Installing Font..."), cancellable ? tr("Cancel") : QString(), 0, int(total), this);
         progress_->setWindowModality(Qt::WindowModal);
         progress_->setMinimumDuration(kProgressMinimumMs);
         progress_->setFixedWidth(kProgressWidth);
         progress_->setWindowTitle(tr("Progress"));
         // The engine drops the partial file with the printer; a Cancel that
-        // only hid the box would leave the transfer running.
-        connect(progress_, &QProgressDialog::canceled, upload_, &FileUpload::cancel);
+        // only hid the box would leave the transfer running. Without a Cancel
+        // button, Escape must not hide the box either.
+        if (cancellable)
+            connect(progress_, &QProgressDialog::canceled, upload_, &FileUpload::cancel);
+        else
+            progress_->setCancelButton(nullptr);
     }
     progress_->setValue(int(written));
 }

@@ -147,10 +147,20 @@ void FileUpload::cancel()
 {
     if (!isActive())
         return;
+    if (!canCancel()) {
+        LOG("Upload of %s over USB cannot be cancelled; it goes on", path_.constData());
+        return;
+    }
     LOG("Upload of %s cancelled after %lld of %lld bytes", path_.constData(), handed_, qint64(data_.size()));
     reset();
     restartLink();
     Q_EMIT cancelled();
+}
+
+bool FileUpload::canCancel() const
+{
+    const Transceiver* target = link();
+    return !target || target->linkState() != Transceiver::Usb;
 }
 
 void FileUpload::restartLink()

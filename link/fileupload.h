@@ -36,6 +36,11 @@ public:
     bool start(const QString& fileName, const QByteArray& data);
     // Stops sending and reconnects the link so the printer drops the partial file.
     void cancel();
+    // A TCP printer drops a partial file when the connection closes; a USB
+    // printer does not notice the device being reopened and would read the
+    // next commands as file data, so a USB upload runs to its end (each
+    // block write has its timeout, so it cannot hang).
+    bool canCancel() const;
     // Acts on the printer's answer to the upload request; other records are ignored.
     void handleResponse(const QByteArray& response);
 

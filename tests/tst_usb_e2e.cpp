@@ -4,6 +4,7 @@
 
 #include "app/conf.h"
 #include "app/debuglog.h"
+#include "link/fileupload.h"
 #include "link/hostcmd.h"
 #include "link/recordlayouts.h"
 #include "link/records.h"
@@ -13,7 +14,9 @@
 #include "testsupport.h"
 #include "usb/usbtestsupport.h"
 
+#include <QDir>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -143,6 +146,33 @@ private Q_SLOTS:
         const qint64 reopen = logSize();
         QVERIFY(!link_->openUsb(usbPath(), false));
         QCOMPARE(logMessagesSince(reopen), QStringList {"CreateFile failed (err=2)."});
+    }
+
+    // A font goes over USB as over TCP, but cannot be cancelled: a USB
+    // printer does not notice the device being reopened.
+    void fontUploadOverUsb()
+    {
+        QTemporaryDir fonts;
+        QVERIFY(fonts.isValid());
+        QVERIFY(startPrinter({"--font-dir", fonts.path()}));
+        QVERIFY(connectLink());
+        FileUpload upload;
+        connect(&hostCmd, &HostCmd::responseReceived, &upload, &FileUpload::handleResponse);
+        QSignalSpy finished(&upload, &FileUpload::finished);
+        QByteArray data(10000, '\0');
+        for (int i = 0; i < data.size(); ++i)
+            data[i] = char(i * 7);
+        QVERIFY(upload.start("Usb.ttf", data));
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(requestRecords({layout::readtype::kAudio}).size(), 1);
+        QCOMPARE(readFile(QDir(fonts.path()).filePath("Usb.ttf")), data);
+
+        QVERIFY(upload.start("Second.ttf", data));
+        QVERIFY(!upload.canCancel());
+        upload.cancel();
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(requestRecords({layout::readtype::kAudio}).size(), 1);
+        QCOMPARE(readFile(QDir(fonts.path()).filePath("Second.ttf")), data);
     }
 };
 
