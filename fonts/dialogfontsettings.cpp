@@ -180,8 +180,10 @@ DialogFontSettings::DialogFontSettings(QWidget* parent)
 
 DialogFontSettings::~DialogFontSettings()
 {
-    // No box may open from a dialog being destroyed.
+    // No box may open from a dialog being destroyed, and an open cell editor
+    // that commits while the table goes must not reach this half-destroyed dialog.
     upload_->disconnect(this);
+    fontSettings_->disconnect(this);
     upload_->cancel();
 }
 
