@@ -44,6 +44,8 @@ ninja -C "$build" -j "$jobs" tovra-cloud-printer-setup tovra-printer-sim
 app="$build/tovra-cloud-printer-setup"
 sim="$build/tools/printersim/tovra-printer-sim"
 mkdir -p "$rundir" "$rundir/prints"
+# The application reads its translations relative to its working directory.
+ln -sfn ../translations "$rundir/translations"
 sim_log="$rundir/printer-sim.log"
 sim_state="$rundir/printer-sim.json"
 sim_out="$rundir/printer-sim.out"
@@ -51,86 +53,27 @@ sim_out="$rundir/printer-sim.out"
 # Each demo starts from the simulated printer's factory settings.
 rm -f "$sim_state"
 
-if ((EUID == 0)); then as_root=(); else as_root=(sudo); fi
-
-# Two namespaces, one veth pair, addresses that exist only inside them.
-ns_app="tovra-demo-app-$$"
-ns_printer="tovra-demo-printer-$$"
-veth_app="tvda$$"
-veth_printer="tvdp$$"
-app_address=10.213.77.1
-printer_address=10.213.77.2
-
-sim_pid="" app_pid="" xvfb_pid=""
-cleanup() {
-    local pid
-    for pid in "$app_pid" "$sim_pid" "$xvfb_pid"; do
-        [[ -n "$pid" ]] && "${as_root[@]}" kill "$pid" 2>/dev/null || true
-    done
-    for pid in "$app_pid" "$sim_pid" "$xvfb_pid"; do
-        [[ -n "$pid" ]] && wait "$pid" 2>/dev/null || true
-    done
-    "${as_root[@]}" ip netns del "$ns_app" 2>/dev/null || true
-    "${as_root[@]}" ip netns del "$ns_printer" 2>/dev/null || true
-}
-alive() { [[ -n "$1" ]] && "${as_root[@]}" kill -0 "$1" 2>/dev/null; }
-trap cleanup EXIT
+# shellcheck source=scripts/netns-lib.sh
+source "$root/scripts/netns-lib.sh"
+lab_need_root run-demo || exit 1
+trap lab_cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-in_ns() {
-    local ns=$1
-    shift
-    "${as_root[@]}" ip netns exec "$ns" "$@"
-}
-
-"${as_root[@]}" ip netns add "$ns_app"
-"${as_root[@]}" ip netns add "$ns_printer"
-"${as_root[@]}" ip link add "$veth_app" netns "$ns_app" type veth peer name "$veth_printer" netns "$ns_printer"
-for side in "$ns_app $veth_app $app_address" "$ns_printer $veth_printer $printer_address"; do
-    read -r ns dev address <<<"$side"
-    in_ns "$ns" ip link set lo up
-    in_ns "$ns" ip addr add "$address/24" dev "$dev"
-    in_ns "$ns" ip link set "$dev" up
-    in_ns "$ns" ip route add 224.0.0.0/4 dev "$dev"
-done
+lab_create tovra-demo
+ns_app=$lab_ns_app
+ns_printer=$lab_ns_printer
+printer_address=$lab_printer_address
 
 # A printer with every feature, so that every tab has something to show.
-# exec all the way down, so that the PID kept is the simulator's own.
-(exec "${as_root[@]}" ip netns exec "$ns_printer" "$sim" --listen "$printer_address" --project LQ520 --model LQ560 \
-    --state "$sim_state" --log "$sim_log" --capture-dir "$rundir/prints" >"$sim_out" 2>&1) &
-sim_pid=$!
-for _ in $(seq 100); do
-    grep -q "listening on" "$sim_out" && break
-    alive "$sim_pid" || break
-    sleep 0.1
-done
-if ! grep -q "listening on" "$sim_out"; then
-    echo "run-demo: the printer simulator did not start:" >&2
-    cat "$sim_out" >&2
-    exit 1
-fi
+lab_start_sim "$sim_out" "$sim" --project LQ520 --model LQ560 \
+    --state "$sim_state" --log "$sim_log" --capture-dir "$rundir/prints" || exit 1
 grep -m 1 "listening on" "$sim_out"
 
 headless=0
 if [[ -z "${DISPLAY:-}" ]]; then
     headless=1
-    displayfile="$rundir/xvfb.display"
-    : >"$displayfile"
-    # -displayfd: Xvfb picks a free display number and writes it there.
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$displayfile" >"$rundir/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 100); do
-        [[ -s "$displayfile" ]] && break
-        alive "$xvfb_pid" || break
-        sleep 0.1
-    done
-    if [[ ! -s "$displayfile" ]]; then
-        echo "run-demo: Xvfb did not start:" >&2
-        cat "$rundir/xvfb.log" >&2
-        exit 1
-    fi
-    export DISPLAY=":$(tr -d '[:space:]' <"$displayfile")"
+    lab_start_xvfb "$rundir" || exit 1
     echo "No DISPLAY: running on a virtual X server (Xvfb) at $DISPLAY."
 fi
 runtime="$rundir/runtime"
@@ -145,18 +88,17 @@ echo "Application: in network namespace $ns_app, working directory $rundir"
 
 # X reaches the namespace through its socket file. Without root the program
 # runs as the user again inside the namespace.
-as_user=()
-((EUID == 0)) || as_user=(sudo -u "$USER")
-(cd "$rundir" && exec "${as_root[@]}" ip netns exec "$ns_app" "${as_user[@]}" env DISPLAY="$DISPLAY" \
+(cd "$rundir" && exec "${lab_as_root[@]}" ip netns exec "$ns_app" "${lab_as_user[@]}" env DISPLAY="$DISPLAY" \
     XAUTHORITY="${XAUTHORITY:-}" XDG_RUNTIME_DIR="$runtime" QT_XCB_GL_INTEGRATION=none "$app") &
 app_pid=$!
+lab_track "$app_pid"
 
 wait_for() { # seconds, command...
     local limit=$(($1 * 10))
     shift
     for ((i = 0; i < limit; ++i)); do
         "$@" && return 0
-        alive "$app_pid" || return 1
+        lab_alive "$app_pid" || return 1
         sleep 0.1
     done
     return 1
@@ -210,11 +152,11 @@ if [[ -z "$seconds" ]]; then
     echo "Close the window or press Ctrl-C to end the demo."
     status=0
     wait "$app_pid" || status=$?
-    app_pid=""
+    lab_forget "$app_pid"
     exit "$status"
 fi
 for ((i = 0; i < seconds * 10; ++i)); do
-    alive "$app_pid" || break
+    lab_alive "$app_pid" || break
     sleep 0.1
 done
 echo "Demo over after $seconds s."
