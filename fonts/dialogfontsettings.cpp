@@ -115,6 +115,8 @@ DialogFontSettings::DialogFontSettings(QWidget* parent)
         tr("Threshold"), tr("Pixel Size (W)"), tr("Pixel Size (H)"), tr("Advance"), QStringLiteral("ct"),
         QStringLiteral("px"), QStringLiteral("ad"), tr("Unicode Ranges")});
     fontSettings_->setSortingEnabled(false);
+    // The range lists are long; the last column takes what room is left.
+    fontSettings_->horizontalHeader()->setStretchLastSection(true);
     fontSettings_->setAlternatingRowColors(true);
     fontSettings_->setEditTriggers(QAbstractItemView::CurrentChanged | QAbstractItemView::SelectedClicked);
     fontSettings_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -130,6 +132,7 @@ DialogFontSettings::DialogFontSettings(QWidget* parent)
     installedFonts_->setHorizontalHeaderLabels({tr("File Name"), tr("File Size")});
     installedFonts_->setSortingEnabled(true);
     installedFonts_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    installedFonts_->horizontalHeader()->setStretchLastSection(true);
     installedFonts_->setAlternatingRowColors(true);
     installedFonts_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     installedFonts_->setSelectionBehavior(QAbstractItemView::SelectRows);

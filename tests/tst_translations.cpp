@@ -274,7 +274,9 @@ private Q_SLOTS:
         QTest::addColumn<int>("surface");
         for (const char* language : {"zh_CN", "ja_JP"}) {
             for (int i = 0; i < int(std::size(kSurfaces)); ++i)
-                QTest::addRow("%s %s", language, kSurfaces[i].name) << language << i;
+                QTest::newRow(
+                    qPrintable(QStringLiteral("%1 %2").arg(QLatin1String(language), QLatin1String(kSurfaces[i].name))))
+                    << language << i;
         }
     }
     void windowsShowNoEnglish()
