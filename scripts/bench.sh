@@ -1,56 +1,155 @@
 #!/usr/bin/env bash
-# Builds the benchmarks (Release, build-bench/) and runs them: packets per
-# second through HostCmd::sendRecord + HostCmd::receive for a 480-byte record,
-# beside the bare AES-128-CBC encrypt + decrypt of its 496-byte body; then the
-# font upload throughput against the printer simulator over loopback, beside a
-# QTcpSocket and a send() floor, pinned to CPU 0 and unpinned.
-# Extra arguments go to the codec benchmark (e.g. --benchmark_repetitions=9);
-# TOVRA_UPLOAD_RUNS sets the upload runs (default 5), TOVRA_BENCH_BUILD the
-# build directory.
+# Builds the benchmarks (Release, build-bench/), measures every figure beside
+# a floor measured in the same run, and writes build-bench/bench-report.md:
+#   start-up      process start to the main window's first frame (offscreen),
+#                 beside a bare Qt Widgets window of the same shape
+#   peak memory   after connecting and loading every page, beside that window
+#   connect       Transceiver::openTcp to the six records shown, beside the
+#                 reload's 25 ms of pauses plus six plain-socket round trips
+#   discovery     connect dialog opened to the printer's row shown, beside the
+#                 same dialog with no network to its first frame (needs root
+#                 or sudo for private network namespaces; skipped otherwise)
+#   font upload   10 MB to the printer simulator, beside QTcpSocket and send()
+#   codec         HostCmd sendRecord + receive beside bare AES-128-CBC
+#   soak          1000 reloads and 100 uploads on one link: memory growth
+# Network figures are bimodal on two cores, depending on whether the two
+# ends share a CPU: they are taken pinned to CPU 0 and unpinned.
+# Environment: TOVRA_BENCH_BUILD (build directory), TOVRA_JOBS (2),
+# TOVRA_UPLOAD_RUNS (5), TOVRA_STARTUP_RUNS (15), TOVRA_CONNECT_RUNS (15),
+# TOVRA_DISCOVERY_RUNS (15), TOVRA_SOAK_RELOADS (1000), TOVRA_SOAK_UPLOADS (100).
+# Extra arguments go to the codec benchmark (e.g. --benchmark_repetitions=9).
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${TOVRA_BENCH_BUILD:-"$root/build-bench"}
 jobs=${TOVRA_JOBS:-2}
+bin="$build/bench"
+run="$build/bench-run"
+report="$build/bench-report.md"
+started=$(date +%s)
+load_at_start=$(cut -d' ' -f1-3 /proc/loadavg)
+
+# Root for the network namespaces; processes and namespaces are stopped and
+# deleted by PID and name on every way out.
+as_root=()
+discovery_skipped=""
+if ((EUID != 0)); then
+    if sudo -n true 2>/dev/null; then as_root=(sudo -n); else discovery_skipped="needs root or password-less sudo for network namespaces"; fi
+fi
+ns_app="tovra-bench-app-$$"
+ns_printer="tovra-bench-printer-$$"
+ns_bare="tovra-bench-bare-$$"
+veth_app="tvba$$"
+veth_printer="tvbp$$"
+app_address=10.213.78.1
+printer_address=10.213.78.2
+echo_port=17898
+namespaces=()
+pids=()
+step_pid=""
+cleanup() {
+    local pid ns
+    [[ -n "$step_pid" ]] && { "${as_root[@]}" kill "$step_pid" 2>/dev/null || true; wait "$step_pid" 2>/dev/null || true; }
+    step_pid=""
+    for pid in "${pids[@]}"; do "${as_root[@]}" kill "$pid" 2>/dev/null || true; done
+    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+    pids=()
+    for ns in "${namespaces[@]}"; do "${as_root[@]}" ip netns del "$ns" 2>/dev/null || true; done
+    namespaces=()
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 bash "$root/scripts/setup.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOVRA_BUILD_BENCH=ON -DTOVRA_BUILD_TESTS=OFF >/dev/null
-ninja -C "$build" -j "$jobs" tovra-bench-codec tovra-bench-upload
+ninja -C "$build" -j "$jobs" tovra-bench-codec tovra-bench-upload tovra-bench-startup tovra-bench-startup-floor \
+    tovra-bench-spawn tovra-bench-discovery tovra-printer-sim
 
-results="$build/bench-codec.csv"
-"$build/bench/tovra-bench-codec" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
-    --benchmark_out="$results" --benchmark_out_format=csv "$@"
+# The programs keep their configuration and log in the working directory.
+mkdir -p "$run/runtime"
+chmod 700 "$run/runtime"
+cd "$run"
+export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$run/runtime"
 
-# Medians of the repetitions; times are CPU nanoseconds per item.
+# Value of KEY in a file of key=value lines; empty when missing.
+get() { sed -n "s/^$2=//p" "$1" | head -n 1; }
+calc() { awk "BEGIN { printf \"%.${2:-2}f\", $1 }"; }
+holds() { awk "BEGIN { exit !($1) }" && echo yes || echo "**no**"; }
+
+# Long steps run in the background while the script waits, so that a signal
+# reaches the trap at once; the trap stops the step by its PID.
+run_waiting() {
+    "$@" &
+    step_pid=$!
+    local status=0
+    wait "$step_pid" || status=$?
+    step_pid=""
+    return "$status"
+}
+
+rows=()
+row() { rows+=("| $1 | $2 | $3 | $4 | $5 | $6 |"); }
+notes=()
+
+# Codec: medians of 5 repetitions, CPU time per item.
+echo "== codec"
+run_waiting "$bin/tovra-bench-codec" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+    --benchmark_out="$build/bench-codec.csv" --benchmark_out_format=csv "$@" >"$build/bench-codec.log"
 awk -F, '
     /^name,/ { for (i = 1; i <= NF; ++i) column[$i] = i; next }
     !("cpu_time" in column) { next }
     {
         name = $column["name"]; gsub(/"/, "", name)
-        if (name ~ /_median$/) {
-            sub(/_median$/, "", name)
-            ns[name] = $column["cpu_time"]; rate[name] = $column["items_per_second"]
-        }
-    }
-    END {
-        if (!("hostCmdRoundTrip" in ns) || !("aesCbcFloor" in ns) || ns["aesCbcFloor"] <= 0) {
-            print "bench: results incomplete, see " FILENAME > "/dev/stderr"; exit 1
-        }
-        printf "\nMedians of 5 runs (CPU time):\n"
-        printf "  HostCmd round trip, 480-byte record : %10.0f packets/s  (%7.0f ns each)\n", rate["hostCmdRoundTrip"], ns["hostCmdRoundTrip"]
-        printf "  AES-128-CBC floor, 496-byte body    : %10.0f packets/s  (%7.0f ns each)\n", rate["aesCbcFloor"], ns["aesCbcFloor"]
-        printf "  ratio round trip / floor            : %10.2f\n", ns["hostCmdRoundTrip"] / ns["aesCbcFloor"]
-    }' "$results"
+        if (name ~ /_median$/) { sub(/_median$/, "", name); print name "=" $column["cpu_time"] }
+    }' "$build/bench-codec.csv" >"$build/bench-codec.kv"
+codec=$(get "$build/bench-codec.kv" hostCmdRoundTrip)
+codec_floor=$(get "$build/bench-codec.kv" aesCbcFloor)
+[[ -n "$codec" && -n "$codec_floor" ]] || { echo "bench: codec results incomplete, see $build/bench-codec.csv" >&2; exit 1; }
+row "codec: sendRecord + receive, 480-byte record" "$(calc "$codec" 0) ns" "$(calc "$codec_floor" 0) ns (AES-128-CBC, 496 bytes, both ways)" \
+    "$(calc "$codec / $codec_floor")" "ratio ≤ 2" "$(holds "$codec / $codec_floor <= 2")"
 
-# Loopback figures are bimodal on two cores, depending on whether the sender
-# and the simulator share a CPU: pinned (the simulator inherits the affinity)
-# is the steady figure, unpinned is shown beside it.
+# Start-up and the floor window's peak memory: whole processes, in turn.
+echo "== start-up"
+run_waiting "$bin/tovra-bench-spawn" "${TOVRA_STARTUP_RUNS:-15}" app "$bin/tovra-bench-startup" \
+    floor "$bin/tovra-bench-startup-floor" >"$build/bench-startup.kv" 2>"$build/bench-startup.log" \
+    || { cat "$build/bench-startup.log" >&2; exit 1; }
+startup=$(get "$build/bench-startup.kv" app_ms)
+startup_floor=$(get "$build/bench-startup.kv" floor_ms)
+row "start-up: process start to main window painted" "$startup ms" "$startup_floor ms (bare window, same shape)" \
+    "$(calc "$startup / $startup_floor")" "ratio ≤ 1.3" "$(holds "$startup / $startup_floor <= 1.3")"
+
+# Connect, and the peak memory after the first connect loaded every page.
+# The program starts the simulator itself, which inherits the pinning.
+echo "== connect"
+connect_runs=${TOVRA_CONNECT_RUNS:-15}
+run_waiting taskset -c 0 "$bin/tovra-bench-startup" --bench-connect --bench-shape --bench-runs "$connect_runs" \
+    >"$build/bench-connect-pinned.kv" 2>"$build/bench-connect-pinned.log" \
+    || { cat "$build/bench-connect-pinned.log" >&2; exit 1; }
+run_waiting "$bin/tovra-bench-startup" --bench-connect --bench-runs "$connect_runs" \
+    >"$build/bench-connect-unpinned.kv" 2>"$build/bench-connect-unpinned.log" \
+    || { cat "$build/bench-connect-unpinned.log" >&2; exit 1; }
+for pin in pinned unpinned; do
+    kv="$build/bench-connect-$pin.kv"
+    c=$(get "$kv" connect_ms) f=$(get "$kv" connect_floor_ms) t=$(get "$kv" trips_ms)
+    label=$([[ $pin == pinned ]] && echo "pinned to CPU 0" || echo unpinned)
+    row "connect, $label: openTcp to six records shown" "$c ms" "$f ms (25 ms pauses + six round trips of $t ms in all)" \
+        "$(calc "$c / $f")" "ratio ≤ 1.5" "$(holds "$c / $f <= 1.5")"
+done
+peak=$(get "$build/bench-connect-unpinned.kv" peak_after_connect_kb)
+peak_floor=$(get "$build/bench-startup.kv" floor_vmhwm_kb)
+row "peak memory (VmHWM) after connecting and loading all pages" "$((peak / 1024)) MiB" \
+    "$((peak_floor / 1024)) MiB (bare window at its first frame)" "$(calc "$peak / $peak_floor")" "ratio ≤ 1.5" \
+    "$(holds "$peak / $peak_floor <= 1.5")"
+notes+=("Peak memory without a connection (the start-up runs, median): $(($(get "$build/bench-startup.kv" app_vmhwm_kb) / 1024)) MiB.")
+
+# Font upload, reusing its own benchmark and table.
+echo "== font upload"
 upload() {
     local name=$1
     shift
-    echo
-    if ! "$@" "$build/bench/tovra-bench-upload" --runs "${TOVRA_UPLOAD_RUNS:-5}" \
-        --report "$build/bench-upload-$name.md" 2>"$build/bench-upload-$name.log"; then
+    if ! run_waiting "$@" "$bin/tovra-bench-upload" --runs "${TOVRA_UPLOAD_RUNS:-5}" \
+        --report "$build/bench-upload-$name.md" >/dev/null 2>"$build/bench-upload-$name.log"; then
         cat "$build/bench-upload-$name.log" >&2
         exit 1
     fi
@@ -58,5 +157,132 @@ upload() {
 upload pinned taskset -c 0
 upload unpinned
 cat "$build/bench-upload-pinned.md" <(echo) "$build/bench-upload-unpinned.md" >"$build/bench-upload.md"
+for pin in pinned unpinned; do
+    # Rows: | path | MB/s, request to stored | ...
+    rate() { awk -F'|' -v path="$1" '{ p = $2; gsub(/^ +| +$/, "", p) } p == path { gsub(/ /, "", $3); print $3 }' \
+        "$build/bench-upload-$pin.md"; }
+    u=$(rate FileUpload) a=$(rate "floor (a) QTcpSocket") b=$(rate "floor (b) send()")
+    label=$([[ $pin == pinned ]] && echo "pinned to CPU 0" || echo unpinned)
+    row "font upload, $label: 10 MB over TCP" "$u MB/s" "(a) QTcpSocket $a MB/s; (b) send() $b MB/s" \
+        "$(calc "$u / $a") of (a); $(calc "$u / $b") of (b)" "≥ 0.8 of (a)" "$(holds "$u / $a >= 0.8")"
+done
+
+# Discovery, only inside private network namespaces: the dialog multicasts on
+# every interface it sees. The app side and the printer each get one, joined
+# by a veth pair; the floor's namespace has nothing but loopback.
+echo "== discovery"
+make_namespaces() {
+    local ns
+    for ns in "$ns_app" "$ns_printer" "$ns_bare"; do
+        "${as_root[@]}" ip netns add "$ns" || return 1
+        namespaces+=("$ns")
+        "${as_root[@]}" ip -n "$ns" link set lo up || return 1
+    done
+    "${as_root[@]}" ip link add "$veth_app" netns "$ns_app" type veth peer name "$veth_printer" netns "$ns_printer" || return 1
+    for side in "$ns_app $veth_app $app_address" "$ns_printer $veth_printer $printer_address"; do
+        read -r ns dev address <<<"$side"
+        "${as_root[@]}" ip -n "$ns" addr add "$address/24" dev "$dev" || return 1
+        "${as_root[@]}" ip -n "$ns" link set "$dev" up || return 1
+        "${as_root[@]}" ip -n "$ns" route add 224.0.0.0/4 dev "$dev" || return 1
+    done
+}
+
+# Starts a program in the printer's namespace and waits for `ready` in its output.
+start_printer_side() { # pin out ready program args...
+    local pin=$1 out=$2 ready=$3
+    shift 3
+    local pinning=()
+    [[ $pin == pinned ]] && pinning=(taskset -c 0)
+    # exec all the way down: the PID kept is the program's own.
+    (exec "${pinning[@]}" "${as_root[@]}" ip netns exec "$ns_printer" "$@" >"$out" 2>&1) &
+    pids+=($!)
+    for _ in $(seq 100); do
+        grep -q "$ready" "$out" 2>/dev/null && return 0
+        "${as_root[@]}" kill -0 "${pids[-1]}" 2>/dev/null || break
+        sleep 0.1
+    done
+    echo "bench: $1 did not start in the printer's namespace:" >&2
+    cat "$out" >&2
+    return 1
+}
+
+discovery_runs=${TOVRA_DISCOVERY_RUNS:-15}
+discovery_round() { # pinned|unpinned
+    local pin=$1 pinning=() as_user=()
+    [[ $pin == pinned ]] && pinning=(taskset -c 0)
+    ((EUID == 0)) || as_user=(sudo -n -u "$USER")
+    start_printer_side "$pin" "$build/bench-discovery-sim-$pin.log" "answering discovery" \
+        "$build/tools/printersim/tovra-printer-sim" --listen "$printer_address" --keepalive-ms 0
+    start_printer_side "$pin" "$build/bench-discovery-echo-$pin.log" "echoing" \
+        "$bin/tovra-bench-discovery" --echo "$echo_port"
+    run_waiting "${pinning[@]}" "${as_root[@]}" ip netns exec "$ns_app" "${as_user[@]}" env QT_QPA_PLATFORM=offscreen \
+        XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" "$bin/tovra-bench-discovery" --runs "$discovery_runs" --expect-row \
+        --echo-to "$printer_address:$echo_port" --sim "$printer_address" \
+        >"$build/bench-discovery-$pin.kv" 2>"$build/bench-discovery-$pin.log"
+    run_waiting "${pinning[@]}" "${as_root[@]}" ip netns exec "$ns_bare" "${as_user[@]}" env QT_QPA_PLATFORM=offscreen \
+        XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" "$bin/tovra-bench-discovery" --runs "$discovery_runs" \
+        >"$build/bench-discovery-floor-$pin.kv" 2>"$build/bench-discovery-floor-$pin.log"
+    cleanup_printer_side
+}
+cleanup_printer_side() {
+    local pid
+    for pid in "${pids[@]}"; do "${as_root[@]}" kill "$pid" 2>/dev/null || true; done
+    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+    pids=()
+}
+
+if [[ -z "$discovery_skipped" ]]; then
+    if ! make_namespaces 2>"$build/bench-netns.log"; then
+        discovery_skipped="cannot create network namespaces: $(tr '\n' ' ' <"$build/bench-netns.log")"
+    fi
+fi
+if [[ -n "$discovery_skipped" ]]; then
+    row "discovery: dialog opened to the printer's row shown" "skipped" "–" "–" "≤ 2 event-loop passes + 1 UDP round trip" \
+        "skipped: $discovery_skipped"
+else
+    for pin in pinned unpinned; do
+        discovery_round "$pin"
+        kv="$build/bench-discovery-$pin.kv"
+        d=$(get "$kv" dialog_ms) f=$(get "$build/bench-discovery-floor-$pin.kv" dialog_ms)
+        pass=$(get "$kv" pass_us) rtt=$(get "$kv" udp_rtt_us)
+        budget=$(calc "(2 * $pass + $rtt) / 1000" 3)
+        label=$([[ $pin == pinned ]] && echo "pinned to CPU 0" || echo unpinned)
+        row "discovery, $label: dialog opened to the printer's row shown" "$d ms" "$f ms (no network, first frame)" \
+            "+$(calc "$d - $f" 3) ms" "≤ +$budget ms (2 passes of $pass µs + UDP round trip $rtt µs)" \
+            "$(holds "$d - $f <= $budget")"
+        notes+=("Discovery, $pin, from the dialog's construction (medians): first Paint event $(get "$kv" first_paint_event_ms) ms, first frame done $(get "$kv" first_frame_ms) ms (without network: $(get "$build/bench-discovery-floor-$pin.kv" first_paint_event_ms) and $f ms), row inserted $(get "$kv" row_inserted_ms) ms, its repaint begins $(get "$kv" row_paint_ms) ms, done $d ms. The simulator answers a unicast discovery request in $(get "$kv" sim_udp_rtt_us) µs; the interface list each pass reads takes $(get "$kv" interfaces_us) µs.")
+    done
+    cleanup
+fi
+
+# Soak: one link, reloads with an upload of 64 KiB after every tenth.
+echo "== soak"
+run_waiting "$bin/tovra-bench-startup" --bench-soak --bench-reloads "${TOVRA_SOAK_RELOADS:-1000}" \
+    --bench-uploads "${TOVRA_SOAK_UPLOADS:-100}" >"$build/bench-soak.kv" 2>"$build/bench-soak.log" \
+    || { cat "$build/bench-soak.log" >&2; exit 1; }
+s0=$(get "$build/bench-soak.kv" soak_start_rss_kb) s1=$(get "$build/bench-soak.kv" soak_end_rss_kb)
+row "soak: $(get "$build/bench-soak.kv" soak_reloads) reloads + $(get "$build/bench-soak.kv" soak_uploads) uploads of 64 KiB, one link" \
+    "$((s1 / 1024)) MiB resident at the end" "$((s0 / 1024)) MiB at the start" "$(calc "($s1 - $s0) * 100 / $s0" 1) %" \
+    "growth ≤ 5 %" "$(holds "($s1 - $s0) * 100 / $s0 <= 5")"
+notes+=("Soak: $(get "$build/bench-soak.kv" soak_seconds) s, median reload $(get "$build/bench-soak.kv" soak_reload_median_ms) ms; resident after the first tenth $(($(get "$build/bench-soak.kv" soak_tenth_rss_kb) / 1024)) MiB.")
+
+{
+    echo "# Benchmarks"
+    echo
+    echo "$(date -u '+%Y-%m-%d %H:%M UTC'), commit $(git -C "$root" rev-parse --short HEAD)$(git -C "$root" diff --quiet HEAD -- 2>/dev/null || echo ' with local changes'), $(($(date +%s) - started)) s."
+    echo "Machine: $(nproc) CPUs, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1); load average at the start $load_at_start, at the end $(cut -d' ' -f1-3 /proc/loadavg)."
+    echo
+    echo "| figure | measured | floor, same run | ratio / difference | goal | met? |"
+    echo "| --- | ---: | --- | ---: | --- | --- |"
+    printf '%s\n' "${rows[@]}"
+    echo
+    echo "Medians: start-up of ${TOVRA_STARTUP_RUNS:-15} process starts each, taken in turn; connect of $connect_runs; discovery of $discovery_runs dialogs; font upload of ${TOVRA_UPLOAD_RUNS:-5}; codec of 5 repetitions (CPU time). A load average near or above $(nproc) means a busy machine: figures then say little."
+    echo
+    for note in "${notes[@]}"; do echo "- $note"; done
+    echo
+    cat "$build/bench-upload.md"
+} >"$report"
 echo
-echo "Upload tables: $build/bench-upload.md; phases of each run: $build/bench-upload-*.log"
+cat "$report"
+echo
+echo "Report: $report"
