@@ -228,25 +228,38 @@ void DialogConnect::onUdpSocketReadyRead()
     quint16 senderPort = 0;
     const qint64 size = udpSocket_->readDatagram(datagram.data(), datagram.size(), &sender, &senderPort);
     LOG("%d bytes received from %s:%u", int(size), qPrintable(sender.toString()), unsigned(senderPort));
-    // Shorter is no reply: for one, other hosts' discovery datagrams reach
-    // this port too.
-    if (size < kReplySize)
+    datagram.truncate(int(qMax<qint64>(size, 0)));
+    const Reply reply = parseReply(datagram);
+    if (!reply.valid)
         return;
-    datagram.truncate(int(size));
 
-    using namespace layout::devinfo;
-    const RecordReader reader(datagram);
     DeviceEntry entry;
     entry.type = Network;
-    entry.project = reader.latin1(kProject, kTextWidth);
-    entry.model = reader.latin1(kModel, kTextWidth);
-    entry.sn = reader.latin1(kSn, kTextWidth);
+    entry.project = reply.project;
+    entry.model = reply.model;
+    entry.sn = reply.sn;
     entry.address = sender.toString();
     for (const DeviceEntry& known : qAsConst(devices_)) {
         if (known.type == Network && known.sn == entry.sn && known.address == entry.address)
             return;
     }
     addRow(entry, tr("Network (%1)").arg(entry.address));
+}
+
+DialogConnect::Reply DialogConnect::parseReply(const QByteArray& datagram)
+{
+    Reply reply;
+    // Shorter is no reply: for one, other hosts' discovery datagrams reach
+    // this port too.
+    if (datagram.size() < kReplySize)
+        return reply;
+    using namespace layout::devinfo;
+    const RecordReader reader(datagram);
+    reply.valid = true;
+    reply.project = reader.latin1(kProject, kTextWidth);
+    reply.model = reader.latin1(kModel, kTextWidth);
+    reply.sn = reader.latin1(kSn, kTextWidth);
+    return reply;
 }
 
 void DialogConnect::onItemSelectionChanged()

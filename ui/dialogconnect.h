@@ -27,6 +27,18 @@ public:
     // The discovery reply: project, model and serial number, 16 bytes each.
     static constexpr int kReplySize = 48;
 
+    // What a discovery reply names; `valid` is false for a datagram too
+    // short to be one.
+    struct Reply
+    {
+        bool valid = false;
+        QString project;
+        QString model;
+        QString sn;
+    };
+    // Pure, so that it is tested without a socket.
+    static Reply parseReply(const QByteArray& datagram);
+
     // Tests shorten the scan; read when a step starts.
     struct ScanTiming
     {

@@ -1,0 +1,175 @@
+// Transport bytes into HostCmd: framing, decryption and record dispatch.
+// Part of the input becomes records that are encrypted here under the keys
+// the host holds, so that whole valid packets, handshake answers included,
+// arrive among the garbage and cut anywhere.
+
+#include "fuzzinput.h"
+#include "link/hostcmd.h"
+#include "link/packet.h"
+
+#include <QByteArray>
+#include <QList>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+using namespace hostcmdfuzz;
+
+// Where the bytes of every response end up, so that reading them is not optimised away.
+volatile unsigned checksum = 0;
+
+struct Session
+{
+    HostCmd host;
+    packet::AesCbc aes;
+    packet::Key defaultKey = packet::keyFromBytes(QByteArray::fromHex(packet::kDefaultKeyHex));
+    packet::Key iv = packet::keyFromBytes(QByteArray::fromHex(packet::kIvHex));
+    quint8 splits[kSplitBytes] = {};
+    int nextSplit = 0;
+    bool stepwise = false;
+    QList<QByteArray> responses;
+    int devicesFound = 0;
+    QByteArray lastProject;
+};
+
+[[noreturn]] void fail(const char* what)
+{
+    std::fprintf(stderr, "fuzz_hostcmd_receive: %s\n", what);
+    std::abort();
+}
+
+// Cuts the bytes into chunks of the input's lengths and hands them over the
+// way a transport does, or one receive() at a time.
+void deliver(Session& s, const QByteArray& bytes)
+{
+    const auto* data = reinterpret_cast<const quint8*>(bytes.constData());
+    const quint32 size = quint32(bytes.size());
+    quint32 position = 0;
+    while (position < size) {
+        const quint8 split = s.splits[s.nextSplit++ % kSplitBytes] & 0x7F;
+        // 0: the rest in one chunk.
+        const quint32 chunk = split == 0 ? size - position : qMin<quint32>(split, size - position);
+        if (!s.stepwise) {
+            s.host.receiveAll(data + position, chunk);
+        } else {
+            quint32 taken = 0;
+            while (taken < chunk) {
+                const quint32 consumed = s.host.receive(data + position + taken, chunk - taken);
+                if (consumed > chunk - taken)
+                    fail("receive() took more bytes than it was given");
+                if (consumed == 0)
+                    break;
+                taken += consumed;
+            }
+        }
+        position += chunk;
+    }
+}
+
+QByteArray record(FuzzInput& in)
+{
+    const int length = 1 + in.u16() % packet::kMaxRecord;
+    return in.bytes(size_t(length));
+}
+
+QByteArray build(Session& s, const packet::Key& key, const QByteArray& plain, bool sessionPacket)
+{
+    return packet::build(s.aes, key, s.iv, plain, sessionPacket);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    FuzzInput in(data, size);
+    Session s;
+    for (quint8& split : s.splits)
+        split = in.u8();
+    s.stepwise = (s.splits[0] & 0x80) != 0;
+
+    s.host.setWriter([](const quint8*, quint32, int) { return true; });
+    // The fixed nonce, as with Shift held: the session key follows from the
+    // serial number the answer carries.
+    s.host.sendHandshake(true);
+    QObject::connect(&s.host, &HostCmd::responseReceived, [&s](const QByteArray& response) {
+        if (response.isEmpty() || response.size() > packet::kMaxRecord)
+            fail("response of impossible length");
+        s.responses.append(response);
+    });
+    QObject::connect(&s.host, &HostCmd::deviceFound, [&s](const host_cmd_dev_info_t& info) {
+        ++s.devicesFound;
+        s.lastProject = QByteArray(info.project, int(qstrnlen(info.project, sizeof info.project)));
+    });
+
+    while (!in.atEnd()) {
+        switch (in.u8() % OpCount) {
+        case Raw:
+            deliver(s, in.bytes(in.u8()));
+            break;
+        case SessionRecord: {
+            const QByteArray plain = record(in);
+            if (!plain.isEmpty())
+                deliver(s, build(s, s.host.sessionKey(), plain, true));
+            break;
+        }
+        case HandshakeAnswer: {
+            QByteArray plain = in.bytes(sizeof(host_cmd_dev_info_t));
+            plain.append(int(sizeof(host_cmd_dev_info_t)) - plain.size(), '\0');
+            // A clean one must be taken as the device's answer.
+            const bool clean = (plain.at(0) & 1) != 0;
+            if (clean)
+                s.host.resetReassembly();
+            const int before = s.devicesFound;
+            deliver(s, build(s, s.defaultKey, plain, false));
+            if (clean
+                && (s.devicesFound != before + 1
+                    || s.lastProject != plain.left(int(qstrnlen(plain.constData(), 16)))))
+                fail("a whole handshake answer was not reported");
+            break;
+        }
+        case CleanSessionRecord: {
+            const QByteArray plain = record(in);
+            if (plain.isEmpty())
+                break;
+            s.host.resetReassembly();
+            const int before = int(s.responses.size());
+            deliver(s, build(s, s.host.sessionKey(), plain, true));
+            if (s.responses.size() != before + 1 || s.responses.last() != plain)
+                fail("a whole session packet did not come out as its record");
+            break;
+        }
+        case HandshakeRecord: {
+            const QByteArray plain = record(in);
+            if (!plain.isEmpty())
+                deliver(s, build(s, s.defaultKey, plain, false));
+            break;
+        }
+        case TruncatedRecord: {
+            const QByteArray plain = record(in);
+            if (!plain.isEmpty())
+                deliver(s, build(s, s.host.sessionKey(), plain, true).left(in.u8()));
+            break;
+        }
+        case BareHeader: {
+            QByteArray header(reinterpret_cast<const char*>(packet::kMagic), 3);
+            header.append(char(in.u8()));
+            deliver(s, header);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    // Touches every byte, so that the sanitizers see any bad read.
+    unsigned sum = 0;
+    for (const QByteArray& response : qAsConst(s.responses)) {
+        for (char c : response)
+            sum += quint8(c);
+    }
+    checksum = sum;
+    return 0;
+}
