@@ -1,4 +1,4 @@
-// Conf::load on any INI text in the working directory, then Conf::save.
+// Conf::load on any INI text in the configuration file, then Conf::save.
 
 #include "app/conf.h"
 
