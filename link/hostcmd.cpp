@@ -61,9 +61,15 @@ void HostCmd::receiveAll(const quint8* data, quint32 length)
     quint32 position = 0;
     while (position < length) {
         const quint32 consumed = receive(data + position, length - position);
-        if (consumed == 0)
+        if (consumed != 0) {
+            position += consumed;
+            continue;
+        }
+        // Stray bytes: the packets after them in this chunk still count.
+        const void* next = std::memchr(data + position + 1, packet::kMagic[0], length - position - 1);
+        if (!next)
             break;
-        position += consumed;
+        position = quint32(static_cast<const quint8*>(next) - data);
     }
 }
 

@@ -50,6 +50,10 @@ void TcpPrinter::close()
         break;
     case QAbstractSocket::ConnectedState:
         socket_->disconnectFromHost();
+        // Bytes a printer does not read would keep the link closing for
+        // ever, and no new link could open.
+        if (socket_->state() != QAbstractSocket::UnconnectedState)
+            socket_->abort();
         break;
     default:
         socket_->abort();
@@ -59,12 +63,16 @@ void TcpPrinter::close()
 
 bool TcpPrinter::write(const void* data, quint32 length, int timeoutMs)
 {
+    // Never waited for: a printer that stops reading must not freeze the
+    // window; the idle watchdog and the user's Cancel deal with it.
+    Q_UNUSED(timeoutMs);
     if (socket_->state() != QAbstractSocket::ConnectedState)
         return false;
     if (socket_->write(static_cast<const char*>(data), qint64(length)) == -1)
         return false;
     idleTicks_ = 0;
-    socket_->waitForBytesWritten(timeoutMs);
+    // Out now, as far as the kernel takes it, not when the event loop next turns.
+    socket_->flush();
     return true;
 }
 
