@@ -85,10 +85,13 @@ int main(int argc, char* argv[])
 
     SimPrinter printer(SimModel(options.identity, state), options.statePath);
     printer.setWnetRestartMs(options.wnetRestartMs);
+    printer.setFaults(options.faults);
     if (!options.logPath.isEmpty() && !printer.openLog(options.logPath, message)) {
         printLine(stderr, QStringLiteral("tovra-printer-sim: cannot open log %1: %2").arg(options.logPath, message));
         return kExitFailure;
     }
+    if (options.faults.any())
+        printer.log(QString(), options.faults.describe());
     if (!printer.fonts().open(options.fontDir, message)) {
         printLine(stderr, QStringLiteral("tovra-printer-sim: %1").arg(message));
         return kExitFailure;

@@ -1,5 +1,6 @@
 #include "tools/printersim/simdiscovery.h"
 
+#include "link/recordlayouts.h"
 #include "tools/printersim/simprinter.h"
 
 #include <QNetworkDatagram>
@@ -91,5 +92,23 @@ void SimDiscovery::onReadyRead()
             QStringLiteral("discovery: nonce 0x%1 from %2, %3")
                 .arg(nonce, 8, 16, QLatin1Char('0'))
                 .arg(from, sent == kReplySize ? QStringLiteral("answered") : socket_->errorString()));
+        if (printer_->faults().discoveryFlood > 0)
+            flood(reply);
     }
+}
+
+void SimDiscovery::flood(QNetworkDatagram reply)
+{
+    const int count = printer_->faults().discoveryFlood;
+    QByteArray data = reply.data();
+    int sent = 0;
+    for (int i = 0; i < count; ++i) {
+        // Serial numbers no real printer has: "FLOOD" and eleven digits.
+        const QByteArray sn = "FLOOD" + QByteArray::number(i).rightJustified(11, '0');
+        data.replace(layout::devinfo::kSn, layout::devinfo::kTextWidth, sn);
+        reply.setData(data);
+        if (socket_->writeDatagram(reply) == kReplySize)
+            ++sent;
+    }
+    printer_->log(QString(), QStringLiteral("fault: discovery flood, %1 of %2 replies sent").arg(sent).arg(count));
 }

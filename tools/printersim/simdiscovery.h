@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHostAddress>
+#include <QNetworkDatagram>
 #include <QObject>
 #include <QString>
 
@@ -31,6 +32,8 @@ public:
 
 private:
     void onReadyRead();
+    // The discovery flood fault: `reply` again under many serial numbers.
+    void flood(QNetworkDatagram reply);
 
     SimPrinter* printer_;
     QUdpSocket* socket_;

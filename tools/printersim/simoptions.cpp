@@ -1,6 +1,7 @@
 #include "tools/printersim/simoptions.h"
 
 #include <QCommandLineParser>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 
 namespace {
@@ -110,6 +111,32 @@ OptionsResult parseOptions(const QStringList& arguments, SimOptions& options, QS
                        "two small fonts)."),
         QStringLiteral("dir"));
     parser.addOption(fontDir);
+    const QCommandLineOption faultSplit(QStringLiteral("fault-split"),
+        QStringLiteral("Fault: send every packet in random pieces, each written and flushed on its own."));
+    const QCommandLineOption faultGarbage(QStringLiteral("fault-garbage"),
+        QStringLiteral("Fault: send a few random bytes (never 0x10, which starts a packet) between packets."));
+    const QCommandLineOption faultSeed(QStringLiteral("fault-seed"),
+        QStringLiteral("Seed of the random pieces and garbage (default: a random one, logged)."), QStringLiteral("n"));
+    const QCommandLineOption faultDropAfter(QStringLiteral("fault-drop-after"),
+        QStringLiteral("Fault: close each connection after it got n reply records."), QStringLiteral("n"));
+    const QCommandLineOption faultDropMid(QStringLiteral("fault-drop-mid"),
+        QStringLiteral("Fault: write half of the packet of the n-th reply record of each connection, then abort it."),
+        QStringLiteral("n"));
+    const QCommandLineOption faultHandshake(QStringLiteral("fault-handshake"),
+        QStringLiteral("Fault: 'never' answer the handshake, or answer it 'twice'."), QStringLiteral("never|twice"));
+    const QCommandLineOption faultStallUpload(QStringLiteral("fault-stall-upload"),
+        QStringLiteral("Fault: stop reading a connection once an upload brought this many bytes; the connection "
+                       "stays open."),
+        QStringLiteral("bytes"));
+    const QCommandLineOption faultDiscoveryFlood(QStringLiteral("fault-discovery-flood"),
+        QStringLiteral("Fault: answer each discovery request with n more replies, each with another serial number, "
+                       "as fast as they go."),
+        QStringLiteral("n"));
+    const QCommandLineOption faultPtyCloseAfter(QStringLiteral("fault-pty-close-after"),
+        QStringLiteral("Fault: close the USB pseudo-terminal once this many bytes were read from the host."),
+        QStringLiteral("bytes"));
+    parser.addOptions({faultSplit, faultGarbage, faultSeed, faultDropAfter, faultDropMid, faultHandshake,
+        faultStallUpload, faultDiscoveryFlood, faultPtyCloseAfter});
 
     if (!parser.parse(arguments)) {
         message = parser.errorText();
@@ -221,6 +248,62 @@ OptionsResult parseOptions(const QStringList& arguments, SimOptions& options, QS
     }
     options.renderPath = parser.value(render);
     options.fontDir = parser.value(fontDir);
+
+    SimFaults& faults = options.faults;
+    faults.split = parser.isSet(faultSplit);
+    faults.garbage = parser.isSet(faultGarbage);
+    faults.seed = QRandomGenerator::system()->generate();
+    const struct
+    {
+        const QCommandLineOption& option;
+        qint64 min;
+        qint64 max;
+    } numbers[] = {
+        {faultSeed, 0, 0xFFFFFFFFLL},
+        {faultDropAfter, 1, 1000000},
+        {faultDropMid, 1, 1000000},
+        {faultStallUpload, 0, 0xFFFFFFFFLL},
+        {faultDiscoveryFlood, 1, 100000},
+        {faultPtyCloseAfter, 0, 0xFFFFFFFFLL},
+    };
+    for (const auto& entry : numbers) {
+        if (!parser.isSet(entry.option))
+            continue;
+        if (!parseNumber(parser.value(entry.option), entry.min, entry.max, number)) {
+            message = QStringLiteral("--%1: '%2' is not a number (%3..%4).")
+                          .arg(entry.option.names().constFirst(), parser.value(entry.option))
+                          .arg(entry.min)
+                          .arg(entry.max);
+            return OptionsResult::Error;
+        }
+        if (&entry.option == &faultSeed)
+            faults.seed = quint32(number);
+        else if (&entry.option == &faultDropAfter)
+            faults.dropAfter = int(number);
+        else if (&entry.option == &faultDropMid)
+            faults.dropMid = int(number);
+        else if (&entry.option == &faultStallUpload)
+            faults.stallUpload = number;
+        else if (&entry.option == &faultDiscoveryFlood)
+            faults.discoveryFlood = int(number);
+        else
+            faults.ptyCloseAfter = number;
+    }
+    if (parser.isSet(faultHandshake)) {
+        const QString how = parser.value(faultHandshake);
+        if (how == QLatin1String("never")) {
+            faults.handshake = SimFaults::Handshake::Never;
+        } else if (how == QLatin1String("twice")) {
+            faults.handshake = SimFaults::Handshake::Twice;
+        } else {
+            message = QStringLiteral("--fault-handshake: '%1' is neither 'never' nor 'twice'.").arg(how);
+            return OptionsResult::Error;
+        }
+    }
+    if (faults.ptyCloseAfter >= 0 && options.usbPtyLink.isEmpty()) {
+        message = QStringLiteral("--fault-pty-close-after needs --usb-pty.");
+        return OptionsResult::Error;
+    }
 
     options.statePath = parser.value(state);
     options.logPath = parser.value(log);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tools/printersim/simfaults.h"
 #include "tools/printersim/simmodel.h"
 #include "tools/printersim/simsession.h"
 #include "tools/printersim/simwnet.h"
@@ -37,6 +38,7 @@ struct SimOptions
     int wnetRestartMs = SimWnet::kDefaultRestartMs;
     // The font folder; empty: a seeded temporary folder.
     QString fontDir;
+    SimFaults faults;
 };
 
 enum class OptionsResult {

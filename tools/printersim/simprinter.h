@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tools/printersim/simfaults.h"
 #include "tools/printersim/simfonts.h"
 #include "tools/printersim/simlog.h"
 #include "tools/printersim/simmodel.h"
@@ -7,6 +8,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QRandomGenerator>
 #include <QString>
 
 // The simulated printer itself, shared by all connections: its model (state,
@@ -28,6 +30,14 @@ public:
     // From the 4G restart command to "Connected".
     void setWnetRestartMs(int ms) { wnet_.setRestartMs(ms); }
     QString nextConnectionTag() { return QStringLiteral("#%1").arg(++connections_); }
+    // What to get wrong on purpose; the random source follows the seed.
+    void setFaults(const SimFaults& faults)
+    {
+        faults_ = faults;
+        random_.seed(faults.seed);
+    }
+    const SimFaults& faults() const { return faults_; }
+    QRandomGenerator& faultRandom() { return random_; }
 
     // Acts on one record from the host; returns the reply record, empty when
     // the record gets none.
@@ -51,4 +61,6 @@ private:
     SimWnet wnet_;
     SimFonts fonts_;
     int connections_ = 0;
+    SimFaults faults_;
+    QRandomGenerator random_;
 };

@@ -7,15 +7,18 @@
 #include <QFileInfo>
 #include <QIODevice>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -40,6 +43,13 @@ public:
     ~PtyMaster() override { PtyMaster::close(); }
 
     bool isSequential() const override { return true; }
+
+    // Reads stop at `limit` bytes in all; then `reached` runs, once, from the event loop.
+    void setReadLimit(qint64 limit, std::function<void()> reached)
+    {
+        limit_ = limit;
+        reached_ = std::move(reached);
+    }
 
     void close() override
     {
@@ -87,7 +97,15 @@ protected:
 private:
     qint64 readFd(char* data, qint64 maxSize)
     {
-        const ssize_t n = ::read(fd_, data, size_t(maxSize));
+        if (limit_ >= 0)
+            maxSize = qMin(maxSize, limit_ - readTotal_);
+        const ssize_t n = maxSize > 0 ? ::read(fd_, data, size_t(maxSize)) : 0;
+        if (n > 0)
+            readTotal_ += n;
+        if (limit_ >= 0 && readTotal_ >= limit_ && reached_) {
+            // Not from inside the session's read.
+            QTimer::singleShot(0, parent(), std::exchange(reached_, nullptr));
+        }
         if (n >= 0)
             return n;
         return errno == EAGAIN || errno == EINTR ? 0 : -1;
@@ -114,6 +132,9 @@ private:
     QSocketNotifier* reader_;
     QSocketNotifier* writer_;
     QByteArray pending_;
+    qint64 limit_ = -1;
+    qint64 readTotal_ = 0;
+    std::function<void()> reached_;
 };
 
 // No echo, no line editing, no XON/XOFF: packets carry 0x11 and 0x13.
@@ -209,6 +230,15 @@ bool SimPty::open(const QString& linkPath, QString& error)
     auto* device = new PtyMaster(master, raw, this);
     device->setObjectName(QStringLiteral("usb %1").arg(slavePath_));
     master_ = device;
+    const qint64 closeAfter = printer_->faults().ptyCloseAfter;
+    if (closeAfter >= 0)
+        device->setReadLimit(closeAfter, [this, closeAfter] {
+            if (!isOpen())
+                return;
+            printer_->log(QString(), QStringLiteral("fault: USB closed after %1 bytes read").arg(closeAfter));
+            release();
+            Q_EMIT unplugged();
+        });
     new SimSession(device, printer_, keys_, this);
     return true;
 }

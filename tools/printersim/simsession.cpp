@@ -8,8 +8,12 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QHostAddress>
+#include <QRandomGenerator>
+#include <QStringList>
 #include <QTcpSocket>
+#include <QThread>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <utility>
@@ -67,16 +71,26 @@ void SimSession::abort()
 
 void SimSession::onReadyRead()
 {
+    // Left unread, so that the kernel's buffers fill up.
+    if (stalled_)
+        return;
     const QByteArray chunk = device_->readAll();
     const auto* data = reinterpret_cast<const quint8*>(chunk.constData());
     const quint32 length = quint32(chunk.size());
     quint32 position = 0;
     while (position < length && !closed_) {
         if (uploadRemaining_ > 0) {
-            const qint64 take = qMin<qint64>(uploadRemaining_, length - position);
+            const qint64 stallAt = printer_->faults().stallUpload;
+            qint64 take = qMin<qint64>(uploadRemaining_, length - position);
+            if (stallAt >= 0)
+                take = qBound<qint64>(0, stallAt - uploadData_.size(), take);
             uploadData_.append(chunk.constData() + position, int(take));
             uploadRemaining_ -= take;
             position += quint32(take);
+            if (stallAt >= 0 && uploadData_.size() >= stallAt && uploadRemaining_ > 0) {
+                stall();
+                return;
+            }
             continue;
         }
         const packet::Assembler::Step step = assembler_.feed(data + position, length - position);
@@ -164,6 +178,12 @@ void SimSession::handleHandshake(const quint8* plain, int length)
     const QByteArray snText = nul < 0 ? sn : sn.left(nul);
     std::memcpy(seed.data() + kNonceSize, snText.constData(), size_t(snText.size()));
     sessionKey_ = packet::keyFromBytes(QCryptographicHash::hash(seed, QCryptographicHash::Md5));
+    const SimFaults::Handshake fault = printer_->faults().handshake;
+    if (fault == SimFaults::Handshake::Never) {
+        printer_->log(
+            tag_, QStringLiteral("fault: handshake nonce 0x%1 not answered").arg(nonce, 8, 16, QLatin1Char('0')));
+        return;
+    }
     keyed_ = true;
 
     std::array<quint8, packet::kMaxPacket> out;
@@ -174,10 +194,16 @@ void SimSession::handleHandshake(const quint8* plain, int length)
             .arg(nonce, 8, 16, QLatin1Char('0'))
             .arg(keyText(sessionKey_)));
     write(out.data(), size);
+    if (fault == SimFaults::Handshake::Twice) {
+        printer_->log(tag_, QStringLiteral("fault: handshake answered a second time"));
+        write(out.data(), size);
+    }
 }
 
 void SimSession::sendRecord(const QByteArray& record)
 {
+    if (closed_)
+        return;
     std::array<quint8, packet::kMaxPacket> out;
     const int size = packet::build(aes_, sessionKey_, keys_.iv, reinterpret_cast<const quint8*>(record.constData()),
         int(record.size()), true, out.data());
@@ -186,17 +212,101 @@ void SimSession::sendRecord(const QByteArray& record)
         return;
     }
     printer_->log(tag_, QStringLiteral("TX ") + SimLog::describe(record, SimLog::Direction::Sent));
+    const SimFaults& faults = printer_->faults();
+    ++repliesSent_;
+    if (repliesSent_ == faults.dropMid) {
+        printer_->log(tag_,
+            QStringLiteral("fault: connection aborted inside reply %1, after %2 of its %3 bytes")
+                .arg(repliesSent_)
+                .arg(size / 2)
+                .arg(size));
+        writeRaw(reinterpret_cast<const char*>(out.data()), size / 2);
+        flush();
+        abort();
+        return;
+    }
     write(out.data(), size);
+    if (repliesSent_ == faults.dropAfter) {
+        printer_->log(tag_, QStringLiteral("fault: connection closed after %1 replies").arg(repliesSent_));
+        // Closed, not reset: the replies sent so far still arrive.
+        if (auto* socket = qobject_cast<QTcpSocket*>(device_))
+            socket->disconnectFromHost();
+        else
+            abort();
+    }
 }
 
 void SimSession::write(const quint8* data, int length)
 {
-    if (length <= 0 || !device_->isOpen())
+    if (length <= 0 || closed_ || !device_->isOpen())
         return;
     if (auto* socket = qobject_cast<QTcpSocket*>(device_); socket && socket->state() != QAbstractSocket::ConnectedState)
         return;
-    if (device_->write(reinterpret_cast<const char*>(data), length) != length)
+    const SimFaults& faults = printer_->faults();
+    QRandomGenerator& random = printer_->faultRandom();
+    if (faults.garbage && packetsSent_ > 0) {
+        // Never 0x10: garbage must not look like the start of a packet.
+        QByteArray garbage(random.bounded(1, 17), '\0');
+        for (char& byte : garbage)
+            byte = char(0x11 + random.bounded(0xEF));
+        printer_->log(tag_,
+            QStringLiteral("fault: %1 garbage bytes before the next packet: %2")
+                .arg(garbage.size())
+                .arg(QString::fromLatin1(garbage.toHex(' '))));
+        writeRaw(garbage.constData(), garbage.size());
+    }
+    ++packetsSent_;
+    const auto* bytes = reinterpret_cast<const char*>(data);
+    if (!faults.split || length < 2) {
+        writeRaw(bytes, length);
+        return;
+    }
+    QList<int> cuts;
+    const int pieces = random.bounded(2, qMin(length, 6) + 1);
+    while (cuts.size() < pieces - 1) {
+        const int cut = random.bounded(1, length);
+        if (!cuts.contains(cut))
+            cuts.append(cut);
+    }
+    std::sort(cuts.begin(), cuts.end());
+    QStringList at;
+    for (int cut : qAsConst(cuts))
+        at.append(QString::number(cut));
+    printer_->log(tag_, QStringLiteral("fault: %1-byte packet split at %2").arg(length).arg(at.join(QLatin1Char(','))));
+    int from = 0;
+    cuts.append(length);
+    for (int cut : qAsConst(cuts)) {
+        writeRaw(bytes + from, cut - from);
+        flush();
+        // A moment, so that the pieces reach the host as reads of their own.
+        if (cut != length)
+            QThread::usleep(300);
+        from = cut;
+    }
+}
+
+void SimSession::writeRaw(const char* data, int length)
+{
+    if (length > 0 && device_->write(data, length) != length)
         printer_->log(tag_, QStringLiteral("write failed: %1").arg(device_->errorString()));
+}
+
+void SimSession::flush()
+{
+    if (auto* socket = qobject_cast<QTcpSocket*>(device_))
+        socket->flush();
+}
+
+void SimSession::stall()
+{
+    printer_->log(tag_,
+        QStringLiteral("fault: stopped reading after %1 bytes of the upload %2")
+            .arg(uploadData_.size())
+            .arg(uploadPath_));
+    stalled_ = true;
+    // A full read buffer makes the socket stop taking bytes from the kernel.
+    if (auto* socket = qobject_cast<QTcpSocket*>(device_))
+        socket->setReadBufferSize(1);
 }
 
 bool SimSession::handleFileRecord(const QByteArray& record)
@@ -241,6 +351,15 @@ bool SimSession::handleFileRecord(const QByteArray& record)
             .bytes(file::kPath, record.mid(file::kPath, file::kPathWidth + 4));
         if (local.isEmpty()) {
             printer_->log(tag_, QStringLiteral("refused an upload: %1").arg(why));
+            sendRecord(reply.u16(file::kShortPath, 1).data());
+            return true;
+        }
+        if (size > kMaxUpload) {
+            printer_->log(tag_,
+                QStringLiteral("refused an upload of %1 bytes to %2: more than %3 bytes")
+                    .arg(size)
+                    .arg(local)
+                    .arg(kMaxUpload));
             sendRecord(reply.u16(file::kShortPath, 1).data());
             return true;
         }

@@ -27,6 +27,9 @@ class SimSession final : public QObject
 
 public:
     // Takes ownership of the connected `device`.
+    // A file larger than this is refused: it would be held in memory whole.
+    static constexpr qint64 kMaxUpload = 64 * 1024 * 1024;
+
     SimSession(QIODevice* device, SimPrinter* printer, const SimKeys& keys, QObject* parent = nullptr);
 
     // A bare header, so a host's idle watchdog sees traffic.
@@ -49,7 +52,13 @@ private:
     // Font table read, apply and reset; false when the record is not one of them.
     bool handleFontTableRecord(const QByteArray& record);
     void sendRecord(const QByteArray& record);
+    // One whole packet, through the split and garbage faults.
     void write(const quint8* data, int length);
+    void writeRaw(const char* data, int length);
+    // Out of the kernel's way now: a fault closes the connection next.
+    void flush();
+    // Stops reading, so the host's writes fill the buffers and stay there.
+    void stall();
 
     QIODevice* device_;
     SimPrinter* printer_;
@@ -69,4 +78,8 @@ private:
     // when its end record comes, so a dropped connection changes nothing.
     SimFontTable fontRows_;
     bool fontTableOpen_ = false;
+    // For the faults: packets and reply records sent so far.
+    int packetsSent_ = 0;
+    int repliesSent_ = 0;
+    bool stalled_ = false;
 };

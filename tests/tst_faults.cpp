@@ -1,0 +1,455 @@
+// The main window and the font dialog on a TCP link to a printer simulator
+// that misbehaves on purpose: packets in pieces or among garbage, a
+// handshake never or twice answered, the connection dropped after or inside
+// a reply, an upload that stops being read. Whatever the printer does, the
+// window's event loop keeps turning, memory stays bounded, an unsaved edit
+// stays unsaved and the window ends up in a state it can go on from. Also the
+// simulator's own refusals of malformed input.
+
+#include "app/debuglog.h"
+#include "fonts/dialogfontsettings.h"
+#include "link/fileupload.h"
+#include "link/hostcmd.h"
+#include "link/lastread.h"
+#include "link/transceiver.h"
+#include "modalcloser.h"
+#include "pages/widgetaudio.h"
+#include "pages/widgetdeviceinformation.h"
+#include "simprocess.h"
+#include "testsupport.h"
+#include "ui/dialogreconnect.h"
+#include "ui/mainwindow.h"
+#include "ui/messagebox.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+constexpr qint64 kMiB = 1024 * 1024;
+
+qint64 residentBytes()
+{
+    const QList<QByteArray> fields = readFile(QStringLiteral("/proc/self/statm")).split(' ');
+    return fields.size() > 1 ? fields[1].toLongLong() * sysconf(_SC_PAGESIZE) : 0;
+}
+
+// Counts the turns of the event loop (a 10 ms timer) and the memory while a
+// fault plays. A blocked GUI thread shows as a count far behind the clock.
+class LoopWatch final
+{
+public:
+    LoopWatch()
+        : rssBefore_(residentBytes())
+    {
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { ++ticks_; });
+        timer_.start();
+        clock_.start();
+    }
+    // At least a few turns for every second that went by.
+    bool turned() const
+    {
+        const qint64 expected = 2 + clock_.elapsed() / 1000 * 5;
+        if (ticks_ < expected)
+            qWarning("%d ticks in %lld ms", ticks_, clock_.elapsed());
+        return ticks_ >= expected;
+    }
+    qint64 growth() const { return residentBytes() - rssBefore_; }
+
+private:
+    QTimer timer_;
+    QElapsedTimer clock_;
+    int ticks_ = 0;
+    qint64 rssBefore_;
+};
+
+void forgetLastRead()
+{
+    for (QByteArray* copy : {&lastRead.ethernetAddress, &lastRead.wifiAddress, &lastRead.printSettings, &lastRead.apn,
+             &lastRead.serial, &lastRead.audio})
+        copy->clear();
+}
+
+QByteArray fileData(int size)
+{
+    QByteArray data(size, '\0');
+    for (int i = 0; i < size; ++i)
+        data[i] = char((i * 29 + i / 4093) & 0xFF);
+    return data;
+}
+
+} // namespace
+
+class TestFaults : public QObject
+{
+    Q_OBJECT
+
+    ScratchDirectory dir_;
+    SimProcess sim_;
+    QTemporaryDir fonts_;
+    std::unique_ptr<Transceiver> link_;
+    std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<DialogFontSettings> dialog_;
+    int faultCases_ = 0;
+
+    QString simLogPath() const { return dir_.filePath(QStringLiteral("sim.log")); }
+    QByteArray simLog() const { return readFile(simLogPath()); }
+
+    QStringList simArguments(const QStringList& fault = {}) const
+    {
+        return QStringList {"--project", "LQ560", "--model", "LQ560-4G", "--no-discovery", "--font-dir", fonts_.path(),
+                   "--log", simLogPath()}
+        + fault;
+    }
+
+    QString connectedText() const { return QString("Connected (%1)").arg(sim_.address().toString()); }
+
+    QString shownModel() const
+    {
+        for (QLabel* label : window_->widgetDeviceInformation()->findChildren<QLabel*>()) {
+            if (label->text() == "Model:")
+                return qobject_cast<QLineEdit*>(label->buddy())->text();
+        }
+        return QString();
+    }
+
+    // Every page's copy came in: the whole reload went through.
+    static bool everyPageRead()
+    {
+        for (const QByteArray* copy :
+            {&lastRead.wifiAddress, &lastRead.printSettings, &lastRead.apn, &lastRead.serial, &lastRead.audio}) {
+            if (copy->isEmpty() || copy->count('\0') == copy->size())
+                return false;
+        }
+        return true;
+    }
+
+    bool connectLink()
+    {
+        return link_->openTcp(sim_.address())
+            && QTest::qWaitFor([this] { return window_->statusLabel()->text() == connectedText(); }, 15000);
+    }
+
+    bool loadedEverything()
+    {
+        return QTest::qWaitFor([this] { return shownModel() == "LQ560-4G" && everyPageRead(); }, 15000);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        qRegisterMetaType<host_cmd_dev_info_t>("host_cmd_dev_info_t");
+        qRegisterMetaType<QAbstractSocket::SocketState>("QAbstractSocket::SocketState");
+        QVERIFY(dir_.isValid());
+        QVERIFY(fonts_.isValid());
+        for (const char* name : {"fonts.conf", "DejaVuSansMono.ttf"}) {
+            QFile file(QDir(fonts_.path()).filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(fileData(500));
+        }
+        QVERIFY(logOpen());
+        DialogReconnect::setRetryDelay(100);
+    }
+    void cleanupTestCase()
+    {
+        logClose();
+        qInfo("fault cases run: %d", faultCases_);
+    }
+
+    void init()
+    {
+        MessageBox::resetForTests();
+        forgetLastRead();
+        link_ = std::make_unique<Transceiver>();
+        transceiver = link_.get();
+        link_->setModifierSource([] { return Qt::KeyboardModifiers(); });
+        window_ = std::make_unique<MainWindow>();
+        QFile::remove(simLogPath());
+    }
+    void cleanup()
+    {
+        dialog_.reset();
+        DialogFontSettings::setFileChooser({});
+        window_.reset();
+        link_->close();
+        link_.reset();
+        transceiver = nullptr;
+        sim_.stop();
+    }
+
+    // The pages load in full although the replies come in pieces, among
+    // garbage or with a second handshake answer.
+    void pagesLoadThroughTheFault_data()
+    {
+        QTest::addColumn<QStringList>("fault");
+        QTest::addColumn<QByteArray>("logged");
+        QTest::newRow("split") << QStringList {"--fault-split", "--fault-seed", "7"} << QByteArray("packet split at");
+        QTest::newRow("garbage") << QStringList {"--fault-garbage", "--fault-seed", "11"}
+                                 << QByteArray("garbage bytes before");
+        QTest::newRow("split and garbage")
+            << QStringList {"--fault-split", "--fault-garbage", "--fault-seed", "13"} << QByteArray("packet split at");
+        QTest::newRow("handshake twice") << QStringList {"--fault-handshake", "twice"}
+                                         << QByteArray("answered a second time");
+    }
+    void pagesLoadThroughTheFault()
+    {
+        QFETCH(QStringList, fault);
+        QFETCH(QByteArray, logged);
+        ++faultCases_;
+        QVERIFY(sim_.start(simArguments(fault)));
+        LoopWatch watch;
+        QVERIFY(connectLink());
+        QVERIFY(loadedEverything());
+        // A second reload, through the fault again, changes nothing.
+        const QByteArray audio = lastRead.audio;
+        forgetLastRead();
+        window_->reloadAction()->setEnabled(true);
+        window_->reloadAction()->trigger();
+        QVERIFY(loadedEverything());
+        QCOMPARE(lastRead.audio, audio);
+        QVERIFY(window_->tabWidget()->isEnabled());
+        QVERIFY(simLog().contains("fault: "));
+        QVERIFY(simLog().contains(logged));
+        QVERIFY(watch.turned());
+        QVERIFY(watch.growth() < 50 * kMiB);
+    }
+
+    // The printer drops the link while the pages load; the user's Save at
+    // that moment fails and stays offered, and once the printer is back the
+    // reconnect dialog brings the window back.
+    void droppedLinkReconnects_data()
+    {
+        QTest::addColumn<QStringList>("fault");
+        QTest::addColumn<QByteArray>("logged");
+        QTest::newRow("drop after 3 replies")
+            << QStringList {"--fault-drop-after", "3"} << QByteArray("connection closed after 3 replies");
+        QTest::newRow("drop inside reply 2")
+            << QStringList {"--fault-drop-mid", "2"} << QByteArray("connection aborted inside reply 2");
+        QTest::newRow("drop inside reply 1, split") << QStringList {"--fault-drop-mid", "1", "--fault-split",
+            "--fault-seed", "5"} << QByteArray("connection aborted inside reply 1");
+    }
+    void droppedLinkReconnects()
+    {
+        QFETCH(QStringList, fault);
+        QFETCH(QByteArray, logged);
+        ++faultCases_;
+        QVERIFY(sim_.start(simArguments(fault)));
+        LoopWatch watch;
+        ModalCloser modal({"DialogReconnect"});
+        QStringList modals;
+        QTimer modalWatch;
+        modalWatch.setInterval(10);
+        connect(&modalWatch, &QTimer::timeout, this, [&modals] {
+            if (QWidget* widget = QApplication::activeModalWidget()) {
+                const QString name = QString::fromLatin1(widget->metaObject()->className());
+                if (!modals.contains(name))
+                    modals.append(name);
+            }
+        });
+        modalWatch.start();
+
+        WidgetAudio* audio = window_->widgetAudio();
+        bool saveFailed = false;
+        bool copyKept = false;
+        bool restarted = false;
+        QByteArray faultLog;
+        // Ends the connection below with the test.
+        QObject scope;
+        // The user saves just as the link drops: the window has not heard
+        // of it yet. Then the printer comes back without the fault.
+        connect(link_.get(), &Transceiver::disconnected, &scope, [&] {
+            if (restarted)
+                return;
+            restarted = true;
+            const QByteArray copy = lastRead.audio;
+            audio->findChildren<QCheckBox*>().constFirst()->click();
+            audio->saveButton()->click();
+            saveFailed = audio->saveButton()->isEnabled();
+            copyKept = lastRead.audio == copy;
+            sim_.stop();
+            faultLog = simLog();
+            QFile::remove(simLogPath());
+            sim_.start(simArguments());
+        });
+
+        QVERIFY(link_->openTcp(sim_.address()));
+        QTRY_VERIFY_WITH_TIMEOUT(restarted, 15000);
+        QVERIFY(saveFailed);
+        QVERIFY(copyKept);
+        QTRY_COMPARE_WITH_TIMEOUT(window_->statusLabel()->text(), connectedText(), 15000);
+        QVERIFY(loadedEverything());
+        QVERIFY(modals.contains("DialogReconnect"));
+        QCOMPARE(modal.seen, QStringList());
+        QVERIFY(watch.turned());
+        QVERIFY(watch.growth() < 50 * kMiB);
+        QVERIFY(faultLog.contains(logged));
+    }
+
+    // The printer never answers the handshake: the window never claims a
+    // connection, and a later connect to a sound printer works.
+    void unansweredHandshakeStaysNotConnected()
+    {
+        ++faultCases_;
+        QVERIFY(sim_.start(simArguments({"--fault-handshake", "never"})));
+        LoopWatch watch;
+        ModalCloser modal;
+        QVERIFY(link_->openTcp(sim_.address()));
+        QTRY_VERIFY_WITH_TIMEOUT(simLog().contains("fault: handshake nonce"), 15000);
+        QTest::qWait(500);
+        QCOMPARE(window_->statusLabel()->text(), QString("Not Connected"));
+        QVERIFY(window_->connectAction()->isEnabled());
+        QVERIFY(!window_->tabWidget()->isEnabled());
+        QCOMPARE(modal.seen, QStringList());
+        QVERIFY(watch.turned());
+
+        link_->close();
+        QVERIFY(sim_.start(simArguments()));
+        QVERIFY(connectLink());
+        QVERIFY(loadedEverything());
+        QVERIFY(watch.growth() < 50 * kMiB);
+    }
+
+    // The printer stops reading in the middle of a font: the progress
+    // stays, Cancel works, the link comes back and a later font installs.
+    void stalledUploadCanBeCancelled()
+    {
+        ++faultCases_;
+        QVERIFY(sim_.start(simArguments({"--fault-stall-upload", QString::number(kMiB)})));
+        QVERIFY(connectLink());
+        dialog_ = std::make_unique<DialogFontSettings>(window_.get());
+        dialog_->show();
+        QTRY_VERIFY_WITH_TIMEOUT(dialog_->installedFontsTable()->rowCount() > 0, 15000);
+        ModalCloser modal({"QProgressDialog"});
+        // More than the kernel's buffers hold between the two.
+        QString path = QDir::current().filePath("Stalled.ttf");
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QCOMPARE(file.write(fileData(int(32 * kMiB))), 32 * kMiB);
+        }
+        DialogFontSettings::setFileChooser([path](QWidget*) { return path; });
+        QSignalSpy cancelled(dialog_->upload(), &FileUpload::cancelled);
+        LoopWatch watch;
+        dialog_->doAddFont();
+        QTRY_VERIFY_WITH_TIMEOUT(simLog().contains("fault: stopped reading after"), 30000);
+        QTest::qWait(1000);
+        QVERIFY(dialog_->progressDialog());
+        QVERIFY(dialog_->upload()->isActive());
+        QVERIFY(watch.turned());
+
+        QPushButton* cancel = dialog_->progressDialog()->findChild<QPushButton*>();
+        QVERIFY(cancel);
+        QSignalSpy reconnected(link_.get(), &Transceiver::connected);
+        cancel->click();
+        QTRY_COMPARE_WITH_TIMEOUT(cancelled.size(), 1, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(reconnected.size(), 1, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog_->progressDialog(), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(window_->statusLabel()->text(), connectedText(), 15000);
+        QVERIFY(!QFile::exists(QDir(fonts_.path()).filePath("Stalled.ttf")));
+        QCOMPARE(modal.seen, QStringList());
+
+        // Below the point where the printer stops reading.
+        const QByteArray data = fileData(10000);
+        path = QDir::current().filePath("After.ttf");
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QCOMPARE(file.write(data), qint64(data.size()));
+        }
+        DialogFontSettings::setFileChooser([path](QWidget*) { return path; });
+        dialog_->doAddFont();
+        QTRY_VERIFY_WITH_TIMEOUT(dialog_->installedFontNames().contains("After.ttf"), 30000);
+        QCOMPARE(readFile(QDir(fonts_.path()).filePath("After.ttf")), data);
+        QCOMPARE(modal.seen, QStringList());
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QVERIFY(watch.turned());
+        QVERIFY(watch.growth() < 50 * kMiB);
+    }
+
+    // Malformed input to the simulator is refused and logged, and the
+    // connection goes on: packets that cannot be, an upload too large to
+    // hold, file names that would leave the font folder.
+    void simulatorRefusesMalformedInput_data()
+    {
+        QTest::addColumn<QByteArray>("raw");
+        QTest::addColumn<QByteArray>("uploadPath");
+        QTest::addColumn<quint32>("uploadSize");
+        QTest::addColumn<QByteArray>("logged");
+        QTest::newRow("wrong magic") << QByteArray::fromHex("11011101") + QByteArray(16, 'x') << QByteArray() << 0u
+                                     << QByteArray("do not start a packet: 11 01 11 01");
+        QTest::newRow("block count above the maximum")
+            << QByteArray::fromHex("10011120") + QByteArray(512, 'x') << QByteArray() << 0u
+            << QByteArray("do not start a packet: 10 01 11 20");
+        QTest::newRow("upload of 4 GiB") << QByteArray() << QByteArray("/data/PUB/fonts/Huge.ttf") << 0xFFFFFFFFu
+                                         << QByteArray("refused an upload of 4294967295 bytes");
+        QTest::newRow("upload of 64 MiB and one byte")
+            << QByteArray() << QByteArray("/data/PUB/fonts/Big.ttf") << quint32(64 * kMiB + 1)
+            << QByteArray("refused an upload of 67108865 bytes");
+        QTest::newRow("upload to ../") << QByteArray() << QByteArray("/data/PUB/fonts/../escape.ttf") << 100u
+                                       << QByteArray("refused an upload: ");
+        QTest::newRow("upload to an absolute path elsewhere")
+            << QByteArray() << QByteArray("/etc/escape.ttf") << 100u << QByteArray("refused an upload: ");
+    }
+    void simulatorRefusesMalformedInput()
+    {
+        QFETCH(QByteArray, raw);
+        QFETCH(QByteArray, uploadPath);
+        QFETCH(quint32, uploadSize);
+        QFETCH(QByteArray, logged);
+        QVERIFY(sim_.start(simArguments({"--keepalive-ms", "0"})));
+        QTcpSocket socket;
+        socket.connectToHost(sim_.address(), sim_.port());
+        QVERIFY(socket.waitForConnected(5000));
+        HostCmd host;
+        host.setWriter([&socket](const quint8* data, quint32 length, int) {
+            return socket.write(reinterpret_cast<const char*>(data), length) == qint64(length) && socket.flush();
+        });
+        connect(&socket, &QTcpSocket::readyRead, &host, [&] {
+            const QByteArray bytes = socket.readAll();
+            host.receiveAll(reinterpret_cast<const quint8*>(bytes.constData()), quint32(bytes.size()));
+        });
+        QSignalSpy found(&host, &HostCmd::deviceFound);
+        QSignalSpy replies(&host, &HostCmd::responseReceived);
+        if (!raw.isEmpty()) {
+            socket.write(raw);
+            QTRY_VERIFY_WITH_TIMEOUT(simLog().contains(logged), 10000);
+        }
+        // The connection still works.
+        QVERIFY(host.sendHandshake(false));
+        QTRY_COMPARE_WITH_TIMEOUT(found.size(), 1, 10000);
+        if (!uploadPath.isEmpty()) {
+            QVERIFY(host.requestUpload(uploadPath, uploadSize));
+            QTRY_COMPARE_WITH_TIMEOUT(replies.size(), 1, 10000);
+            const QByteArray reply = replies.at(0).at(0).toByteArray();
+            QCOMPARE(quint8(reply.at(0)), quint8(0x62));
+            QVERIFY(quint8(reply.at(2)) != 0 || quint8(reply.at(3)) != 0);
+            QVERIFY(simLog().contains(logged));
+            QVERIFY(!simLog().contains("accepted an upload"));
+        }
+        QVERIFY(host.requestRecord(6));
+        QTRY_COMPARE_WITH_TIMEOUT(replies.size(), uploadPath.isEmpty() ? 1 : 2, 10000);
+        const QStringList files = QDir(fonts_.path()).entryList(QDir::Files);
+        QVERIFY(!files.contains("Huge.ttf") && !files.contains("Big.ttf"));
+        QVERIFY(!QFile::exists(QDir(fonts_.path()).filePath("../escape.ttf")));
+        QCOMPARE(sim_.stop(), 0);
+    }
+};
+
+QTEST_MAIN(TestFaults)
+#include "tst_faults.moc"
