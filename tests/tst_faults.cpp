@@ -288,12 +288,18 @@ private Q_SLOTS:
             sim_.start(simArguments());
         });
 
+        // Back on line, the unsaved edit is not dropped without a word: the
+        // user is asked, and here chooses the printer's values.
+        MessageBox::queueAnswer(QMessageBox::Yes);
         QVERIFY(link_->openTcp(sim_.address()));
         QTRY_VERIFY_WITH_TIMEOUT(restarted, 15000);
         QVERIFY(saveFailed);
         QVERIFY(copyKept);
         QTRY_COMPARE_WITH_TIMEOUT(window_->statusLabel()->text(), connectedText(), 15000);
         QVERIFY(loadedEverything());
+        const QList<MessageBox::Shown> asked = MessageBox::takeShown();
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked.at(0).text, QString("Unsaved settings will be lost. Continue?"));
         QVERIFY(modals.contains("DialogReconnect"));
         QCOMPARE(modal.seen, QStringList());
         QVERIFY(watch.turned());

@@ -7,13 +7,17 @@
 #include "link/lastread.h"
 #include "link/transceiver.h"
 #include "modalcloser.h"
+#include "pages/widgetaudio.h"
 #include "pages/widgetdeviceinformation.h"
 #include "simprocess.h"
 #include "testsupport.h"
 #include "ui/mainwindow.h"
+#include "ui/messagebox.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QPushButton>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -66,6 +70,7 @@ private Q_SLOTS:
 
     void init()
     {
+        MessageBox::resetForTests();
         link_ = std::make_unique<Transceiver>();
         transceiver = link_.get();
         link_->setModifierSource([] { return Qt::KeyboardModifiers(); });
@@ -109,6 +114,43 @@ private Q_SLOTS:
         QCOMPARE(modal.parents.value(0), window_.get());
         QCOMPARE(window_->statusLabel()->text(), QString("Not Connected"));
         QVERIFY(!window_->tabWidget()->isEnabled());
+    }
+
+    // An edit made before the link dropped is not overwritten by the reload
+    // of the new connection without the user's word.
+    void reconnectAsksBeforeDroppingEdits_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("keep") << int(QMessageBox::No) << true;
+        QTest::newRow("reload") << int(QMessageBox::Yes) << false;
+    }
+    void reconnectAsksBeforeDroppingEdits()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, kept);
+        QVERIFY(startAndConnect());
+        QCheckBox* cloud = window_->widgetAudio()->findChildren<QCheckBox*>().value(1);
+        QVERIFY(cloud);
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->widgetAudio()->saveButton()->isEnabled() && cloud->isChecked(), 15000);
+        cloud->click();
+        QVERIFY(window_->widgetAudio()->saveButton()->isEnabled());
+
+        ModalCloser modal;
+        sim_.stop();
+        QTRY_COMPARE_WITH_TIMEOUT(modal.seen, QStringList({"DialogReconnect"}), 15000);
+        MessageBox::queueAnswer(QMessageBox::StandardButton(answer));
+        link_->close();
+        QVERIFY(startAndConnect());
+        QCOMPARE(MessageBox::takeShown().size(), 1);
+        if (kept) {
+            QTest::qWait(200);
+            QVERIFY(!cloud->isChecked());
+            QVERIFY(window_->widgetAudio()->saveButton()->isEnabled());
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(cloud->isChecked(), 15000);
+            QVERIFY(!window_->widgetAudio()->saveButton()->isEnabled());
+        }
     }
 };
 

@@ -194,6 +194,13 @@ void MainWindow::doPreferences()
 
 void MainWindow::onConnected()
 {
+    // Edits made before the link dropped would be overwritten by the reload
+    // without a word; the user decides, as Reload itself asks.
+    const bool keepEdits = hasUnsavedSettings()
+        && MessageBox::question(this, tr("Attention"), tr("Unsaved settings will be lost. Continue?"),
+               QMessageBox::Yes | QMessageBox::No)
+            != QMessageBox::Yes;
+
     connectAction_->setEnabled(false);
     disconnectAction_->setEnabled(true);
     reloadAction_->setEnabled(true);
@@ -212,14 +219,16 @@ void MainWindow::onConnected()
     tabWidget_->setTabEnabled(AudioTab, true);
     tabWidget_->setCurrentIndex(current);
     widgetPrint_->applyModel(project, model);
-    disableSaveButtons();
+    if (!keepEdits)
+        disableSaveButtons();
 
     const QString link = transceiver && transceiver->linkState() == Transceiver::Usb ? QStringLiteral("USB")
         : transceiver ? transceiver->tcpPrinter()->host().toString()
                       : QString();
     statusLabel_->setText(tr("Connected (%1)").arg(link));
 
-    doReload();
+    if (!keepEdits)
+        doReload();
 }
 
 void MainWindow::onDisconnected()
