@@ -35,3 +35,12 @@ private:
     QString previous_;
     QTemporaryDir dir_;
 };
+
+// How much a process may grow through a fault before the growth counts as
+// unbounded. AddressSanitizer keeps freed blocks in quarantine (256 MiB by
+// default), so under it resident size says little; LeakSanitizer covers leaks.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr qint64 kResidentGrowthLimit = qint64(320) * 1024 * 1024;
+#else
+inline constexpr qint64 kResidentGrowthLimit = qint64(50) * 1024 * 1024;
+#endif

@@ -227,7 +227,7 @@ private Q_SLOTS:
         QVERIFY(simLog().contains("fault: "));
         QVERIFY(simLog().contains(logged));
         QVERIFY(watch.turned());
-        QVERIFY(watch.growth() < 50 * kMiB);
+        QVERIFY(watch.growth() < kResidentGrowthLimit);
     }
 
     // The printer drops the link while the pages load; the user's Save at
@@ -303,7 +303,7 @@ private Q_SLOTS:
         QVERIFY(modals.contains("DialogReconnect"));
         QCOMPARE(modal.seen, QStringList());
         QVERIFY(watch.turned());
-        QVERIFY(watch.growth() < 50 * kMiB);
+        QVERIFY(watch.growth() < kResidentGrowthLimit);
         QVERIFY(faultLog.contains(logged));
     }
 
@@ -328,7 +328,7 @@ private Q_SLOTS:
         QVERIFY(sim_.start(simArguments()));
         QVERIFY(connectLink());
         QVERIFY(loadedEverything());
-        QVERIFY(watch.growth() < 50 * kMiB);
+        QVERIFY(watch.growth() < kResidentGrowthLimit);
     }
 
     // The printer stops reading in the middle of a font: the progress
@@ -385,7 +385,7 @@ private Q_SLOTS:
         QCOMPARE(modal.seen, QStringList());
         QVERIFY(MessageBox::takeShown().isEmpty());
         QVERIFY(watch.turned());
-        QVERIFY(watch.growth() < 50 * kMiB);
+        QVERIFY(watch.growth() < kResidentGrowthLimit);
     }
 
     // Malformed input to the simulator is refused and logged, and the
