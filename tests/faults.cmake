@@ -1,7 +1,7 @@
 # The window, the font dialog, the USB link and the connect dialog against a
 # printer simulator that misbehaves on purpose. The discovery flood runs in
 # network namespaces of its own (it needs root; without, it skips).
-tovra_add_qtest(tst_faults SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tst_faults.cpp
+tovra_add_qtest(tst_faults SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tst_faults.cpp ${CMAKE_CURRENT_SOURCE_DIR}/loopwatch.h
   ${CMAKE_CURRENT_SOURCE_DIR}/simprocess.h ${CMAKE_CURRENT_SOURCE_DIR}/modalcloser.h LIBS tovra_gui TIMEOUT 300)
 tovra_add_qtest(tst_faults_usb SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tst_faults_usb.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/simprocess.h ${CMAKE_CURRENT_SOURCE_DIR}/modalcloser.h

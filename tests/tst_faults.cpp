@@ -12,6 +12,7 @@
 #include "link/hostcmd.h"
 #include "link/lastread.h"
 #include "link/transceiver.h"
+#include "loopwatch.h"
 #include "modalcloser.h"
 #include "pages/widgetaudio.h"
 #include "pages/widgetdeviceinformation.h"
@@ -37,47 +38,10 @@
 #include <QTimer>
 
 #include <memory>
-#include <unistd.h>
 
 namespace {
 
 constexpr qint64 kMiB = 1024 * 1024;
-
-qint64 residentBytes()
-{
-    const QList<QByteArray> fields = readFile(QStringLiteral("/proc/self/statm")).split(' ');
-    return fields.size() > 1 ? fields[1].toLongLong() * sysconf(_SC_PAGESIZE) : 0;
-}
-
-// Counts the turns of the event loop (a 10 ms timer) and the memory while a
-// fault plays. A blocked GUI thread shows as a count far behind the clock.
-class LoopWatch final
-{
-public:
-    LoopWatch()
-        : rssBefore_(residentBytes())
-    {
-        timer_.setInterval(10);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { ++ticks_; });
-        timer_.start();
-        clock_.start();
-    }
-    // At least a few turns for every second that went by.
-    bool turned() const
-    {
-        const qint64 expected = 2 + clock_.elapsed() / 1000 * 5;
-        if (ticks_ < expected)
-            qWarning("%d ticks in %lld ms", ticks_, clock_.elapsed());
-        return ticks_ >= expected;
-    }
-    qint64 growth() const { return residentBytes() - rssBefore_; }
-
-private:
-    QTimer timer_;
-    QElapsedTimer clock_;
-    int ticks_ = 0;
-    qint64 rssBefore_;
-};
 
 void forgetLastRead()
 {

@@ -8,6 +8,7 @@
 #include "app/debuglog.h"
 #include "link/hostcmd.h"
 #include "link/transceiver.h"
+#include "loopwatch.h"
 #include "netns.h"
 #include "simprocess.h"
 #include "testsupport.h"
@@ -22,19 +23,11 @@
 #include <QTimer>
 
 #include <memory>
-#include <unistd.h>
 
 namespace {
 
 const netns::Lab* lab = nullptr;
 QString labMissing;
-constexpr qint64 kMiB = 1024 * 1024;
-
-qint64 residentBytes()
-{
-    const QList<QByteArray> fields = readFile(QStringLiteral("/proc/self/statm")).split(' ');
-    return fields.size() > 1 ? fields[1].toLongLong() * sysconf(_SC_PAGESIZE) : 0;
-}
 
 QPushButton* button(const QDialog& dialog, const QString& text)
 {

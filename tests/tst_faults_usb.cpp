@@ -11,6 +11,7 @@
 #include "link/lastread.h"
 #include "link/transceiver.h"
 #include "link/usbprinter.h"
+#include "loopwatch.h"
 #include "modalcloser.h"
 #include "pages/widgetdeviceinformation.h"
 #include "simprocess.h"
@@ -28,48 +29,6 @@
 #include <QTimer>
 
 #include <memory>
-#include <unistd.h>
-
-namespace {
-
-constexpr qint64 kMiB = 1024 * 1024;
-
-qint64 residentBytes()
-{
-    const QList<QByteArray> fields = readFile(QStringLiteral("/proc/self/statm")).split(' ');
-    return fields.size() > 1 ? fields[1].toLongLong() * sysconf(_SC_PAGESIZE) : 0;
-}
-
-// Counts the turns of the event loop (a 10 ms timer) and the memory while a
-// fault plays. A blocked GUI thread shows as a count far behind the clock.
-class LoopWatch final
-{
-public:
-    LoopWatch()
-        : rssBefore_(residentBytes())
-    {
-        timer_.setInterval(10);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { ++ticks_; });
-        timer_.start();
-        clock_.start();
-    }
-    bool turned() const
-    {
-        const qint64 expected = 2 + clock_.elapsed() / 1000 * 5;
-        if (ticks_ < expected)
-            qWarning("%d ticks in %lld ms", ticks_, clock_.elapsed());
-        return ticks_ >= expected;
-    }
-    qint64 growth() const { return residentBytes() - rssBefore_; }
-
-private:
-    QTimer timer_;
-    QElapsedTimer clock_;
-    int ticks_ = 0;
-    qint64 rssBefore_;
-};
-
-} // namespace
 
 class TestFaultsUsb : public QObject
 {
@@ -187,7 +146,7 @@ private Q_SLOTS:
         }
         QCOMPARE(modal.seen, QStringList());
         QVERIFY(watch.turned());
-        QVERIFY(watch.growth() < 50 * kMiB);
+        QVERIFY(watch.growth() < kResidentGrowthLimit);
     }
 };
 
