@@ -52,7 +52,7 @@ export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 failed=()
 for target in "${targets[@]}"; do
     corpus="$scratch/corpus/$target"
-    work="$scratch/work/$target"
+    work="$scratch/run/$target"
     mkdir -p "$corpus" "$work"
     if [[ -d "$root/tests/fuzz/corpus/$target" ]]; then
         cp "$root/tests/fuzz/corpus/$target"/* "$corpus"/

@@ -44,3 +44,13 @@ inline constexpr qint64 kResidentGrowthLimit = qint64(320) * 1024 * 1024;
 #else
 inline constexpr qint64 kResidentGrowthLimit = qint64(50) * 1024 * 1024;
 #endif
+
+// File contents for upload tests: no period that lines up with the 4080-byte
+// blocks, so a block sent twice, skipped or out of order changes the bytes.
+inline QByteArray fileData(int size)
+{
+    QByteArray data(size, '\0');
+    for (int i = 0; i < size; ++i)
+        data[i] = char((i * 7 + i / 4093) & 0xFF);
+    return data;
+}

@@ -50,14 +50,6 @@ void forgetLastRead()
         copy->clear();
 }
 
-QByteArray fileData(int size)
-{
-    QByteArray data(size, '\0');
-    for (int i = 0; i < size; ++i)
-        data[i] = char((i * 29 + i / 4093) & 0xFF);
-    return data;
-}
-
 } // namespace
 
 class TestFaults : public QObject

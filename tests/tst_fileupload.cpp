@@ -22,14 +22,6 @@
 
 namespace {
 
-QByteArray fileData(int size)
-{
-    QByteArray data(size, '\0');
-    for (int i = 0; i < size; ++i)
-        data[i] = char((i * 7 + i / 4093) & 0xFF);
-    return data;
-}
-
 QByteArray uploadReply(quint16 status)
 {
     return RecordWriter(152).u8(0, 0x62).u8(1, 1).u16(2, status).data();

@@ -25,18 +25,6 @@
 
 #include <memory>
 
-namespace {
-
-QByteArray fileData(int size)
-{
-    QByteArray data(size, '\0');
-    for (int i = 0; i < size; ++i)
-        data[i] = char((i * 13 + i / 4079) & 0xFF);
-    return data;
-}
-
-} // namespace
-
 class TestFontsE2e : public QObject
 {
     Q_OBJECT
