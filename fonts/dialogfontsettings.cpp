@@ -215,7 +215,7 @@ void DialogFontSettings::timerEvent(QTimerEvent* event)
     if (event->timerId() == startTimer_) {
         killTimer(startTimer_);
         startTimer_ = 0;
-        runRefreshSequence();
+        doRefresh();
     } else if (event->timerId() == refreshLockTimer_) {
         killTimer(refreshLockTimer_);
         refreshLockTimer_ = 0;
@@ -226,11 +226,6 @@ void DialogFontSettings::timerEvent(QTimerEvent* event)
 }
 
 void DialogFontSettings::doRefresh()
-{
-    runRefreshSequence();
-}
-
-void DialogFontSettings::runRefreshSequence()
 {
     refresh_->setEnabled(false);
     if (refreshLockTimer_ != 0)

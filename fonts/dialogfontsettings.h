@@ -80,7 +80,6 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
-    void runRefreshSequence();
     void clearFontSettings();
     void listInstalledFonts();
     void addFontSettingsRow(const QByteArray& entry);
