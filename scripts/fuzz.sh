@@ -2,6 +2,8 @@
 # Builds the libFuzzer targets of tests/fuzz with clang in build-fuzz/ and
 # runs each one for TOVRA_FUZZ_SECONDS seconds (default 60), starting from a
 # scratch copy of its seed corpus, so that the repository stays as it is.
+# TOVRA_FUZZ_SEED (default 1) makes a run repeatable, so that a gate fails
+# the same way on every machine; 0 draws a new seed for exploring.
 #   scripts/fuzz.sh                 every target
 #   scripts/fuzz.sh fuzz_conf ...   the targets named
 # Exit status: 0 when every target ran clean; 1 after a crash, leak, timeout
@@ -11,12 +13,13 @@ set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=${TOVRA_JOBS:-2}
 seconds=${TOVRA_FUZZ_SECONDS:-60}
+seed=${TOVRA_FUZZ_SEED:-1}
 build="$root/build-fuzz"
 targets=(fuzz_hostcmd_receive fuzz_records fuzz_discovery fuzz_conf)
 if (($# > 0)); then
     case "$1" in
         -h | --help)
-            sed -n '2,8s/^# \{0,1\}//p' "${BASH_SOURCE[0]}"
+            sed -n '2,10s/^# \{0,1\}//p' "${BASH_SOURCE[0]}"
             exit 0
             ;;
     esac
@@ -60,15 +63,16 @@ for target in "${targets[@]}"; do
     log="$scratch/$target.log"
     # The program keeps its files in the working directory: a scratch one.
     (cd "$work" && "$build/tests/fuzz/$target" "$corpus" \
-        -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
+        -seed="$seed" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
         -artifact_prefix="$artifacts/$target-") >"$log" 2>&1
     status=$?
     executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+    used=$(sed -n 's/^INFO: Seed: *//p' "$log" | head -n 1)
     if ((status == 0)); then
-        echo "fuzz: $target clean, ${executions:-?} executions in ${seconds} s"
+        echo "fuzz: $target clean, ${executions:-?} executions in ${seconds} s (seed ${used:-?})"
     else
         failed+=("$target")
-        echo "fuzz: $target FAILED (exit $status) after ${executions:-?} executions; its log ends:" >&2
+        echo "fuzz: $target FAILED (exit $status) after ${executions:-?} executions (seed ${used:-?}); its log ends:" >&2
         tail -n 60 "$log" >&2
         grep -h 'Test unit written to' "$log" | sed 's/^/fuzz: /' >&2
     fi

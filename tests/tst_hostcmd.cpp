@@ -351,6 +351,20 @@ private Q_SLOTS:
         QCOMPARE(responses.size(), 1);
     }
 
+    void fullPacketWithShortPadding()
+    {
+        // Nothing the host sends is over 480 bytes, but a printer's 31 blocks
+        // with a one-byte pad carry 495: passed on whole, the readers bound it.
+        HostCmd cmd;
+        QSignalSpy responses(&cmd, &HostCmd::responseReceived);
+        const QByteArray plain = pattern(495) + QByteArray(1, '\x01');
+        const QByteArray full = rawSessionPacket(plain, packet::Key {});
+        QCOMPARE(full.size(), packet::kMaxPacket);
+        QCOMPARE(feed(cmd, full), quint32(packet::kMaxPacket));
+        QCOMPARE(responses.size(), 1);
+        QCOMPARE(responses[0][0].toByteArray(), pattern(495));
+    }
+
     void strayBytesBeforeAPacket()
     {
         // A stray partial header must not swallow the packet that follows it
