@@ -153,7 +153,6 @@ public:
     }
 
     bool hasPendingBytes() { return !buffer_.isEmpty() || socket_.bytesAvailable() > 0; }
-    QTcpSocket& socket() { return socket_; }
 
 private:
     QByteArray decrypt(const packet::Key& key, QByteArray body)
@@ -268,6 +267,8 @@ bool startAndConnect(SimRun& sim, HostClient& host, const QStringList& arguments
 
 } // namespace
 
+Q_DECLARE_METATYPE(ApplyResult)
+
 class TestPrinterSim : public QObject
 {
     Q_OBJECT
@@ -304,15 +305,10 @@ private Q_SLOTS:
             QVERIFY2(model.reply(type).isEmpty(), qPrintable(QString::number(type, 16)));
     }
 
-    void handshakeAnswerCarriesTheIdentity()
+    void identityInHandshakeAndDeviceInformation()
     {
-        const QByteArray expected = QByteArray("LQ560") + QByteArray(11, '\0') + QByteArray("LQ560-4G")
-            + QByteArray(8, '\0') + QByteArray("ABCDEFGHIJKLMNOP") + QByteArray(8, '\0');
-        QCOMPARE(freshModel().devInfo(), expected);
-    }
-
-    void deviceInformationCarriesTheIdentity()
-    {
+        QCOMPARE(
+            freshModel().devInfo(), field("LQ560", 16) + field("LQ560-4G", 16) + "ABCDEFGHIJKLMNOP" + field("", 8));
         const QByteArray reply = freshModel().reply(1);
         QCOMPARE(reply.mid(18, 16), field("LQ560-4G", 16));
         // The 24-byte serial number field holds all 16 characters and a NUL.
@@ -359,24 +355,12 @@ private Q_SLOTS:
         // CJK 11, code page 16, UTF-8 on, density 115, quality 100 (byte 9B),
         // black-mark paper (113) with 2000 and 100, print position 12.3 mm,
         // cut position -2.5 mm, feed 160 dots, centre mark, both flags.
-        const QByteArray print = QByteArray::fromHex("210100"
-                                                     "0b1001739b"
-                                                     "71000000"
-                                                     "d0070000"
-                                                     "64000000"
-                                                     "7b000000"
-                                                     "e7ffffff"
-                                                     "000000000000000000000000"
-                                                     "a0000000"
-                                                     "0203");
+        const QByteArray print = QByteArray::fromHex("210100 0b1001739b 71000000 d0070000 64000000 7b000000 e7ffffff"
+                                                     "000000000000000000000000 a0000000 0203");
         QTest::newRow("print settings") << print << 3 << 3 << print.mid(3);
 
         // 9600 baud, 7 data bits, 2 stop bits, even parity.
-        const QByteArray serial = QByteArray::fromHex("4101"
-                                                      "80250000"
-                                                      "07000000"
-                                                      "02000000"
-                                                      "02000000");
+        const QByteArray serial = QByteArray::fromHex("4101 80250000 07000000 02000000 02000000");
         QTest::newRow("serial settings") << serial << 5 << 2 << serial.mid(2);
 
         QTest::newRow("audio settings") << QByteArray::fromHex("03010001000102") << 6 << 2
@@ -411,9 +395,10 @@ private Q_SLOTS:
         QCOMPARE(reply.left(2), QByteArray(1, char(type)) + '\0');
     }
 
-    void wrongLengthIsRefused_data()
+    void refusedRecordsChangeNothing_data()
     {
         QTest::addColumn<QByteArray>("record");
+        QTest::addColumn<ApplyResult>("result");
         const struct
         {
             const char* name;
@@ -425,37 +410,24 @@ private Q_SLOTS:
         for (const auto& r : records) {
             const QByteArray id = QByteArray::fromHex(r.id);
             // 0x5A everywhere: applied, it would change every reply field.
-            QTest::addRow("%s, one byte short", r.name) << id + QByteArray(r.length - 3, '\x5a');
-            QTest::addRow("%s, one byte long", r.name) << id + QByteArray(r.length - 1, '\x5a');
-            QTest::addRow("%s, identifier only", r.name) << id;
+            QTest::addRow("%s, one byte short", r.name)
+                << id + QByteArray(r.length - 3, '\x5a') << ApplyResult::WrongLength;
+            QTest::addRow("%s, one byte long", r.name)
+                << id + QByteArray(r.length - 1, '\x5a') << ApplyResult::WrongLength;
+            QTest::addRow("%s, identifier only", r.name) << id << ApplyResult::WrongLength;
         }
+        for (const char* other : {"0300", "5101", "3201", "0102c0a80164ffff0000", "21", ""})
+            QTest::addRow("not settings: %s", other) << QByteArray::fromHex(other) << ApplyResult::NotSettings;
+        QTest::newRow("delete file") << QByteArray::fromHex("6401") + field("/data/PUB/fonts/a.ttf", 128)
+                                     << ApplyResult::NotSettings;
     }
-    void wrongLengthIsRefused()
+    void refusedRecordsChangeNothing()
     {
         QFETCH(QByteArray, record);
+        QFETCH(ApplyResult, result);
         SimModel model = freshModel();
         const QList<QByteArray> before = allReplies(model);
-        QCOMPARE(model.apply(record), ApplyResult::WrongLength);
-        QCOMPARE(allReplies(model), before);
-    }
-
-    void otherRecordsAreNotSettings_data()
-    {
-        QTest::addColumn<QByteArray>("record");
-        QTest::newRow("read request 3") << QByteArray::fromHex("0300");
-        QTest::newRow("font table read") << QByteArray::fromHex("5101");
-        QTest::newRow("4G restart") << QByteArray::fromHex("3201");
-        QTest::newRow("delete file") << QByteArray::fromHex("6401") + field("/data/PUB/fonts/a.ttf", 128);
-        QTest::newRow("Ethernet address, version 2") << QByteArray::fromHex("0102c0a80164ffff0000");
-        QTest::newRow("one byte") << QByteArray::fromHex("21");
-        QTest::newRow("empty") << QByteArray();
-    }
-    void otherRecordsAreNotSettings()
-    {
-        QFETCH(QByteArray, record);
-        SimModel model = freshModel();
-        const QList<QByteArray> before = allReplies(model);
-        QCOMPARE(model.apply(record), ApplyResult::NotSettings);
+        QCOMPARE(model.apply(record), result);
         QCOMPARE(allReplies(model), before);
     }
 
@@ -517,6 +489,7 @@ private Q_SLOTS:
         QCOMPARE(loaded.wifi.password, state.wifi.password);
         QCOMPARE(allReplies(SimModel(lq560(), loaded)), allReplies(SimModel(lq560(), state)));
         QCOMPARE(QDir(dir_.path()).entryList({"roundtrip*"}, QDir::Files), QStringList {"roundtrip.json"});
+        QCOMPARE(loadStateFile(dir_.filePath("none.json"), loaded, message), StateLoad::Missing);
     }
 
     void corruptStateFileGivesDefaults_data()
@@ -573,13 +546,6 @@ private Q_SLOTS:
         QVERIFY(!message.contains(QLatin1String("print.density")));
     }
 
-    void missingStateFileIsNoError()
-    {
-        SimState state = SimModel::defaultState(lq560());
-        QString message;
-        QCOMPARE(loadStateFile(dir_.filePath("none.json"), state, message), StateLoad::Missing);
-    }
-
     void optionsAreChecked_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -614,20 +580,14 @@ private Q_SLOTS:
         QCOMPARE(message.isEmpty(), valid);
     }
 
-    void optionsSetKeysAndIdentity()
+    // Keys given as options are used by the handshake: executableServesAHost.
+    void optionsDefaults()
     {
         SimOptions options;
         QString message;
-        const QString key = QStringLiteral("000102030405060708090a0b0c0d0e0f");
-        QCOMPARE(parseOptions({"sim", "--key", key, "--model", "LQ540", "--keepalive-ms", "0"}, options, message),
-            OptionsResult::Run);
-        QCOMPARE(options.keys.defaultKey, packet::keyFromBytes(QByteArray::fromHex(key.toLatin1())));
-        QCOMPARE(options.keys.iv, packet::keyFromBytes(QByteArray::fromHex(packet::kIvHex)));
-        QCOMPARE(options.identity.model, QByteArray("LQ540"));
+        QCOMPARE(parseOptions({"sim", "--model", "LQ540"}, options, message), OptionsResult::Run);
         QCOMPARE(options.identity.project, QByteArray("LQ520"));
         QVERIFY(!options.identity.sn.isEmpty() && options.identity.sn.size() <= 16);
-        QCOMPARE(options.keepaliveMs, 0);
-        QCOMPARE(options.port, quint16(17900));
         QCOMPARE(options.listenAddress, QHostAddress(QHostAddress::LocalHost));
     }
 
