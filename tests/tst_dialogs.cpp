@@ -8,6 +8,7 @@
 #include "ui/dialogserialconnect.h"
 #include "ui/mainwindow.h"
 #include "ui/messagebox.h"
+#include "widgetfind.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,6 +23,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -58,15 +60,6 @@ private:
     QTimer timer_;
     QPointer<QDialog> last_;
 };
-
-QPushButton* button(QWidget* dialog, const QString& text)
-{
-    for (QPushButton* candidate : dialog->findChildren<QPushButton*>()) {
-        if (candidate->text() == text)
-            return candidate;
-    }
-    return nullptr;
-}
 
 QStringList itemTexts(const QComboBox* combo)
 {
@@ -111,36 +104,20 @@ private Q_SLOTS:
         DialogSerialConnect::setPortSource({});
     }
 
-    void preferencesOffersTheThreeLanguages()
-    {
-        DialogPreferences dialog;
-        QCOMPARE(dialog.windowTitle(), QString("Preferences"));
-        const auto* combo = dialog.findChild<QComboBox*>();
-        QVERIFY(combo);
-        QCOMPARE(itemTexts(combo),
-            QStringList({"English", QString::fromUtf8("\xE7\xAE\x80\xE4\xBD\x93\xE4\xB8\xAD\xE6\x96\x87"),
-                QString::fromUtf8("\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E")}));
-    }
-
-    void preferencesShowsTheStoredLanguage_data()
-    {
-        QTest::addColumn<int>("stored");
-        QTest::addColumn<int>("shown");
-        QTest::newRow("English") << 0 << 0;
-        QTest::newRow("Simplified Chinese") << 1 << 1;
-        QTest::newRow("Japanese") << 2 << 2;
-        // Values outside the list act as English.
-        QTest::newRow("7") << 7 << 0;
-        QTest::newRow("-1") << -1 << 0;
-    }
     void preferencesShowsTheStoredLanguage()
     {
-        QFETCH(int, stored);
-        QFETCH(int, shown);
-        conf.Language = stored;
-        DialogPreferences dialog;
-        QCOMPARE(dialog.languageIndex(), shown);
-        QCOMPARE(dialog.findChild<QComboBox*>()->currentIndex(), shown);
+        // Values outside the list act as English.
+        const std::pair<int, int> cases[] = {{0, 0}, {1, 1}, {2, 2}, {7, 0}, {-1, 0}};
+        for (const auto& [stored, shown] : cases) {
+            conf.Language = stored;
+            DialogPreferences dialog;
+            const auto* combo = dialog.findChild<QComboBox*>();
+            QCOMPARE(itemTexts(combo),
+                QStringList({"English", QString::fromUtf8("\xE7\xAE\x80\xE4\xBD\x93\xE4\xB8\xAD\xE6\x96\x87"),
+                    QString::fromUtf8("\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E")}));
+            QCOMPARE(dialog.languageIndex(), shown);
+            QCOMPARE(combo->currentIndex(), shown);
+        }
     }
 
     void preferencesCommand_data()
@@ -167,7 +144,7 @@ private Q_SLOTS:
             MessageBox::queueAnswer(QMessageBox::Ok);
         ModalDriver<DialogPreferences> driver([&](DialogPreferences* dialog) {
             dialog->findChild<QComboBox*>()->setCurrentIndex(chosen);
-            button(dialog, press)->click();
+            byText<QPushButton>(dialog, press)->click();
         });
         window.preferencesAction()->trigger();
 
@@ -188,35 +165,26 @@ private Q_SLOTS:
         }
     }
 
-    void serialChooserListsThePorts()
-    {
-        DialogSerialConnect::setPortSource([] {
-            return QList<DialogSerialConnect::Port>({{"USB Serial Port", "ttyUSB0"}, {"", "ttyS1"}});
-        });
-        DialogSerialConnect dialog;
-        QCOMPARE(dialog.windowTitle(), QString("Select a Port to Connect"));
-        QCOMPARE(itemTexts(dialog.findChild<QComboBox*>()), QStringList({"USB Serial Port (ttyUSB0)", " (ttyS1)"}));
-        QCOMPARE(dialog.portName(), QString());
-    }
-
     void serialChooserReturnsTheBarePortName_data()
     {
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("portName");
         QTest::newRow("first") << 0 << "ttyUSB0";
-        QTest::newRow("second") << 1 << "ttyS1";
+        QTest::newRow("second, no description") << 1 << "ttyS1";
     }
     void serialChooserReturnsTheBarePortName()
     {
         QFETCH(int, index);
         QFETCH(QString, portName);
         DialogSerialConnect::setPortSource([] {
-            return QList<DialogSerialConnect::Port>({{"USB Serial Port", "ttyUSB0"}, {"Built-in", "ttyS1"}});
+            return QList<DialogSerialConnect::Port>({{"USB Serial Port", "ttyUSB0"}, {"", "ttyS1"}});
         });
         DialogSerialConnect dialog;
+        QCOMPARE(itemTexts(dialog.findChild<QComboBox*>()), QStringList({"USB Serial Port (ttyUSB0)", " (ttyS1)"}));
+        QCOMPARE(dialog.portName(), QString());
         ModalDriver<DialogSerialConnect> driver([&](DialogSerialConnect* shown) {
             shown->findChild<QComboBox*>()->setCurrentIndex(index);
-            button(shown, "&OK")->click();
+            byText<QPushButton>(shown, "&OK")->click();
         });
         QCOMPARE(dialog.exec(), int(QDialog::Accepted));
         QCOMPARE(dialog.portName(), portName);
@@ -239,9 +207,9 @@ private Q_SLOTS:
         DialogSerialConnect dialog;
         bool stayedOpen = false;
         ModalDriver<DialogSerialConnect> driver([&](DialogSerialConnect* shown) {
-            button(shown, "&OK")->click();
+            byText<QPushButton>(shown, "&OK")->click();
             stayedOpen = shown->isVisible();
-            button(shown, "C&ancel")->click();
+            byText<QPushButton>(shown, "C&ancel")->click();
         });
         QCOMPARE(dialog.exec(), int(QDialog::Rejected));
         QVERIFY(stayedOpen);

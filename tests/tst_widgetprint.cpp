@@ -2,10 +2,10 @@
 // rules, snapping, the LQ230 rule and the record Save sends, captured at the
 // host command writer and decrypted.
 
-#include "link/hostcmd.h"
 #include "link/lastread.h"
-#include "link/packet.h"
 #include "pages/widgetprint.h"
+#include "recordcapture.h"
+#include "widgetfind.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,24 +17,21 @@
 #include <QTest>
 
 #include <memory>
+#include <utility>
 
 namespace {
 
-// A type-3 reply: receipt paper, density 100, quality 0, all else zero.
+// A type-3 reply: receipt paper, density 100, quality 0, location 1, all else zero.
 QByteArray reply()
 {
-    QByteArray r = QByteArray::fromHex("0300"
-                                       "00"
-                                       "00"
-                                       "00"
-                                       "00"
-                                       "64"
-                                       "ff"
-                                       "30000000");
-    r.append(QByteArray(46 - r.size(), '\0'));
+    QByteArray r = QByteArray::fromHex("0300 00 00 00 00 64 ff 30000000").leftJustified(46, '\0');
     r[44] = 1;
     return r;
 }
+
+// What Save sends for reply() as it stands.
+const QByteArray kUnchanged = QByteArray::fromHex("2101 00 00 00 00 64 ff 30000000 00000000 00000000 00000000 00000000"
+                                                  "000000000000000000000000 00000000 01 00");
 
 QByteArray withByte(QByteArray r, int offset, quint8 value)
 {
@@ -56,8 +53,7 @@ class TestWidgetPrint : public QObject
     Q_OBJECT
 
     std::unique_ptr<WidgetPrint> page_;
-    QList<QByteArray> sent_;
-    bool writeOk_ = true;
+    RecordCapture capture_;
 
     QComboBox* combo(int index) const { return page_->findChildren<QComboBox*>().at(index); }
     QComboBox* utf8() const { return combo(0); }
@@ -68,27 +64,7 @@ class TestWidgetPrint : public QObject
     QSpinBox* spin(int index) const { return page_->findChildren<QSpinBox*>().at(index); }
     QDoubleSpinBox* cut() const { return page_->findChildren<QDoubleSpinBox*>().at(0); }
     QDoubleSpinBox* printPos() const { return page_->findChildren<QDoubleSpinBox*>().at(1); }
-    QCheckBox* check(const QString& text) const
-    {
-        for (QCheckBox* box : page_->findChildren<QCheckBox*>())
-            if (box->text() == text)
-                return box;
-        return nullptr;
-    }
-    QPushButton* button(const QString& text) const
-    {
-        for (QPushButton* b : page_->findChildren<QPushButton*>())
-            if (b->text() == text)
-                return b;
-        return nullptr;
-    }
-    QGroupBox* group(const QString& title) const
-    {
-        for (QGroupBox* g : page_->findChildren<QGroupBox*>())
-            if (g->title() == title)
-                return g;
-        return nullptr;
-    }
+    QCheckBox* check(const QString& text) const { return byText<QCheckBox>(page_.get(), text); }
 
     // What the dispatch does with a type-3 reply.
     void load(const QByteArray& record)
@@ -97,39 +73,22 @@ class TestWidgetPrint : public QObject
         page_->loadRecord(record);
     }
 
-    // The plaintext record of the one packet sent since the last call.
+    // The record of the one packet sent since the last call.
     QByteArray sentRecord()
     {
-        if (sent_.size() != 1)
-            return QByteArray::number(sent_.size()) + " packets";
-        const QByteArray packet = sent_.takeFirst();
-        // 46 bytes and two of padding make three blocks.
-        if (packet.size() != 52 || packet.left(4).toHex() != "10011103")
-            return "bad header " + packet.left(4).toHex();
-        QByteArray plain(48, '\0');
-        packet::AesCbc aes;
-        const packet::Key iv = packet::keyFromBytes(QByteArray::fromHex(packet::kIvHex));
-        if (!aes.decrypt(hostCmd.sessionKey(), iv, reinterpret_cast<const quint8*>(packet.constData()) + 4, 48,
-                reinterpret_cast<quint8*>(plain.data())))
-            return "cipher failure";
-        return plain.right(2) == "\x02\x02" ? plain.left(46) : "bad padding";
+        const QList<QByteArray> sent = std::exchange(capture_.records, {});
+        return sent.size() == 1 ? sent[0] : QByteArray::number(sent.size()) + " packets";
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        hostCmd.setWriter([this](const quint8* data, quint32 length, int) {
-            sent_.append(QByteArray(reinterpret_cast<const char*>(data), int(length)));
-            return writeOk_;
-        });
-    }
+    void initTestCase() { capture_.install(); }
     void cleanupTestCase() { hostCmd.setWriter({}); }
     void init()
     {
         lastRead.printSettings = QByteArray(46, '\0');
         page_ = std::make_unique<WidgetPrint>();
-        sent_.clear();
-        writeOk_ = true;
+        capture_.records.clear();
+        capture_.result = true;
     }
 
     void loadingSnapsAndClamps_data()
@@ -167,30 +126,14 @@ private Q_SLOTS:
             QCOMPARE(combo(i)->currentIndex(), 0);
         // The corrected values go out on the next Save.
         page_->doSave();
-        QCOMPARE(sentRecord().toHex(),
-            QByteArray("2101"
-                       "00"
-                       "00"
-                       "00"
-                       "00"
-                       "64"
-                       "ff"
-                       "30000000"
-                       "00000000"
-                       "00000000"
-                       "00000000"
-                       "00000000"
-                       "000000000000000000000000"
-                       "00000000"
-                       "01"
-                       "00"));
+        QCOMPARE(sentRecord().toHex(), kUnchanged.toHex());
     }
 
     void saveWithoutEditsSendsNothing()
     {
         load(reply());
         page_->doSave();
-        QCOMPARE(sent_.size(), 0);
+        QCOMPARE(capture_.records.size(), 0);
         QVERIFY(!page_->saveButton()->isEnabled());
     }
 
@@ -209,26 +152,10 @@ private Q_SLOTS:
         QFETCH(QByteArray, record);
         load(record);
         page_->doSave();
-        QCOMPARE(sentRecord().toHex(),
-            QByteArray("2101"
-                       "00"
-                       "00"
-                       "00"
-                       "00"
-                       "64"
-                       "ff"
-                       "30000000"
-                       "00000000"
-                       "00000000"
-                       "00000000"
-                       "00000000"
-                       "000000000000000000000000"
-                       "00000000"
-                       "01"
-                       "00"));
+        QCOMPARE(sentRecord().toHex(), kUnchanged.toHex());
         // The copy is what went out: a second Save sends nothing.
         page_->doSave();
-        QCOMPARE(sent_.size(), 0);
+        QCOMPARE(capture_.records.size(), 0);
     }
 
     void feedOf80DotsIsClampedAndSentAs160()
@@ -262,24 +189,10 @@ private Q_SLOTS:
         QVERIFY(!page_->saveButton()->isEnabled());
         // 21 01 | 00 | CJK 128 | page 53 | UTF-8 1 | density 115 | ~15 = F0 | paper 113 |
         // 2000 = 07D0 | 100 | 123 = 7B | -25 = FFFFFFE7 | 12 zero | no feed | centre 2 | flags 3
-        const QByteArray expected = "2101"
-                                    "00"
-                                    "80"
-                                    "35"
-                                    "01"
-                                    "73"
-                                    "f0"
-                                    "71000000"
-                                    "d0070000"
-                                    "64000000"
-                                    "7b000000"
-                                    "e7ffffff"
-                                    "000000000000000000000000"
-                                    "00000000"
-                                    "02"
-                                    "03";
-        QCOMPARE(sentRecord().toHex(), expected);
-        QCOMPARE(lastRead.printSettings.toHex(), expected);
+        const QByteArray expected = QByteArray::fromHex("2101 00 80 35 01 73 f0 71000000 d0070000 64000000 7b000000"
+                                                        "e7ffffff 000000000000000000000000 00000000 02 03");
+        QCOMPARE(sentRecord().toHex(), expected.toHex());
+        QCOMPARE(lastRead.printSettings.toHex(), expected.toHex());
     }
 
     void positionsAreTruncatedTowardZero_data()
@@ -306,15 +219,15 @@ private Q_SLOTS:
         load(reply());
         const QByteArray before = lastRead.printSettings;
         spin(0)->setValue(130);
-        writeOk_ = false;
+        capture_.result = false;
         page_->doSave();
-        QCOMPARE(sent_.size(), 1);
+        QCOMPARE(capture_.records.size(), 1);
         QCOMPARE(lastRead.printSettings, before);
         QVERIFY(page_->saveButton()->isEnabled());
         // Saving again tries again, and a write that goes through is kept.
-        writeOk_ = true;
+        capture_.result = true;
         page_->doSave();
-        QCOMPARE(sent_.size(), 2);
+        QCOMPARE(capture_.records.size(), 2);
         QCOMPARE(quint8(lastRead.printSettings[6]), quint8(130));
         QVERIFY(!page_->saveButton()->isEnabled());
     }
@@ -381,7 +294,7 @@ private Q_SLOTS:
         this->utf8()->setCurrentIndex(utf8);
         paperType()->setCurrentIndex(paper);
         const QList<QWidget*> widgets = {this->cjk(), codePage(), combo(4), this->cut(), printPos(), check("Feed"),
-            spin(2), button("Black Mark Print Test")};
+            spin(2), byText<QPushButton>(page_.get(), "Black Mark Print Test")};
         QString seen;
         for (QWidget* w : widgets)
             seen += w->isEnabled() ? '1' : '0';
@@ -412,22 +325,14 @@ private Q_SLOTS:
         page_->applyModel(project, "any");
         // A black-mark record would enable the black-mark controls.
         load(withU32(reply(), 8, 113));
-        for (const char* title : {"Paper Layout", "On Cover Closed", "On Paper Not Taken"}) {
-            QGroupBox* g = group(title);
-            QVERIFY(g);
-            QCOMPARE(g->isEnabled(), enabled);
-        }
+        for (const char* title : {"Paper Layout", "On Cover Closed", "On Paper Not Taken"})
+            QCOMPARE(byText<QGroupBox>(page_.get(), title)->isEnabled(), enabled);
         QCOMPARE(combo(4)->isEnabled(), enabled);
         QCOMPARE(check("Stop Printing")->isEnabled(), enabled);
-        QVERIFY(group("Print")->isEnabled());
+        QVERIFY(byText<QGroupBox>(page_.get(), "Print")->isEnabled());
     }
 
-    void fontSettingsIsHiddenByDefault()
-    {
-        QVERIFY(button("Font Settings...")->isHidden());
-        QCOMPARE(codePage()->count(), 40);
-        QCOMPARE(codePage()->itemData(39).toInt(), 53);
-    }
+    void fontSettingsIsHiddenByDefault() { QVERIFY(byText<QPushButton>(page_.get(), "Font Settings...")->isHidden()); }
 };
 
 QTEST_MAIN(TestWidgetPrint)
