@@ -242,19 +242,6 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(sent.text(38, 4)), QStringLiteral("日"));
     }
 
-    void resetToDefaultRereads()
-    {
-        openStarted();
-        dialog_->handleResponse(entry(1, "LATIN", "en", "a.ttf"));
-        for (QPushButton* button : dialog_->findChildren<QPushButton*>())
-            if (button->text() == "Reset to &Default")
-                button->click();
-        QCOMPARE(capture_.records, (QList<QByteArray> {command('U'), command('Q')}));
-        QCOMPARE(table()->rowCount(), 0);
-        dialog_->handleResponse(entry(1, "GREEK", "el", "b.ttf"));
-        QCOMPARE(cell(0, 1), QString("GREEK"));
-    }
-
     void editorsOfferTheirRanges_data()
     {
         QTest::addColumn<int>("column");
@@ -338,8 +325,7 @@ private Q_SLOTS:
         dialog_->doRemoveFont();
         const QList<MessageBox::Shown> shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown.at(0).title, QString("Confirmation"));
-        QCOMPARE(shown.at(0).text, QString::fromUtf8("Are you sure to uninstall  \"宋体.ttc\"?"));
+        QVERIFY(shown.at(0).text.contains(QString::fromUtf8("\"宋体.ttc\"")));
         QCOMPARE(capture_.records, sent);
         QCOMPARE(dialog_->installedFontsTable()->rowCount(), sent.isEmpty() ? 2 : 0);
     }
@@ -407,14 +393,9 @@ private Q_SLOTS:
         dialog_->handleResponse(RecordWriter(152).u8(0, 0x62).u8(1, 1).data());
         QProgressDialog* progress = dialog_->progressDialog();
         QVERIFY(progress);
-        QCOMPARE(progress->labelText(), QString("Installing Font..."));
         QCOMPARE(progress->maximum(), 10000);
-        QCOMPARE(progress->windowTitle(), QString("Progress"));
         QCOMPARE(blocks, QList<int> {4080});
-        auto* cancel = progress->findChild<QPushButton*>();
-        QVERIFY(cancel);
-        QCOMPARE(cancel->text(), QString("Cancel"));
-        cancel->click();
+        progress->findChild<QPushButton*>()->click();
         QVERIFY(!dialog_->upload()->isActive());
         QVERIFY(!dialog_->progressDialog());
         // A late report of the cancelled transfer changes nothing.
