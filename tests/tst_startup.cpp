@@ -37,7 +37,6 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(
             readFile(dir.filePath("tovra-cloud-printer-setup.ini")).contains("FileVersion=1"), 15000);
         QSettings ini(dir.filePath("tovra-cloud-printer-setup.ini"), QSettings::IniFormat);
-        QCOMPARE(ini.value("Conf/FileVersion").toInt(), 1);
         QCOMPARE(ini.value("Conf/Language").toInt(), 2);
         QCOMPARE(ini.value("Conf/VID_PID_List").toString(), QString("5a7c:00d2"));
 

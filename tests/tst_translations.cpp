@@ -135,13 +135,10 @@ Texts visibleTexts(QWidget* root)
 // "OK", which Japanese buttons keep.
 bool staysAsItIs(const QString& text)
 {
-    static const QSet<QString> names
-        = {QStringLiteral("English"), QString::fromUtf8("\xE7\xAE\x80\xE4\xBD\x93\xE4\xB8\xAD\xE6\x96\x87"),
-            QString::fromUtf8("\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"), QStringLiteral("USB"), QStringLiteral("Wi-Fi"),
-            QStringLiteral("OK"), QStringLiteral("GB18030"), QStringLiteral("BIG5"), QStringLiteral("Shift JIS"),
-            QStringLiteral("JIS 0208"), QStringLiteral("KS C 5601"), QStringLiteral("IMEI:"), QStringLiteral("ICCID:"),
-            QStringLiteral("IMSI:"), QStringLiteral("MCC:"), QStringLiteral("MNC:"), QStringLiteral("RSSI:"),
-            QStringLiteral("APN:"), QStringLiteral("ct"), QStringLiteral("px"), QStringLiteral("ad")};
+    static const QSet<QString> names = {"English",
+        QString::fromUtf8("\xE7\xAE\x80\xE4\xBD\x93\xE4\xB8\xAD\xE6\x96\x87"),
+        QString::fromUtf8("\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"), "USB", "Wi-Fi", "OK", "GB18030", "BIG5", "Shift JIS",
+        "JIS 0208", "KS C 5601", "IMEI:", "ICCID:", "IMSI:", "MCC:", "MNC:", "RSSI:", "APN:", "ct", "px", "ad"};
     // Numbers, and the code pages listed by number: "(16) CP1252".
     static const QRegularExpression numbered(QStringLiteral("^(\\d[\\d.]*|\\(\\d+\\) .+)$"));
     return names.contains(text) || numbered.match(text).hasMatch();
@@ -149,24 +146,25 @@ bool staysAsItIs(const QString& text)
 
 using Factory = std::function<std::unique_ptr<QWidget>()>;
 
-struct Surface
+template <typename T, typename... Args> Factory make(Args... args)
+{
+    return [=] { return std::unique_ptr<QWidget>(std::make_unique<T>(args...)); };
+}
+
+const struct
 {
     const char* name;
     Factory make;
-};
-
-const Surface kSurfaces[] = {
-    {"main window", [] { return std::unique_ptr<QWidget>(std::make_unique<MainWindow>()); }},
-    {"preferences", [] { return std::unique_ptr<QWidget>(std::make_unique<DialogPreferences>()); }},
-    {"configure Wi-Fi", [] { return std::unique_ptr<QWidget>(std::make_unique<DialogConfigureWiFi>(nullptr)); }},
-    {"font settings", [] { return std::unique_ptr<QWidget>(std::make_unique<DialogFontSettings>()); }},
-    {"serial port", [] { return std::unique_ptr<QWidget>(std::make_unique<DialogSerialConnect>()); }},
+} kSurfaces[] = {
+    {"main window", make<MainWindow>()},
+    {"preferences", make<DialogPreferences>()},
+    {"configure Wi-Fi", make<DialogConfigureWiFi>(nullptr)},
+    {"font settings", make<DialogFontSettings>()},
+    {"serial port", make<DialogSerialConnect>()},
     // Qt's own texts the program shows: message box buttons, the edit menu.
     {"message box",
-        [] {
-            return std::unique_ptr<QWidget>(std::make_unique<QMessageBox>(
-                QMessageBox::Question, QString(), QString(), QMessageBox::Ok | QMessageBox::Yes | QMessageBox::No));
-        }},
+        make<QMessageBox>(
+            QMessageBox::Question, QString(), QString(), QMessageBox::Ok | QMessageBox::Yes | QMessageBox::No)},
     {"edit menu",
         [] {
             auto edit = std::make_unique<QLineEdit>();
