@@ -4,6 +4,7 @@
 // layouts, never produced by the simulator's own builders.
 
 #include "link/packet.h"
+#include "simprocess.h"
 #include "tools/printersim/simlog.h"
 #include "tools/printersim/simmodel.h"
 #include "tools/printersim/simoptions.h"
@@ -17,13 +18,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
-#include <memory>
 
 namespace {
 
@@ -66,9 +65,9 @@ public:
     {
     }
 
-    bool connectTo(quint16 port)
+    bool connectTo(const SimProcess& sim)
     {
-        socket_.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
+        socket_.connectToHost(sim.address(), sim.port());
         return socket_.waitForConnected(5000);
     }
 
@@ -208,58 +207,12 @@ QByteArray asReply(const QByteArray& row)
     return QByteArray::fromHex("5101") + row.mid(2);
 }
 
-// The executable, started on a free loopback port.
-class SimRun final
-{
-public:
-    SimRun() = default;
-    SimRun(const SimRun&) = delete;
-    SimRun& operator=(const SimRun&) = delete;
-    ~SimRun()
-    {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.kill();
-            process_.waitForFinished(5000);
-        }
-    }
-
-    bool start(const QStringList& arguments)
-    {
-        process_.start(QStringLiteral(TOVRA_SIM_EXECUTABLE), QStringList {"--port", "0"} + arguments);
-        if (!process_.waitForStarted(5000))
-            return false;
-        while (!output_.contains('\n') && process_.waitForReadyRead(10000))
-            output_ += process_.readAllStandardOutput();
-        static const QRegularExpression listening(QStringLiteral("listening on ([^ ]+):(\\d+)"));
-        const QRegularExpressionMatch match = listening.match(QString::fromUtf8(output_));
-        port_ = match.hasMatch() ? quint16(match.captured(2).toUInt()) : 0;
-        return port_ != 0;
-    }
-
-    // Sends `signalNumber` and returns the exit code, -1 for a crash or a hang.
-    int stop(int signalNumber = SIGTERM)
-    {
-        ::kill(pid_t(process_.processId()), signalNumber);
-        if (!process_.waitForFinished(10000))
-            return -1;
-        return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
-    }
-
-    quint16 port() const { return port_; }
-    QByteArray output() const { return output_; }
-
-private:
-    QProcess process_;
-    QByteArray output_;
-    quint16 port_ = 0;
-};
-
 // Starts `sim` and has `host` connected to it with a session key.
-bool startAndConnect(SimRun& sim, HostClient& host, const QStringList& arguments = {})
+bool startAndConnect(SimProcess& sim, HostClient& host, const QStringList& arguments = {})
 {
     const QByteArray sn = "SIM0000000000042";
     if (!sim.start(QStringList {"--keepalive-ms", "0", "--sn", QString::fromLatin1(sn)} + arguments)
-        || !host.connectTo(sim.port()))
+        || !host.connectTo(sim))
         return false;
     host.handshake(0x0badcafe, sn);
     return host.handshakeAnswer().size() == 56;
@@ -619,14 +572,12 @@ private Q_SLOTS:
         const QString statePath = dir_.filePath("e2e.json");
         const QString logPath = dir_.filePath("e2e.log");
         const QByteArray sn = "SIM0000000000042";
-        SimRun sim;
+        SimProcess sim;
         QVERIFY(sim.start({"--keepalive-ms", "0", "--project", "LQ560", "--model", "LQ560", "--sn", sn, "--state",
             statePath, "--log", logPath}));
-        QVERIFY(sim.output().startsWith("tovra-printer-sim listening on 127.0.0.1:"));
-        QVERIFY(sim.output().contains("(project LQ560, model LQ560, sn SIM0000000000042)\n"));
 
         HostClient host;
-        QVERIFY(host.connectTo(sim.port()));
+        QVERIFY(host.connectTo(sim));
         host.handshake(0x12345678, sn);
         const QByteArray identity = host.handshakeAnswer();
         QCOMPARE(identity, field("LQ560", 16) + field("LQ560", 16) + sn + QByteArray(8, '\0'));
@@ -659,32 +610,34 @@ private Q_SLOTS:
         QVERIFY(!host.hasPendingBytes());
 
         const QByteArray log = logText(logPath);
-        for (const char* line :
-            {" #1 open 127.0.0.1:", " #1 handshake nonce 0x12345678", " #1 handshake nonce 0x00000001",
-                " #1 RX 0x0001 read request 1, 2 bytes: 01 00", " #1 TX 0x0001 device information, 186 bytes: 01 00 ",
-                " #1 RX 0x0101 Ethernet address, 10 bytes: 01 01 c0 a8 01 64 ff ff 00 00",
-                " #1 applied 0x0101 Ethernet address"})
+        for (const char* line : {" #1 open 127.", " #1 handshake nonce 0x12345678", " #1 handshake nonce 0x00000001",
+                 " #1 RX 0x0001 read request 1, 2 bytes: 01 00", " #1 TX 0x0001 device information, 186 bytes: 01 00 ",
+                 " #1 RX 0x0101 Ethernet address, 10 bytes: 01 01 c0 a8 01 64 ff ff 00 00",
+                 " #1 applied 0x0101 Ethernet address"})
             QVERIFY2(log.contains(line), line);
 
-        QCOMPARE(sim.stop(SIGTERM), 0);
+        QCOMPARE(sim.stop(), 0);
 
         // The printer keeps the address across a restart, here with keys of its own.
         const char* key = "00112233445566778899aabbccddeeff";
         const char* iv = "ffeeddccbbaa99887766554433221100";
         // A short serial number goes into the key zero-filled to 16 bytes.
-        SimRun again;
+        SimProcess again;
         QVERIFY(again.start({"--keepalive-ms", "0", "--sn", "SIM42", "--state", statePath, "--key", key, "--iv", iv}));
         HostClient second(key, iv);
-        QVERIFY(second.connectTo(again.port()));
+        QVERIFY(second.connectTo(again));
         second.handshake(7, "SIM42");
         QCOMPARE(second.handshakeAnswer().size(), 56);
         QCOMPARE(second.request(2).mid(28, 8), QByteArray::fromHex("c0a80164ffff0000"));
-        QCOMPARE(again.stop(SIGINT), 0);
+        ::kill(pid_t(again.process().processId()), SIGINT);
+        QVERIFY(again.process().waitForFinished(10000));
+        QCOMPARE(again.process().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(again.process().exitCode(), 0);
     }
 
     void fontTableReadAnswersTheDefaults()
     {
-        SimRun sim;
+        SimProcess sim;
         HostClient host;
         QVERIFY(startAndConnect(sim, host));
         const QList<QByteArray> entries = host.readFontTable();
@@ -750,7 +703,7 @@ private Q_SLOTS:
         QFETCH(QList<QByteArray>, records);
         QFETCH(QList<QByteArray>, expected);
         QFETCH(bool, keepsDefaults);
-        SimRun sim;
+        SimProcess sim;
         HostClient host;
         QVERIFY(startAndConnect(sim, host));
         const QList<QByteArray> defaults = host.readFontTable();
@@ -768,7 +721,7 @@ private Q_SLOTS:
         const QString statePath = dir_.filePath("fonttable.json");
         const QString logPath = dir_.filePath("fonttable.log");
         const QList<QByteArray> replies {asReply(kHanRow), asReply(kLatinRow)};
-        SimRun sim;
+        SimProcess sim;
         HostClient host;
         QVERIFY(startAndConnect(sim, host, {"--state", statePath, "--log", logPath}));
         for (const QByteArray& record : {QByteArray::fromHex("5201"), kHanRow, kLatinRow, QByteArray::fromHex("5401")})
@@ -790,7 +743,7 @@ private Q_SLOTS:
         QCOMPARE(han["fontFile"].toString(), fontName);
         QCOMPARE(han["ranges"][1].toString(), QStringLiteral("U+4E00-U+9FFF"));
 
-        SimRun again;
+        SimProcess again;
         HostClient second;
         QVERIFY(startAndConnect(again, second, {"--state", statePath}));
         QCOMPARE(second.readFontTable(), replies);
@@ -830,7 +783,7 @@ private Q_SLOTS:
         QFETCH(QJsonValue, value);
         QFETCH(QList<int>, kept);
         const QString statePath = dir_.filePath(QStringLiteral("edited-%1.json").arg(QTest::currentDataTag()));
-        SimRun sim;
+        SimProcess sim;
         HostClient host;
         QVERIFY(startAndConnect(sim, host, {"--state", statePath}));
         const QList<QByteArray> defaults = host.readFontTable();
@@ -859,7 +812,7 @@ private Q_SLOTS:
         file.write(QJsonDocument(json).toJson());
         file.close();
 
-        SimRun again;
+        SimProcess again;
         HostClient second;
         QVERIFY(startAndConnect(again, second, {"--state", statePath}));
         QList<QByteArray> expected;
@@ -871,10 +824,10 @@ private Q_SLOTS:
 
     void executableSendsKeepAlives()
     {
-        SimRun sim;
+        SimProcess sim;
         QVERIFY(sim.start({"--keepalive-ms", "20"}));
         HostClient host;
-        QVERIFY(host.connectTo(sim.port()));
+        QVERIFY(host.connectTo(sim));
         QCOMPARE(host.read(8), QByteArray::fromHex("100111ff100111ff"));
         QCOMPARE(sim.stop(), 0);
     }
