@@ -8,7 +8,8 @@
 
 // Closes every modal dialog that opens while it exists and remembers its
 // class, so a dialog run by the window cannot hang the test. Dialogs of the
-// classes in `spare` are left open (a progress dialog the test drives).
+// classes in `spare` are left open (a progress dialog the test drives) and
+// only listed in `opened`.
 class ModalCloser final : public QObject
 {
 public:
@@ -21,6 +22,8 @@ public:
             if (!dialog || dialog == last_)
                 return;
             const QString name = QString::fromLatin1(dialog->metaObject()->className());
+            if (!opened.contains(name))
+                opened.append(name);
             if (spare_.contains(name))
                 return;
             last_ = dialog;
@@ -32,6 +35,7 @@ public:
     }
 
     QStringList seen;
+    QStringList opened;
     QList<QObject*> parents;
 
 private:

@@ -8,9 +8,10 @@
 // parent process stays outside, waits for the tests and then removes the
 // namespaces and any process left in them, also after a crash.
 
+#include "simprocess.h"
+
 #include <QHostAddress>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -282,19 +283,7 @@ public:
         return true;
     }
 
-    // SIGTERM and wait; the exit code, -1 when it did not exit cleanly.
-    int stop()
-    {
-        if (process_.state() == QProcess::NotRunning)
-            return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
-        process_.terminate();
-        if (!process_.waitForFinished(10000)) {
-            process_.kill();
-            process_.waitForFinished(5000);
-            return -1;
-        }
-        return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
-    }
+    int stop() { return stopProcess(process_); }
 
     QHostAddress address() const { return address_; }
     QString logPath() const { return dir_.filePath(QStringLiteral("sim.log")); }

@@ -27,6 +27,20 @@ protected:
     }
 };
 
+// SIGTERM and wait; the exit code, -1 when it did not exit cleanly.
+inline int stopProcess(QProcess& process)
+{
+    if (process.state() != QProcess::NotRunning) {
+        process.terminate();
+        if (!process.waitForFinished(10000)) {
+            process.kill();
+            process.waitForFinished(5000);
+            return -1;
+        }
+    }
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
 class SimProcess final
 {
 public:
@@ -66,19 +80,7 @@ public:
         return true;
     }
 
-    // SIGTERM and wait; returns the exit code (-1 when it did not exit cleanly).
-    int stop()
-    {
-        if (process_.state() == QProcess::NotRunning)
-            return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
-        process_.terminate();
-        if (!process_.waitForFinished(10000)) {
-            process_.kill();
-            process_.waitForFinished(5000);
-            return -1;
-        }
-        return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
-    }
+    int stop() { return stopProcess(process_); }
 
     QHostAddress address() const { return address_; }
     quint16 port() const { return port_; }

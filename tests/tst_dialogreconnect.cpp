@@ -2,23 +2,14 @@
 // the printer coming back, refused attempts and their pause, Cancel. The
 // attempts are counted from the TCP transport's state changes.
 
-#include "app/debuglog.h"
-#include "link/hostcmd.h"
 #include "link/tcpprinter.h"
-#include "link/transceiver.h"
-#include "simprocess.h"
-#include "testsupport.h"
+#include "linkfixture.h"
+#include "pagesupport.h"
 #include "ui/dialogreconnect.h"
 #include "ui/mainwindow.h"
 
 #include <QApplication>
-#include <QLabel>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QTest>
 #include <QTimer>
-
-#include <memory>
 
 namespace {
 
@@ -36,16 +27,6 @@ QList<State> statesOf(const QSignalSpy& spy)
 int attempts(const QSignalSpy& spy)
 {
     return int(statesOf(spy).count(QAbstractSocket::ConnectingState));
-}
-
-QPushButton* cancelButton(const QDialog& dialog)
-{
-    const QList<QPushButton*> buttons = dialog.findChildren<QPushButton*>();
-    for (QPushButton* button : buttons) {
-        if (button->text() == QLatin1String("&Cancel"))
-            return button;
-    }
-    return nullptr;
 }
 
 // Lets everything run that is due within `milliseconds`, timers of that
@@ -66,32 +47,15 @@ class TestDialogReconnect : public QObject
 {
     Q_OBJECT
 
-    ScratchDirectory scratch_;
-    SimProcess sim_;
-    std::unique_ptr<Transceiver> link_;
+    LinkFixture f_;
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY(scratch_.isValid());
-        QVERIFY(logOpen());
-        qRegisterMetaType<host_cmd_dev_info_t>("host_cmd_dev_info_t");
-        qRegisterMetaType<QAbstractSocket::SocketState>("QAbstractSocket::SocketState");
-    }
-    void cleanupTestCase() { logClose(); }
-
-    void init()
-    {
-        link_ = std::make_unique<Transceiver>();
-        transceiver = link_.get();
-        link_->setModifierSource([] { return Qt::KeyboardModifiers(); });
-    }
+    void initTestCase() { QVERIFY(f_.initCase()); }
+    void cleanupTestCase() { f_.cleanupCase(); }
+    void init() { f_.makeLink(); }
     void cleanup()
     {
-        link_->close();
-        link_.reset();
-        transceiver = nullptr;
-        sim_.stop();
+        f_.dropLink();
         DialogReconnect::setRetryDelay(DialogReconnect::kRetryDelayMs);
     }
 
@@ -110,55 +74,50 @@ private Q_SLOTS:
         QFETCH(QString, address);
         QFETCH(QString, text);
         DialogReconnect dialog {QHostAddress(address)};
-        QVERIFY(dialog.windowFlags() & Qt::FramelessWindowHint);
-        QLabel* label = dialog.findChild<QLabel*>();
-        QVERIFY(label);
-        QCOMPARE(label->text(), text);
+        QCOMPARE(dialog.findChild<QLabel*>()->text(), text);
         // The first attempt starts before the dialog is shown.
-        QCOMPARE(link_->linkState(), qint32(Transceiver::Tcp));
-        QCOMPARE(link_->hostAddress(), QHostAddress(address));
-        QTest::mouseClick(cancelButton(dialog), Qt::LeftButton);
+        QCOMPARE(f_.link->linkState(), qint32(Transceiver::Tcp));
+        QCOMPARE(f_.link->hostAddress(), QHostAddress(address));
+        QTest::mouseClick(buttonOf(dialog, "&Cancel"), Qt::LeftButton);
     }
 
     void printerComesBack()
     {
-        QVERIFY(sim_.start());
-        QSignalSpy connected(link_.get(), &Transceiver::connected);
-        QVERIFY(link_->openTcp(sim_.address()));
-        QVERIFY(connected.wait(15000));
+        QVERIFY(f_.sim.start());
+        QSignalSpy connected(f_.link.get(), &Transceiver::connected);
+        QVERIFY(f_.connectTcp());
 
-        QSignalSpy down(link_.get(), &Transceiver::disconnected);
-        QCOMPARE(sim_.stop(), 0);
+        QSignalSpy down(f_.link.get(), &Transceiver::disconnected);
+        QCOMPARE(f_.sim.stop(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(down.size(), 1, 15000);
 
         DialogReconnect::setRetryDelay(50);
-        QSignalSpy states(link_->tcpPrinter(), &TcpPrinter::stateChanged);
-        DialogReconnect dialog(link_->tcpPrinter()->host());
+        QSignalSpy states(f_.link->tcpPrinter(), &TcpPrinter::stateChanged);
+        DialogReconnect dialog(f_.link->tcpPrinter()->host());
         QSignalSpy finished(&dialog, &QDialog::finished);
         dialog.show();
         // Refused while the printer is away, and tried again.
         QTRY_VERIFY_WITH_TIMEOUT(attempts(states) >= 2, 15000);
         QVERIFY(dialog.isVisible());
 
-        QVERIFY(sim_.start());
+        QVERIFY(f_.sim.start());
         QVERIFY(finished.wait(15000));
         QVERIFY(!dialog.isVisible());
         QTRY_COMPARE_WITH_TIMEOUT(connected.size(), 2, 15000);
-        QCOMPARE(link_->linkState(), qint32(Transceiver::Tcp));
-        QCOMPARE(link_->tcpPrinter()->state(), QAbstractSocket::ConnectedState);
+        QCOMPARE(f_.link->linkState(), qint32(Transceiver::Tcp));
+        QCOMPARE(f_.link->tcpPrinter()->state(), QAbstractSocket::ConnectedState);
     }
 
     void mainWindowShowsTheAddressAgain()
     {
-        QVERIFY(sim_.start({"--project", "LQ520", "--model", "LQ520"}));
+        QVERIFY(f_.sim.start({"--project", "LQ520", "--model", "LQ520"}));
         MainWindow window;
         window.show();
         hostCmd.project = "LQ520";
         hostCmd.model = "LQ520";
-        QSignalSpy connected(link_.get(), &Transceiver::connected);
-        QVERIFY(link_->openTcp(sim_.address()));
-        const QString connectedText = QStringLiteral("Connected (%1)").arg(sim_.address().toString());
-        QTRY_COMPARE_WITH_TIMEOUT(window.statusLabel()->text(), connectedText, 15000);
+        QSignalSpy connected(f_.link.get(), &Transceiver::connected);
+        QVERIFY(f_.link->openTcp(f_.sim.address()));
+        QTRY_COMPARE_WITH_TIMEOUT(window.statusLabel()->text(), f_.connectedText(), 15000);
 
         // The window runs the reconnect dialog modally; the printer comes back
         // while it is up.
@@ -172,15 +131,15 @@ private Q_SLOTS:
             if (!dialog || !shown.isEmpty())
                 return;
             shown.append(dialog->findChild<QLabel*>()->text());
-            restarted = sim_.start({"--project", "LQ520", "--model", "LQ520"});
+            restarted = f_.sim.start({"--project", "LQ520", "--model", "LQ520"});
         });
         printer.start();
-        QCOMPARE(sim_.stop(), 0);
+        QCOMPARE(f_.sim.stop(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), 15000);
         QVERIFY(restarted);
-        QCOMPARE(shown, QStringList {QStringLiteral("Reconnecting to %1...").arg(sim_.address().toString())});
+        QCOMPARE(shown, QStringList {QStringLiteral("Reconnecting to %1...").arg(f_.sim.address().toString())});
         QTRY_COMPARE_WITH_TIMEOUT(connected.size(), 2, 15000);
-        QTRY_COMPARE_WITH_TIMEOUT(window.statusLabel()->text(), connectedText, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(window.statusLabel()->text(), f_.connectedText(), 15000);
         QCOMPARE(QApplication::activeModalWidget(), nullptr);
     }
 
@@ -188,14 +147,14 @@ private Q_SLOTS:
     {
         // Only the pause could start a second attempt here.
         DialogReconnect::setRetryDelay(3600 * 1000);
-        QSignalSpy states(link_->tcpPrinter(), &TcpPrinter::stateChanged);
-        DialogReconnect dialog(sim_.address());
+        QSignalSpy states(f_.link->tcpPrinter(), &TcpPrinter::stateChanged);
+        DialogReconnect dialog(f_.sim.address());
         QTRY_VERIFY_WITH_TIMEOUT(statesOf(states).contains(QAbstractSocket::UnconnectedState), 15000);
         // Hands the dialog its queued state change.
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents();
         QCOMPARE(attempts(states), 1);
-        QCOMPARE(link_->linkState(), qint32(Transceiver::None));
+        QCOMPARE(f_.link->linkState(), qint32(Transceiver::None));
     }
 
     void cancelStopsTheAttempts_data()
@@ -209,27 +168,27 @@ private Q_SLOTS:
         QFETCH(bool, waitForRefusal);
         const int delay = 50;
         DialogReconnect::setRetryDelay(delay);
-        QSignalSpy states(link_->tcpPrinter(), &TcpPrinter::stateChanged);
-        DialogReconnect dialog(sim_.address());
+        QSignalSpy states(f_.link->tcpPrinter(), &TcpPrinter::stateChanged);
+        DialogReconnect dialog(f_.sim.address());
         QSignalSpy finished(&dialog, &QDialog::finished);
         dialog.show();
         if (waitForRefusal) {
             QTRY_VERIFY_WITH_TIMEOUT(statesOf(states).contains(QAbstractSocket::UnconnectedState), 15000);
             QCoreApplication::sendPostedEvents();
         } else {
-            QCOMPARE(link_->tcpPrinter()->state(), QAbstractSocket::ConnectingState);
+            QCOMPARE(f_.link->tcpPrinter()->state(), QAbstractSocket::ConnectingState);
         }
         QCOMPARE(attempts(states), 1);
 
-        QTest::mouseClick(cancelButton(dialog), Qt::LeftButton);
+        QTest::mouseClick(buttonOf(dialog, "&Cancel"), Qt::LeftButton);
         QCOMPARE(finished.size(), 1);
         QVERIFY(!dialog.isVisible());
-        QCOMPARE(link_->linkState(), qint32(Transceiver::None));
+        QCOMPARE(f_.link->linkState(), qint32(Transceiver::None));
         // Past the pause, and past any state change still queued.
         QVERIFY(runFor(4 * delay));
         QCOMPARE(attempts(states), 1);
-        QCOMPARE(link_->linkState(), qint32(Transceiver::None));
-        QCOMPARE(link_->tcpPrinter()->state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(f_.link->linkState(), qint32(Transceiver::None));
+        QCOMPARE(f_.link->tcpPrinter()->state(), QAbstractSocket::UnconnectedState);
     }
 };
 

@@ -1,43 +1,27 @@
-// The main window and the font dialog on a TCP link to a printer simulator
-// that misbehaves on purpose: packets in pieces or among garbage, a
-// handshake never or twice answered, the connection dropped after or inside
-// a reply, an upload that stops being read. Whatever the printer does, the
-// window's event loop keeps turning, memory stays bounded, an unsaved edit
-// stays unsaved and the window ends up in a state it can go on from. Also the
-// simulator's own refusals of malformed input.
+// The main window and the font dialog on a TCP link to a simulator that
+// misbehaves on purpose. Whatever the printer does, the event loop keeps
+// turning, memory stays bounded, an unsaved edit stays unsaved and the window
+// ends in a state it can go on from. Also the simulator's refusals of
+// malformed input.
 
-#include "app/debuglog.h"
 #include "fonts/dialogfontsettings.h"
 #include "link/fileupload.h"
-#include "link/hostcmd.h"
 #include "link/lastread.h"
-#include "link/transceiver.h"
+#include "linkfixture.h"
 #include "loopwatch.h"
 #include "modalcloser.h"
 #include "pages/widgetaudio.h"
 #include "pages/widgetdeviceinformation.h"
-#include "simprocess.h"
-#include "testsupport.h"
+#include "pagesupport.h"
 #include "ui/dialogreconnect.h"
 #include "ui/mainwindow.h"
 #include "ui/messagebox.h"
 
 #include <QAction>
 #include <QCheckBox>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QLabel>
-#include <QLineEdit>
 #include <QProgressDialog>
-#include <QPushButton>
-#include <QSignalSpy>
 #include <QTableWidget>
 #include <QTcpSocket>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-
-#include <memory>
 
 namespace {
 
@@ -56,15 +40,12 @@ class TestFaults : public QObject
 {
     Q_OBJECT
 
-    ScratchDirectory dir_;
-    SimProcess sim_;
+    LinkFixture f_;
     QTemporaryDir fonts_;
-    std::unique_ptr<Transceiver> link_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<DialogFontSettings> dialog_;
-    int faultCases_ = 0;
 
-    QString simLogPath() const { return dir_.filePath(QStringLiteral("sim.log")); }
+    QString simLogPath() const { return f_.dir.filePath(QStringLiteral("sim.log")); }
     QByteArray simLog() const { return readFile(simLogPath()); }
 
     QStringList simArguments(const QStringList& fault = {}) const
@@ -72,17 +53,6 @@ class TestFaults : public QObject
         return QStringList {"--project", "LQ560", "--model", "LQ560-4G", "--no-discovery", "--font-dir", fonts_.path(),
                    "--log", simLogPath()}
         + fault;
-    }
-
-    QString connectedText() const { return QString("Connected (%1)").arg(sim_.address().toString()); }
-
-    QString shownModel() const
-    {
-        for (QLabel* label : window_->widgetDeviceInformation()->findChildren<QLabel*>()) {
-            if (label->text() == "Model:")
-                return qobject_cast<QLineEdit*>(label->buddy())->text();
-        }
-        return QString();
     }
 
     // Every page's copy came in: the whole reload went through.
@@ -98,43 +68,33 @@ class TestFaults : public QObject
 
     bool connectLink()
     {
-        return link_->openTcp(sim_.address())
-            && QTest::qWaitFor([this] { return window_->statusLabel()->text() == connectedText(); }, 15000);
+        return f_.link->openTcp(f_.sim.address())
+            && QTest::qWaitFor([this] { return window_->statusLabel()->text() == f_.connectedText(); }, 15000);
     }
 
     bool loadedEverything()
     {
-        return QTest::qWaitFor([this] { return shownModel() == "LQ560-4G" && everyPageRead(); }, 15000);
+        return QTest::qWaitFor(
+            [this] {
+                return fieldOf(*window_->widgetDeviceInformation(), "Model:")->text() == "LQ560-4G" && everyPageRead();
+            },
+            15000);
     }
 
 private Q_SLOTS:
     void initTestCase()
     {
-        qRegisterMetaType<host_cmd_dev_info_t>("host_cmd_dev_info_t");
-        qRegisterMetaType<QAbstractSocket::SocketState>("QAbstractSocket::SocketState");
-        QVERIFY(dir_.isValid());
-        QVERIFY(fonts_.isValid());
-        for (const char* name : {"fonts.conf", "DejaVuSansMono.ttf"}) {
-            QFile file(QDir(fonts_.path()).filePath(name));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(fileData(500));
-        }
-        QVERIFY(logOpen());
+        QVERIFY(f_.initCase());
+        QVERIFY(fonts_.isValid() && seedFontFolder(fonts_.path()));
         DialogReconnect::setRetryDelay(100);
     }
-    void cleanupTestCase()
-    {
-        logClose();
-        qInfo("fault cases run: %d", faultCases_);
-    }
+    void cleanupTestCase() { f_.cleanupCase(); }
 
     void init()
     {
         MessageBox::resetForTests();
         forgetLastRead();
-        link_ = std::make_unique<Transceiver>();
-        transceiver = link_.get();
-        link_->setModifierSource([] { return Qt::KeyboardModifiers(); });
+        f_.makeLink();
         window_ = std::make_unique<MainWindow>();
         QFile::remove(simLogPath());
     }
@@ -143,10 +103,7 @@ private Q_SLOTS:
         dialog_.reset();
         DialogFontSettings::setFileChooser({});
         window_.reset();
-        link_->close();
-        link_.reset();
-        transceiver = nullptr;
-        sim_.stop();
+        f_.dropLink();
     }
 
     // The pages load in full although the replies come in pieces, among
@@ -167,8 +124,7 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, fault);
         QFETCH(QByteArray, logged);
-        ++faultCases_;
-        QVERIFY(sim_.start(simArguments(fault)));
+        QVERIFY(f_.sim.start(simArguments(fault)));
         LoopWatch watch;
         QVERIFY(connectLink());
         QVERIFY(loadedEverything());
@@ -180,7 +136,6 @@ private Q_SLOTS:
         QVERIFY(loadedEverything());
         QCOMPARE(lastRead.audio, audio);
         QVERIFY(window_->tabWidget()->isEnabled());
-        QVERIFY(simLog().contains("fault: "));
         QVERIFY(simLog().contains(logged));
         QVERIFY(watch.turned());
         QVERIFY(watch.growth() < kResidentGrowthLimit);
@@ -204,21 +159,9 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, fault);
         QFETCH(QByteArray, logged);
-        ++faultCases_;
-        QVERIFY(sim_.start(simArguments(fault)));
+        QVERIFY(f_.sim.start(simArguments(fault)));
         LoopWatch watch;
         ModalCloser modal({"DialogReconnect"});
-        QStringList modals;
-        QTimer modalWatch;
-        modalWatch.setInterval(10);
-        connect(&modalWatch, &QTimer::timeout, this, [&modals] {
-            if (QWidget* widget = QApplication::activeModalWidget()) {
-                const QString name = QString::fromLatin1(widget->metaObject()->className());
-                if (!modals.contains(name))
-                    modals.append(name);
-            }
-        });
-        modalWatch.start();
 
         WidgetAudio* audio = window_->widgetAudio();
         bool saveFailed = false;
@@ -229,7 +172,7 @@ private Q_SLOTS:
         QObject scope;
         // The user saves just as the link drops: the window has not heard
         // of it yet. Then the printer comes back without the fault.
-        connect(link_.get(), &Transceiver::disconnected, &scope, [&] {
+        connect(f_.link.get(), &Transceiver::disconnected, &scope, [&] {
             if (restarted)
                 return;
             restarted = true;
@@ -238,25 +181,25 @@ private Q_SLOTS:
             audio->saveButton()->click();
             saveFailed = audio->saveButton()->isEnabled();
             copyKept = lastRead.audio == copy;
-            sim_.stop();
+            f_.sim.stop();
             faultLog = simLog();
             QFile::remove(simLogPath());
-            sim_.start(simArguments());
+            f_.sim.start(simArguments());
         });
 
         // Back on line, the unsaved edit is not dropped without a word: the
         // user is asked, and here chooses the printer's values.
         MessageBox::queueAnswer(QMessageBox::Yes);
-        QVERIFY(link_->openTcp(sim_.address()));
+        QVERIFY(f_.link->openTcp(f_.sim.address()));
         QTRY_VERIFY_WITH_TIMEOUT(restarted, 15000);
         QVERIFY(saveFailed);
         QVERIFY(copyKept);
-        QTRY_COMPARE_WITH_TIMEOUT(window_->statusLabel()->text(), connectedText(), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(window_->statusLabel()->text(), f_.connectedText(), 15000);
         QVERIFY(loadedEverything());
         const QList<MessageBox::Shown> asked = MessageBox::takeShown();
         QCOMPARE(asked.size(), 1);
         QCOMPARE(asked.at(0).text, QString("Unsaved settings will be lost. Continue?"));
-        QVERIFY(modals.contains("DialogReconnect"));
+        QVERIFY(modal.opened.contains("DialogReconnect"));
         QCOMPARE(modal.seen, QStringList());
         QVERIFY(watch.turned());
         QVERIFY(watch.growth() < kResidentGrowthLimit);
@@ -267,11 +210,10 @@ private Q_SLOTS:
     // connection, and a later connect to a sound printer works.
     void unansweredHandshakeStaysNotConnected()
     {
-        ++faultCases_;
-        QVERIFY(sim_.start(simArguments({"--fault-handshake", "never"})));
+        QVERIFY(f_.sim.start(simArguments({"--fault-handshake", "never"})));
         LoopWatch watch;
         ModalCloser modal;
-        QVERIFY(link_->openTcp(sim_.address()));
+        QVERIFY(f_.link->openTcp(f_.sim.address()));
         QTRY_VERIFY_WITH_TIMEOUT(simLog().contains("fault: handshake nonce"), 15000);
         QTest::qWait(500);
         QCOMPARE(window_->statusLabel()->text(), QString("Not Connected"));
@@ -280,8 +222,8 @@ private Q_SLOTS:
         QCOMPARE(modal.seen, QStringList());
         QVERIFY(watch.turned());
 
-        link_->close();
-        QVERIFY(sim_.start(simArguments()));
+        f_.link->close();
+        QVERIFY(f_.sim.start(simArguments()));
         QVERIFY(connectLink());
         QVERIFY(loadedEverything());
         QVERIFY(watch.growth() < kResidentGrowthLimit);
@@ -291,20 +233,15 @@ private Q_SLOTS:
     // stays, Cancel works, the link comes back and a later font installs.
     void stalledUploadCanBeCancelled()
     {
-        ++faultCases_;
-        QVERIFY(sim_.start(simArguments({"--fault-stall-upload", QString::number(kMiB)})));
+        QVERIFY(f_.sim.start(simArguments({"--fault-stall-upload", QString::number(kMiB)})));
         QVERIFY(connectLink());
         dialog_ = std::make_unique<DialogFontSettings>(window_.get());
         dialog_->show();
         QTRY_VERIFY_WITH_TIMEOUT(dialog_->installedFontsTable()->rowCount() > 0, 15000);
         ModalCloser modal({"QProgressDialog"});
         // More than the kernel's buffers hold between the two.
-        QString path = QDir::current().filePath("Stalled.ttf");
-        {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            QCOMPARE(file.write(fileData(int(32 * kMiB))), 32 * kMiB);
-        }
+        QString path = writeScratchFile("Stalled.ttf", fileData(int(32 * kMiB)));
+        QVERIFY(!path.isEmpty());
         DialogFontSettings::setFileChooser([path](QWidget*) { return path; });
         QSignalSpy cancelled(dialog_->upload(), &FileUpload::cancelled);
         LoopWatch watch;
@@ -317,23 +254,18 @@ private Q_SLOTS:
 
         QPushButton* cancel = dialog_->progressDialog()->findChild<QPushButton*>();
         QVERIFY(cancel);
-        QSignalSpy reconnected(link_.get(), &Transceiver::connected);
+        QSignalSpy reconnected(f_.link.get(), &Transceiver::connected);
         cancel->click();
         QTRY_COMPARE_WITH_TIMEOUT(cancelled.size(), 1, 15000);
         QTRY_COMPARE_WITH_TIMEOUT(reconnected.size(), 1, 15000);
         QTRY_VERIFY_WITH_TIMEOUT(!dialog_->progressDialog(), 15000);
-        QTRY_COMPARE_WITH_TIMEOUT(window_->statusLabel()->text(), connectedText(), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(window_->statusLabel()->text(), f_.connectedText(), 15000);
         QVERIFY(!QFile::exists(QDir(fonts_.path()).filePath("Stalled.ttf")));
         QCOMPARE(modal.seen, QStringList());
 
         // Below the point where the printer stops reading.
         const QByteArray data = fileData(10000);
-        path = QDir::current().filePath("After.ttf");
-        {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            QCOMPARE(file.write(data), qint64(data.size()));
-        }
+        path = writeScratchFile("After.ttf", data);
         DialogFontSettings::setFileChooser([path](QWidget*) { return path; });
         dialog_->doAddFont();
         QTRY_VERIFY_WITH_TIMEOUT(dialog_->installedFontNames().contains("After.ttf"), 30000);
@@ -374,9 +306,9 @@ private Q_SLOTS:
         QFETCH(QByteArray, uploadPath);
         QFETCH(quint32, uploadSize);
         QFETCH(QByteArray, logged);
-        QVERIFY(sim_.start(simArguments({"--keepalive-ms", "0"})));
+        QVERIFY(f_.sim.start(simArguments({"--keepalive-ms", "0"})));
         QTcpSocket socket;
-        socket.connectToHost(sim_.address(), sim_.port());
+        socket.connectToHost(f_.sim.address(), f_.sim.port());
         QVERIFY(socket.waitForConnected(5000));
         HostCmd host;
         host.setWriter([&socket](const quint8* data, quint32 length, int) {
@@ -409,7 +341,7 @@ private Q_SLOTS:
         const QStringList files = QDir(fonts_.path()).entryList(QDir::Files);
         QVERIFY(!files.contains("Huge.ttf") && !files.contains("Big.ttf"));
         QVERIFY(!QFile::exists(QDir(fonts_.path()).filePath("../escape.ttf")));
-        QCOMPARE(sim_.stop(), 0);
+        QCOMPARE(f_.sim.stop(), 0);
     }
 };
 

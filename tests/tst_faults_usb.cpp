@@ -1,70 +1,33 @@
-// The main window on the USB link to a printer simulator on a
-// pseudo-terminal that misbehaves on purpose: packets in pieces or among
-// garbage, a handshake never answered, the device gone in the middle of
-// reading. The window's event loop keeps turning and it ends up connected
-// with every page read, or showing "Not Connected", never offering a TCP
-// reconnect.
+// The main window on the USB link to a simulator on a pseudo-terminal that
+// misbehaves on purpose. The event loop keeps turning, and the window ends
+// up connected with every page read, or "Not Connected", never offering a
+// TCP reconnect.
 
 #include "app/conf.h"
-#include "app/debuglog.h"
-#include "link/hostcmd.h"
 #include "link/lastread.h"
-#include "link/transceiver.h"
 #include "link/usbprinter.h"
 #include "loopwatch.h"
 #include "modalcloser.h"
 #include "pages/widgetdeviceinformation.h"
-#include "simprocess.h"
-#include "testsupport.h"
+#include "pagesupport.h"
 #include "ui/mainwindow.h"
 #include "usb/usbtestsupport.h"
 
 #include <QAction>
-#include <QElapsedTimer>
-#include <QLabel>
-#include <QLineEdit>
-#include <QSignalSpy>
-#include <QTabWidget>
-#include <QTest>
-#include <QTimer>
-
-#include <memory>
 
 class TestFaultsUsb : public QObject
 {
     Q_OBJECT
 
-    ScratchDirectory dir_;
+    LinkFixture f_;
     std::unique_ptr<FakeUsbTree> tree_;
-    SimProcess sim_;
-    std::unique_ptr<Transceiver> link_;
     std::unique_ptr<MainWindow> window_;
-    int faultCases_ = 0;
 
-    QString usbPath() const { return tree_->interfacePath("lp0", "5a7c", "0002"); }
-    QString simLogPath() const { return dir_.filePath(QStringLiteral("sim.log")); }
-
-    QString shownModel() const
-    {
-        for (QLabel* label : window_->widgetDeviceInformation()->findChildren<QLabel*>()) {
-            if (label->text() == "Model:")
-                return qobject_cast<QLineEdit*>(label->buddy())->text();
-        }
-        return QString();
-    }
+    QString simLogPath() const { return f_.dir.filePath(QStringLiteral("sim.log")); }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        qRegisterMetaType<host_cmd_dev_info_t>("host_cmd_dev_info_t");
-        QVERIFY(dir_.isValid());
-        QVERIFY(logOpen());
-    }
-    void cleanupTestCase()
-    {
-        logClose();
-        qInfo("fault cases run: %d", faultCases_);
-    }
+    void initTestCase() { QVERIFY(f_.initCase()); }
+    void cleanupTestCase() { f_.cleanupCase(); }
 
     void init()
     {
@@ -73,9 +36,7 @@ private Q_SLOTS:
         QVERIFY(tree_->isValid());
         for (QByteArray* copy : {&lastRead.printSettings, &lastRead.apn, &lastRead.serial, &lastRead.audio})
             copy->clear();
-        link_ = std::make_unique<Transceiver>();
-        transceiver = link_.get();
-        link_->setModifierSource([] { return Qt::KeyboardModifiers(); });
+        f_.makeLink();
         window_ = std::make_unique<MainWindow>();
         hostCmd.project = "LQ560";
         hostCmd.model = "LQ560-4G";
@@ -83,10 +44,7 @@ private Q_SLOTS:
     void cleanup()
     {
         window_.reset();
-        link_->close();
-        link_.reset();
-        transceiver = nullptr;
-        sim_.stop();
+        f_.dropLink();
         tree_.reset();
     }
 
@@ -114,30 +72,30 @@ private Q_SLOTS:
         QFETCH(bool, staysConnected);
         QFETCH(bool, closesByItself);
         QFETCH(QByteArray, logged);
-        ++faultCases_;
         QVERIFY(tree_->addPrinter("lp0", "5a7c", "0002"));
-        QVERIFY(sim_.start(QStringList {"--usb-pty", tree_->devRoot() + "/lp0", "--project", "LQ560", "--model",
-                               "LQ560-4G", "--no-discovery", "--log", simLogPath()}
+        QVERIFY(f_.sim.start(QStringList {"--usb-pty", tree_->devRoot() + "/lp0", "--project", "LQ560", "--model",
+                                 "LQ560-4G", "--no-discovery", "--log", simLogPath()}
             + fault));
         LoopWatch watch;
         ModalCloser modal;
-        QSignalSpy disconnected(link_.get(), &Transceiver::disconnected);
-        QVERIFY(link_->openUsb(usbPath(), false));
+        QSignalSpy disconnected(f_.link.get(), &Transceiver::disconnected);
+        QVERIFY(f_.link->openUsb(tree_->interfacePath("lp0", "5a7c", "0002"), false));
         QTRY_VERIFY_WITH_TIMEOUT(readFile(simLogPath()).contains(logged), 15000);
         if (staysConnected) {
             QTRY_COMPARE_WITH_TIMEOUT(window_->statusLabel()->text(), QString("Connected (USB)"), 15000);
-            QTRY_COMPARE_WITH_TIMEOUT(shownModel(), QString("LQ560-4G"), 15000);
+            QTRY_COMPARE_WITH_TIMEOUT(
+                fieldOf(*window_->widgetDeviceInformation(), "Model:")->text(), QString("LQ560-4G"), 15000);
             QTRY_COMPARE_WITH_TIMEOUT(lastRead.audio.left(2).toHex(), QByteArray("0301"), 15000);
             for (const QByteArray* copy : {&lastRead.printSettings, &lastRead.apn, &lastRead.serial})
                 QVERIFY(!copy->isEmpty());
         } else if (closesByItself) {
             QTRY_COMPARE_WITH_TIMEOUT(disconnected.size(), 1, 15000);
-            QVERIFY(link_->usbPrinter()->interfaceName().isEmpty());
+            QVERIFY(f_.link->usbPrinter()->interfaceName().isEmpty());
         } else {
             // Nothing ever comes: the window never claims a connection.
             QTest::qWait(500);
             QCOMPARE(window_->statusLabel()->text(), QString("Not Connected"));
-            link_->close();
+            f_.link->close();
         }
         if (!staysConnected) {
             QTRY_COMPARE_WITH_TIMEOUT(window_->statusLabel()->text(), QString("Not Connected"), 15000);

@@ -2,23 +2,13 @@
 // request and completion records, refusals and cancel; alone with a fake
 // link and against the printer simulator over loopback.
 
-#include "app/debuglog.h"
 #include "link/fileupload.h"
-#include "link/hostcmd.h"
 #include "link/recordlayouts.h"
 #include "link/records.h"
-#include "link/transceiver.h"
+#include "linkfixture.h"
 #include "recordcapture.h"
-#include "simprocess.h"
-#include "testsupport.h"
 
 #include <QCryptographicHash>
-#include <QDir>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-
-#include <memory>
 
 namespace {
 
@@ -33,17 +23,14 @@ class TestFileUpload : public QObject
 {
     Q_OBJECT
 
-    ScratchDirectory dir_;
-    SimProcess sim_;
+    LinkFixture f_;
     QTemporaryDir fonts_;
-    std::unique_ptr<Transceiver> link_;
     QList<int> blocks_;
     QByteArray handed_;
 
-    bool connectLink()
+    bool startAndConnect()
     {
-        QSignalSpy connected(link_.get(), &Transceiver::connected);
-        return link_->openTcp(sim_.address()) && connected.wait(15000);
+        return f_.sim.start({"--font-dir", fonts_.path(), "--keepalive-ms", "0"}) && f_.connectTcp();
     }
 
     // The engine on the real link, recording each block on its way.
@@ -52,7 +39,7 @@ class TestFileUpload : public QObject
         upload.setBlockWriter([this](const char* data, quint32 length, int timeoutMs) {
             blocks_.append(int(length));
             handed_.append(data, int(length));
-            return link_->write(data, length, timeoutMs);
+            return f_.link->write(data, length, timeoutMs);
         });
         connect(&hostCmd, &HostCmd::responseReceived, &upload, &FileUpload::handleResponse);
     }
@@ -60,36 +47,26 @@ class TestFileUpload : public QObject
     QByteArray installed(const QString& name) const { return readFile(QDir(fonts_.path()).filePath(name)); }
 
     // A read request answered proves the link and the printer's parser are in step.
-    bool linkAnswers()
-    {
-        QSignalSpy responses(&hostCmd, &HostCmd::responseReceived);
-        return hostCmd.requestRecord(layout::readtype::kAudio) && responses.wait(15000);
-    }
+    bool linkAnswers() { return requestRecords({layout::readtype::kAudio}).size() == 1; }
 
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(dir_.isValid());
+        QVERIFY(f_.initCase());
         QVERIFY(fonts_.isValid());
-        QVERIFY(logOpen());
     }
-    void cleanupTestCase() { logClose(); }
+    void cleanupTestCase() { f_.cleanupCase(); }
 
     void init()
     {
         blocks_.clear();
         handed_.clear();
-        link_ = std::make_unique<Transceiver>();
-        transceiver = link_.get();
-        link_->setModifierSource([] { return Qt::KeyboardModifiers(); });
+        f_.makeLink();
     }
     void cleanup()
     {
         hostCmd.setWriter({});
-        link_->close();
-        link_.reset();
-        transceiver = nullptr;
-        QCOMPARE(sim_.stop(), 0);
+        QCOMPARE(f_.dropLink(), 0);
     }
 
     // The fault: a report covering part of a block advanced the offset and
@@ -183,8 +160,7 @@ private Q_SLOTS:
     {
         QFETCH(int, size);
         QFETCH(QList<int>, blocks);
-        QVERIFY(sim_.start({"--font-dir", fonts_.path(), "--keepalive-ms", "0"}));
-        QVERIFY(connectLink());
+        QVERIFY(startAndConnect());
         FileUpload upload;
         attach(upload);
         QSignalSpy finished(&upload, &FileUpload::finished);
@@ -211,8 +187,7 @@ private Q_SLOTS:
     void printerRefusalSendsNoData()
     {
         QFETCH(QString, name);
-        QVERIFY(sim_.start({"--font-dir", fonts_.path(), "--keepalive-ms", "0"}));
-        QVERIFY(connectLink());
+        QVERIFY(startAndConnect());
         FileUpload upload;
         attach(upload);
         QSignalSpy refused(&upload, &FileUpload::refused);
@@ -229,8 +204,7 @@ private Q_SLOTS:
 
     void defaultFolderIsListed()
     {
-        QVERIFY(sim_.start({"--keepalive-ms", "0"}));
-        QVERIFY(connectLink());
+        QVERIFY(f_.sim.start({"--keepalive-ms", "0"}) && f_.connectTcp());
         QSignalSpy responses(&hostCmd, &HostCmd::responseReceived);
         QVERIFY(hostCmd.requestDirectory("/data/PUB/fonts/"));
         while (responses.size() < 3)
@@ -248,8 +222,7 @@ private Q_SLOTS:
 
     void cancelLeavesNoFile()
     {
-        QVERIFY(sim_.start({"--font-dir", fonts_.path(), "--keepalive-ms", "0"}));
-        QVERIFY(connectLink());
+        QVERIFY(startAndConnect());
         FileUpload upload;
         attach(upload);
         QSignalSpy cancelled(&upload, &FileUpload::cancelled);
@@ -258,7 +231,7 @@ private Q_SLOTS:
             if (written > 100000)
                 upload.cancel();
         });
-        QSignalSpy reconnected(link_.get(), &Transceiver::connected);
+        QSignalSpy reconnected(f_.link.get(), &Transceiver::connected);
         QVERIFY(upload.start("Cancelled.ttf", fileData(3 * 1024 * 1024)));
         QVERIFY(cancelled.wait(60000));
         const int sent = handed_.size();
@@ -273,9 +246,7 @@ private Q_SLOTS:
     // A link that drops mid-file ends the upload once, and the next one lands.
     void droppedLinkEndsUpload()
     {
-        const QStringList arguments = {"--font-dir", fonts_.path(), "--keepalive-ms", "0"};
-        QVERIFY(sim_.start(arguments));
-        QVERIFY(connectLink());
+        QVERIFY(startAndConnect());
         FileUpload upload;
         attach(upload);
         QSignalSpy failed(&upload, &FileUpload::failed);
@@ -284,7 +255,7 @@ private Q_SLOTS:
         connect(&upload, &FileUpload::progress, this, [this, &stopped](qint64 written) {
             if (written > 100000 && !stopped) {
                 stopped = true;
-                sim_.stop();
+                f_.sim.stop();
             }
         });
         QVERIFY(upload.start("Dropped.ttf", fileData(3 * 1024 * 1024)));
@@ -294,9 +265,8 @@ private Q_SLOTS:
         QVERIFY(finished.isEmpty());
         QVERIFY(!upload.isActive());
 
-        QVERIFY(sim_.start(arguments));
-        link_->close();
-        QVERIFY(connectLink());
+        f_.link->close();
+        QVERIFY(startAndConnect());
         const QByteArray data = fileData(10000);
         QVERIFY(upload.start("After.ttf", data));
         QVERIFY(finished.wait(60000));

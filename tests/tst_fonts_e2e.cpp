@@ -3,49 +3,31 @@
 // font files installed with their digest checked by the printer,
 // uninstalled; an upload cancelled or cut off by a dropped link.
 
-#include "app/debuglog.h"
 #include "fonts/dialogfontsettings.h"
 #include "link/fileupload.h"
-#include "link/hostcmd.h"
-#include "link/transceiver.h"
+#include "linkfixture.h"
 #include "modalcloser.h"
-#include "simprocess.h"
-#include "testsupport.h"
+#include "pagesupport.h"
 #include "ui/mainwindow.h"
 #include "ui/messagebox.h"
 
-#include <QDir>
-#include <QLabel>
 #include <QProgressDialog>
-#include <QPushButton>
-#include <QSignalSpy>
 #include <QTableWidget>
-#include <QTemporaryDir>
-#include <QTest>
-
-#include <memory>
 
 class TestFontsE2e : public QObject
 {
     Q_OBJECT
 
-    ScratchDirectory dir_;
-    SimProcess sim_;
+    LinkFixture f_;
     QTemporaryDir fonts_;
-    std::unique_ptr<Transceiver> link_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<DialogFontSettings> dialog_;
 
     QStringList simArguments() const { return {"--font-dir", fonts_.path(), "--keepalive-ms", "0", "--no-discovery"}; }
-
-    bool connected() const
-    {
-        return window_->statusLabel()->text() == QString("Connected (%1)").arg(sim_.address().toString());
-    }
-
+    bool connected() const { return window_->statusLabel()->text() == f_.connectedText(); }
     bool connectLink()
     {
-        return link_->openTcp(sim_.address()) && QTest::qWaitFor([this] { return connected(); }, 15000);
+        return f_.link->openTcp(f_.sim.address()) && QTest::qWaitFor([this] { return connected(); }, 15000);
     }
 
     // The dialog as the print page opens it, with its first answers in.
@@ -53,63 +35,37 @@ class TestFontsE2e : public QObject
     {
         dialog_ = std::make_unique<DialogFontSettings>(window_.get());
         dialog_->show();
-        const bool ok = QTest::qWaitFor(
+        return QTest::qWaitFor(
             [this] {
                 return dialog_->fontSettingsTable()->rowCount() > 0 && dialog_->installedFontsTable()->rowCount() > 0;
             },
             15000);
-        if (!ok)
-            qWarning("font table %d rows, %d fonts", dialog_->fontSettingsTable()->rowCount(),
-                dialog_->installedFontsTable()->rowCount());
-        return ok;
     }
 
     QString cell(int row, int column) const { return dialog_->fontSettingsTable()->item(row, column)->text(); }
-
-    QString writeFile(const QString& name, const QByteArray& data)
-    {
-        const QString path = QDir::current().filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
-            return QString();
-        return path;
-    }
-
     QByteArray installed(const QString& name) const { return readFile(QDir(fonts_.path()).filePath(name)); }
 
-    QPushButton* button(const QString& text) const
+    // The next Add Font picks a new file of that name and content.
+    static void chooseFile(const QString& name, const QByteArray& data)
     {
-        for (QPushButton* candidate : dialog_->findChildren<QPushButton*>())
-            if (candidate->text() == text)
-                return candidate;
-        return nullptr;
+        const QString path = writeScratchFile(name, data);
+        DialogFontSettings::setFileChooser([path](QWidget*) { return path; });
     }
 
 private Q_SLOTS:
     void initTestCase()
     {
-        qRegisterMetaType<host_cmd_dev_info_t>("host_cmd_dev_info_t");
-        qRegisterMetaType<QAbstractSocket::SocketState>("QAbstractSocket::SocketState");
-        QVERIFY(dir_.isValid());
-        QVERIFY(fonts_.isValid());
-        // The printer's folder as shipped: its configuration file and one font.
-        for (const char* name : {"fonts.conf", "DejaVuSansMono.ttf"}) {
-            QFile file(QDir(fonts_.path()).filePath(name));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(fileData(1733));
-        }
-        QVERIFY(logOpen());
+        QVERIFY(f_.initCase());
+        QVERIFY(fonts_.isValid() && seedFontFolder(fonts_.path()));
     }
-    void cleanupTestCase() { logClose(); }
+    void cleanupTestCase() { f_.cleanupCase(); }
 
     void init()
     {
         MessageBox::resetForTests();
-        link_ = std::make_unique<Transceiver>();
-        transceiver = link_.get();
-        link_->setModifierSource([] { return Qt::KeyboardModifiers(); });
+        f_.makeLink();
         window_ = std::make_unique<MainWindow>();
-        QVERIFY(sim_.start(simArguments()));
+        QVERIFY(f_.sim.start(simArguments()));
         QVERIFY(connectLink());
     }
     void cleanup()
@@ -117,10 +73,7 @@ private Q_SLOTS:
         dialog_.reset();
         DialogFontSettings::setFileChooser({});
         window_.reset();
-        link_->close();
-        link_.reset();
-        transceiver = nullptr;
-        sim_.stop();
+        f_.dropLink();
     }
 
     void tableIsReadAppliedAndReset()
@@ -146,7 +99,7 @@ private Q_SLOTS:
         QCOMPARE(cell(0, 5), edited);
         QCOMPARE(cell(0, 3), QString::fromUtf8("思源黑体-常规.otf"));
 
-        button("Reset to &Default")->click();
+        buttonOf(*dialog_, "Reset to &Default")->click();
         QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), rows, 15000);
         QCOMPARE(cell(0, 5), threshold);
         QCOMPARE(cell(0, 3), font);
@@ -165,8 +118,7 @@ private Q_SLOTS:
         QVERIFY(openDialog());
         const QString name = QString::fromUtf8("Font-%1-黑体.ttf").arg(size);
         const QByteArray data = fileData(size);
-        const QString path = writeFile(name, data);
-        DialogFontSettings::setFileChooser([path](QWidget*) { return path; });
+        chooseFile(name, data);
         dialog_->doAddFont();
         // The printer keeps the file only when size and MD5 match; the dialog re-lists.
         QTRY_VERIFY_WITH_TIMEOUT(dialog_->installedFontNames().contains(name), 60000);
@@ -194,8 +146,7 @@ private Q_SLOTS:
     {
         QVERIFY(openDialog());
         ModalCloser modal({"QProgressDialog"});
-        const QString path = writeFile("Cancelled.ttf", fileData(3 * 1024 * 1024));
-        DialogFontSettings::setFileChooser([path](QWidget*) { return path; });
+        chooseFile("Cancelled.ttf", fileData(3 * 1024 * 1024));
         connect(dialog_->upload(), &FileUpload::progress, this, [this](qint64 written) {
             if (written > 100000 && dialog_->progressDialog())
                 dialog_->progressDialog()->findChild<QPushButton*>()->click();
@@ -209,8 +160,7 @@ private Q_SLOTS:
 
         disconnect(dialog_->upload(), &FileUpload::progress, this, nullptr);
         const QByteArray data = fileData(10000);
-        const QString after = writeFile("After.ttf", data);
-        DialogFontSettings::setFileChooser([after](QWidget*) { return after; });
+        chooseFile("After.ttf", data);
         dialog_->doAddFont();
         QTRY_VERIFY_WITH_TIMEOUT(dialog_->installedFontNames().contains("After.ttf"), 60000);
         QCOMPARE(installed("After.ttf"), data);
@@ -224,13 +174,12 @@ private Q_SLOTS:
     {
         QVERIFY(openDialog());
         ModalCloser modal({"QProgressDialog"});
-        const QString path = writeFile("Dropped.ttf", fileData(3 * 1024 * 1024));
-        DialogFontSettings::setFileChooser([path](QWidget*) { return path; });
+        chooseFile("Dropped.ttf", fileData(3 * 1024 * 1024));
         bool stopped = false;
         connect(dialog_->upload(), &FileUpload::progress, this, [this, &stopped](qint64 written) {
             if (written > 100000 && !stopped) {
                 stopped = true;
-                sim_.stop();
+                f_.sim.stop();
             }
         });
         MessageBox::queueAnswer(QMessageBox::Ok);
@@ -243,12 +192,11 @@ private Q_SLOTS:
 
         disconnect(dialog_->upload(), &FileUpload::progress, this, nullptr);
         QTRY_VERIFY_WITH_TIMEOUT(modal.seen.contains("DialogReconnect"), 15000);
-        QVERIFY(sim_.start(simArguments()));
-        link_->close();
+        QVERIFY(f_.sim.start(simArguments()));
+        f_.link->close();
         QVERIFY(connectLink());
         const QByteArray data = fileData(10000);
-        const QString after = writeFile("AfterDrop.ttf", data);
-        DialogFontSettings::setFileChooser([after](QWidget*) { return after; });
+        chooseFile("AfterDrop.ttf", data);
         dialog_->doAddFont();
         QTRY_COMPARE_WITH_TIMEOUT(installed("AfterDrop.ttf"), data, 60000);
         QVERIFY(!QFile::exists(QDir(fonts_.path()).filePath("Dropped.ttf")));

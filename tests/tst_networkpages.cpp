@@ -4,39 +4,25 @@
 // Records and expected bytes are laid out by hand from the record tables.
 
 #include "app/conf.h"
-#include "app/debuglog.h"
-#include "link/hostcmd.h"
 #include "link/lastread.h"
 #include "link/testpage.h"
-#include "link/transceiver.h"
+#include "linkfixture.h"
 #include "pages/dialogconfigurewifi.h"
 #include "pages/widgetlan.h"
 #include "pages/widgetwifi.h"
+#include "pagesupport.h"
 #include "recordcapture.h"
-#include "simprocess.h"
-#include "testsupport.h"
 #include "ui/mainwindow.h"
 #include "ui/messagebox.h"
 
 #include <QApplication>
 #include <QDirIterator>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTcpSocket>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 
 #include <functional>
-#include <memory>
 
 namespace {
-
-QByteArray field(const QByteArray& text, int width)
-{
-    return text.leftJustified(width, '\0', true);
-}
 
 // The four IPv4 bytes, first number first.
 QByteArray ipBytes(const QHostAddress& address)
@@ -65,35 +51,10 @@ const QByteArray kWifiAddresses = QByteArray::fromHex("7f4d010a ffffff80 7f4d011
 // "Café 東京": é is C3 A9, 東 E6 9D B1, 京 E4 BA AC.
 const QByteArray kCafeTokyo = "Caf\xC3\xA9 \xE6\x9D\xB1\xE4\xBA\xAC";
 
-// Control sequences from the ESC/POS layout: GS ( E fn 6 start/end, ESC a n + GS ! n.
-const QByteArray kStart = QByteArray::fromHex("1d28450300060301");
-const QByteArray kEnd = QByteArray::fromHex("1d284503000603ff");
-const QByteArray kHeading = QByteArray::fromHex("1b61011d2101");
-const QByteArray kBody = QByteArray::fromHex("1b61001d2100");
-const char kTime[] = "2026/03/04 05:06:07";
-
 // A loopback address where nothing listens: 127.78.x.y.
 QHostAddress nobodyThere()
 {
     return QHostAddress(SimProcess::testAddress().toIPv4Address() + 0x00010000);
-}
-
-QLineEdit* fieldOf(const QWidget& page, const QString& labelText)
-{
-    for (QLabel* label : page.findChildren<QLabel*>()) {
-        if (label->text() == labelText)
-            return qobject_cast<QLineEdit*>(label->buddy());
-    }
-    return nullptr;
-}
-
-QPushButton* buttonOf(const QWidget& page, const QString& text)
-{
-    for (QPushButton* button : page.findChildren<QPushButton*>()) {
-        if (button->text() == text)
-            return button;
-    }
-    return nullptr;
 }
 
 QStringList socketLogLines(qint64 from)
@@ -113,12 +74,10 @@ class TestNetworkPages : public QObject
 {
     Q_OBJECT
 
-    ScratchDirectory dir_;
+    LinkFixture f_;
     RecordCapture capture_;
     QList<int> packetSizes_;
-    SimProcess sim_;
     std::unique_ptr<QTemporaryDir> jobs_;
-    std::unique_ptr<Transceiver> link_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<WidgetLan> lan_;
     std::unique_ptr<WidgetWiFi> wifi_;
@@ -139,7 +98,7 @@ class TestNetworkPages : public QObject
         wifi_->saveButton()->setEnabled(false);
     }
 
-    bool startPrinter() { return sim_.start({"--no-discovery", "--capture-dir", jobs_->path()}); }
+    bool startPrinter() { return f_.sim.start({"--no-discovery", "--capture-dir", jobs_->path()}); }
     QString job(int n) const { return jobs_->filePath(QStringLiteral("job-%1.bin").arg(n, 4, 10, QLatin1Char('0'))); }
 
     // Runs `act` on the Configure Wi-Fi dialog once the page runs it.
@@ -161,16 +120,13 @@ class TestNetworkPages : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        qRegisterMetaType<host_cmd_dev_info_t>("host_cmd_dev_info_t");
-        qRegisterMetaType<QAbstractSocket::SocketState>("QAbstractSocket::SocketState");
-        QVERIFY(dir_.isValid());
-        QVERIFY(logOpen());
+        QVERIFY(f_.initCase());
         TestPage::setClock([] { return QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7)); });
     }
     void cleanupTestCase()
     {
         TestPage::setClock({});
-        logClose();
+        f_.cleanupCase();
     }
 
     void init()
@@ -195,12 +151,8 @@ private Q_SLOTS:
         lan_.reset();
         wifi_.reset();
         window_.reset();
-        if (link_)
-            link_->close();
-        link_.reset();
-        transceiver = nullptr;
+        f_.dropLink();
         hostCmd.setWriter(nullptr);
-        sim_.stop();
         // No box may be left unseen by a test.
         QCOMPARE(MessageBox::takeShown().size(), 0);
     }
@@ -369,8 +321,8 @@ private Q_SLOTS:
         QVERIFY(startPrinter());
         hostCmd.project = project;
         conf.Language = language;
-        const QByteArray addresses = ipBytes(nobodyThere()) + QByteArray::fromHex("ffff0000") + ipBytes(sim_.address())
-            + QByteArray::fromHex("ffffff00");
+        const QByteArray addresses = ipBytes(nobodyThere()) + QByteArray::fromHex("ffff0000")
+            + ipBytes(f_.sim.address()) + QByteArray::fromHex("ffffff00");
         dispatch(netinfo(addresses, kCafeTokyo, addresses));
         const qint64 mark = readFile("log.txt").size();
         QPushButton* print = buttonOf(this->page(page), "Print Test Page");
@@ -388,16 +340,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("page");
         QTest::addColumn<QString>("staticAddress");
         QTest::addColumn<QString>("dhcpAddress");
-        QTest::addColumn<bool>("printed");
+        QTest::addColumn<QString>("error"); // empty: printed
         const QString sim = SimProcess::testAddress().toString();
         const QString nobody = nobodyThere().toString();
         for (const QString page : {"lan", "wifi"}) {
-            QTest::addRow("%s: static first", qPrintable(page)) << page << sim << nobody << true;
-            QTest::addRow("%s: static 0.0.0.0", qPrintable(page)) << page << "0.0.0.0" << sim << true;
-            QTest::addRow("%s: static all ones", qPrintable(page)) << page << "255.255.255.255" << sim << true;
-            QTest::addRow("%s: static unparsable", qPrintable(page)) << page << "printer" << sim << true;
+            QTest::addRow("%s: static 0.0.0.0", qPrintable(page)) << page << "0.0.0.0" << sim << "";
+            QTest::addRow("%s: static all ones", qPrintable(page)) << page << "255.255.255.255" << sim << "";
+            QTest::addRow("%s: static unparsable", qPrintable(page)) << page << "printer" << sim << "";
             QTest::addRow("%s: neither", qPrintable(page)) << page << "255.255.255.255"
-                                                           << "0.0.0.0" << false;
+                                                           << "0.0.0.0"
+                                                           << "No valid IP address.";
+            QTest::addRow("%s: refused", qPrintable(page)) << page << nobody << "0.0.0.0"
+                                                           << "Connection refused";
         }
     }
     void testPrintTarget()
@@ -405,59 +359,35 @@ private Q_SLOTS:
         QFETCH(QString, page);
         QFETCH(QString, staticAddress);
         QFETCH(QString, dhcpAddress);
-        QFETCH(bool, printed);
+        QFETCH(QString, error);
         QVERIFY(startPrinter());
-        const QByteArray dhcp = ipBytes(QHostAddress(dhcpAddress)) + QByteArray::fromHex("ffffff00");
-        const QByteArray addresses = dhcp + QByteArray::fromHex("00000000 ffffff00");
+        const QByteArray addresses
+            = ipBytes(QHostAddress(dhcpAddress)) + QByteArray::fromHex("ffffff00 00000000 ffffff00");
         dispatch(netinfo(addresses, "Office", addresses));
         fieldOf(this->page(page), "IP Address (Static):")->setText(staticAddress);
-        if (!printed)
+        const qint64 mark = readFile("log.txt").size();
+        if (!error.isEmpty())
             MessageBox::queueAnswer(QMessageBox::Ok);
-        buttonOf(this->page(page), "Print Test Page")->click();
-
-        if (printed) {
+        QPushButton* print = buttonOf(this->page(page), "Print Test Page");
+        print->click();
+        QTRY_VERIFY_WITH_TIMEOUT(print->isEnabled(), 15000);
+        if (error.isEmpty()) {
             QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(job(1)), 15000);
-            QTRY_VERIFY_WITH_TIMEOUT(buttonOf(this->page(page), "Print Test Page")->isEnabled(), 15000);
             return;
         }
         const QList<MessageBox::Shown> shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown.constFirst().title, QString("Error"));
-        QCOMPARE(shown.constFirst().text, QString("No valid IP address."));
-        QVERIFY(this->page(page).findChildren<QTcpSocket*>().isEmpty());
-        QVERIFY(buttonOf(this->page(page), "Print Test Page")->isEnabled());
-    }
-
-    void refusedConnection_data()
-    {
-        QTest::addColumn<QString>("page");
-        QTest::newRow("lan") << "lan";
-        QTest::newRow("wifi") << "wifi";
-    }
-    void refusedConnection()
-    {
-        QFETCH(QString, page);
-        const QByteArray addresses
-            = QByteArray::fromHex("00000000 00000000") + ipBytes(nobodyThere()) + QByteArray::fromHex("ffffff00");
-        dispatch(netinfo(addresses, "Office", addresses));
-        const qint64 mark = readFile("log.txt").size();
-        MessageBox::queueAnswer(QMessageBox::Ok);
-        QPushButton* print = buttonOf(this->page(page), "Print Test Page");
-        print->click();
-        QVERIFY(!print->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(print->isEnabled(), 15000);
-        const QList<MessageBox::Shown> shown = MessageBox::takeShown();
-        QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown.constFirst().title, QString("Error"));
-        QCOMPARE(shown.constFirst().text, QString("Connection refused"));
-        QCOMPARE(socketLogLines(mark), QStringList({"TCP socket created.", "TCP socket disconnected."}));
+        QCOMPARE(shown.constFirst().text, error);
+        // Without an address no socket is made at all.
+        QCOMPARE(socketLogLines(mark),
+            error == "Connection refused" ? QStringList({"TCP socket created.", "TCP socket disconnected."})
+                                          : QStringList());
         QTRY_VERIFY(this->page(page).findChildren<QTcpSocket*>().isEmpty());
     }
 
     void okNeedsAnSsid()
     {
         DialogConfigureWiFi dialog(wifi_.get());
-        QCOMPARE(dialog.windowTitle(), QString("Configure Wi-Fi"));
         QCOMPARE(dialog.passwordField()->echoMode(), QLineEdit::Password);
         QVERIFY(!dialog.okButton()->isEnabled());
         QTest::keyClicks(dialog.ssidField(), "a");
@@ -563,15 +493,13 @@ private Q_SLOTS:
     // written nowhere on this side.
     void nonAsciiSsidRoundTrip()
     {
-        link_ = std::make_unique<Transceiver>();
-        transceiver = link_.get();
-        link_->setModifierSource([] { return Qt::KeyboardModifiers(); });
+        f_.makeLink();
         window_ = std::make_unique<MainWindow>();
         QVERIFY(
-            sim_.start({"--project", "LQ540", "--model", "LQ540", "--no-discovery", "--capture-dir", jobs_->path()}));
+            f_.sim.start({"--project", "LQ540", "--model", "LQ540", "--no-discovery", "--capture-dir", jobs_->path()}));
         hostCmd.project = "LQ540";
         hostCmd.model = "LQ540";
-        QVERIFY(link_->openTcp(sim_.address()));
+        QVERIFY(f_.link->openTcp(f_.sim.address()));
         WidgetWiFi& page = *window_->widgetWiFi();
         QTRY_COMPARE_WITH_TIMEOUT(fieldOf(page, "SSID:")->text(), QString("Tovra-Office"), 15000);
 
@@ -580,7 +508,7 @@ private Q_SLOTS:
         buttonOf(page, "Configure SSID...")->click();
         QCOMPARE(packetSizes_.constLast(), 276);
         // The page's own printer is the one to print on.
-        const QString sim = sim_.address().toString();
+        const QString sim = f_.sim.address().toString();
         fieldOf(page, "IP Address (Static):")->setText(sim);
         page.saveButton()->click();
 

@@ -4,35 +4,20 @@
 // releasing itself.
 
 #include "app/conf.h"
-#include "app/debuglog.h"
-#include "link/hostcmd.h"
 #include "link/tcprawprint.h"
 #include "link/testpage.h"
-#include "link/transceiver.h"
 #include "pages/widgetprint.h"
-#include "simprocess.h"
-#include "testsupport.h"
+#include "pagesupport.h"
 #include "usb/usbtestsupport.h"
 
 #include <QComboBox>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QTest>
-
-#include <memory>
 
 namespace {
 
-// Control sequences written out from the ESC/POS layout: GS ( E fn 6
-// start/end, ESC a n + GS ! n styles, FS ( L fn 67/66, GS V 0x30.
-const QByteArray kStart = QByteArray::fromHex("1d28450300060301");
-const QByteArray kEnd = QByteArray::fromHex("1d284503000603ff");
-const QByteArray kHeading = QByteArray::fromHex("1b61011d2101");
-const QByteArray kBody = QByteArray::fromHex("1b61001d2100");
+// FS ( L fn 67/66 and GS V 0x30, beside the framing in pagesupport.h.
 const QByteArray kFeedToPrintStart = QByteArray::fromHex("1c284c02004330");
 const QByteArray kFeedToCut = QByteArray::fromHex("1c284c02004231");
 const QByteArray kCut = QByteArray::fromHex("1d5630");
-const char kTime[] = "2026/03/04 05:06:07";
 
 // The sample block, line by line as the printer prints it; the Khmer words are joined
 // by ZERO WIDTH SPACE (E2 80 8B).
@@ -62,25 +47,15 @@ QByteArray blackMarkPage()
         + "Current Time: " + kTime + "\n\n" + kHeading + "*** END ***\n" + kBody + kEnd + kFeedToCut + kCut;
 }
 
-QPushButton* button(QWidget* page, const QString& text)
-{
-    for (QPushButton* b : page->findChildren<QPushButton*>())
-        if (b->text() == text)
-            return b;
-    return nullptr;
-}
-
 } // namespace
 
 class TestTestPages : public QObject
 {
     Q_OBJECT
 
-    ScratchDirectory dir_;
+    LinkFixture f_;
     std::unique_ptr<QTemporaryDir> jobs_;
     std::unique_ptr<FakeUsbTree> tree_;
-    SimProcess sim_;
-    std::unique_ptr<Transceiver> link_;
     std::unique_ptr<WidgetPrint> page_;
 
     QString job(int n, const char* suffix) const
@@ -88,82 +63,70 @@ class TestTestPages : public QObject
         return jobs_->filePath(QStringLiteral("job-%1.%2").arg(n, 4, 10, QLatin1Char('0')).arg(suffix));
     }
 
-    bool startTcp(const QString& project)
+    bool connectLink(const QString& project, bool usb)
     {
         hostCmd.project = project;
-        QSignalSpy connected(link_.get(), &Transceiver::connected);
-        return sim_.start({"--project", project, "--no-discovery", "--capture-dir", jobs_->path()})
-            && link_->openTcp(sim_.address()) && connected.wait(15000);
-    }
-
-    bool startUsb(const QString& project)
-    {
-        hostCmd.project = project;
+        const QStringList capture {"--project", project, "--capture-dir", jobs_->path()};
+        if (!usb)
+            return f_.sim.start(capture + QStringList {"--no-discovery"}) && f_.connectTcp();
         tree_ = std::make_unique<FakeUsbTree>();
-        QSignalSpy connected(link_.get(), &Transceiver::connected);
+        QSignalSpy connected(f_.link.get(), &Transceiver::connected);
         return tree_->addPrinter("lp0", "5a7c", "0002")
-            && sim_.start(
-                {"--project", project, "--usb-pty", tree_->devRoot() + "/lp0", "--capture-dir", jobs_->path()})
-            && link_->openUsb(tree_->interfacePath("lp0", "5a7c", "0002"), false) && connected.wait(15000);
+            && f_.sim.start(capture + QStringList {"--usb-pty", tree_->devRoot() + "/lp0"})
+            && f_.link->openUsb(tree_->interfacePath("lp0", "5a7c", "0002"), false) && connected.wait(15000);
     }
 
 private Q_SLOTS:
     void initTestCase()
     {
-        qRegisterMetaType<host_cmd_dev_info_t>("host_cmd_dev_info_t");
-        qRegisterMetaType<QAbstractSocket::SocketState>("QAbstractSocket::SocketState");
-        QVERIFY(dir_.isValid());
-        QVERIFY(logOpen());
+        QVERIFY(f_.initCase());
         TestPage::setClock([] { return QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7)); });
     }
     void cleanupTestCase()
     {
         TestPage::setClock({});
-        logClose();
+        f_.cleanupCase();
     }
     void init()
     {
         conf.vidPidList = {0x5A7C0002u};
         jobs_ = std::make_unique<QTemporaryDir>();
-        link_ = std::make_unique<Transceiver>();
-        transceiver = link_.get();
-        link_->setModifierSource([] { return Qt::KeyboardModifiers(); });
+        f_.makeLink();
         page_ = std::make_unique<WidgetPrint>();
     }
     void cleanup()
     {
         page_.reset();
-        link_->close();
-        link_.reset();
-        transceiver = nullptr;
-        QCOMPARE(sim_.stop(), 0);
+        QCOMPARE(f_.dropLink(), 0);
         tree_.reset();
     }
 
+    // Guards the literal above against an editor normalising its scripts.
     void sampleBlockHasItsElevenLines()
     {
-        const QList<QByteArray> lines = kSample.split('\n');
-        const QList<int> sizes = {41, 45, 57, 54, 86, 99, 71, 121, 138, 105, 110};
-        QCOMPARE(lines.size(), 12);
-        for (int i = 0; i < sizes.size(); ++i)
-            QCOMPARE(lines[i].size(), sizes[i]);
-        QCOMPARE(kSample.size(), 938);
-        QCOMPARE(TestPage::kSampleText, kSample);
+        QList<int> sizes;
+        for (const QByteArray& line : kSample.split('\n'))
+            sizes.append(line.size());
+        QCOMPARE(sizes, QList<int>({41, 45, 57, 54, 86, 99, 71, 121, 138, 105, 110, 0}));
     }
 
-    void pagesOverTcp_data()
+    void pages_data()
     {
         QTest::addColumn<QString>("project");
+        QTest::addColumn<bool>("usb");
         QTest::addColumn<int>("trailingLfs");
-        QTest::newRow("LQ230: shorter trailer") << "LQ230" << 4;
-        QTest::newRow("LQ520") << "LQ520" << 8;
+        QTest::newRow("TCP, LQ230: shorter trailer") << "LQ230" << false << 4;
+        QTest::newRow("TCP, LQ520") << "LQ520" << false << 8;
+        QTest::newRow("USB, LQ230: shorter trailer") << "LQ230" << true << 4;
+        QTest::newRow("USB, LQ560") << "LQ560" << true << 8;
     }
-    void pagesOverTcp()
+    void pages()
     {
         QFETCH(QString, project);
+        QFETCH(bool, usb);
         QFETCH(int, trailingLfs);
-        QVERIFY(startTcp(project));
-        button(page_.get(), "Print Test Page")->click();
+        QVERIFY(connectLink(project, usb));
+        buttonOf(*page_, "Print Test Page")->click();
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(job(1, "bin")), 15000);
         QCOMPARE(readFile(job(1, "bin")), printTestPage(trailingLfs));
         const QString render = "[GS ( E 06 03 01]\n[align center][double height]*** Print Test Page ***\n\n"
@@ -175,52 +138,20 @@ private Q_SLOTS:
 
         // The black-mark page is the same for every model.
         page_->findChildren<QComboBox*>().at(3)->setCurrentIndex(1);
-        button(page_.get(), "Black Mark Print Test")->click();
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(job(2, "bin")), 15000);
-        QCOMPARE(readFile(job(2, "bin")), blackMarkPage());
-        const QString blackMark = QString::fromUtf8(readFile(job(2, "txt")));
-        QVERIFY2(blackMark.startsWith("[feed to print start][GS ( E 06 03 01][align center][double height]"
-                                      "*** Black Mark Print Test ***\n\n[align left][normal size]The quick"),
-            qPrintable(blackMark));
-        QVERIFY(blackMark.contains(QString::fromUtf8("\nजल्दी भूरा फॉक्स एक धीमा कुत्ता पर जाता है\nCurrent Time: ")));
-        QVERIFY(blackMark.endsWith("[GS ( E 06 03 FF][feed to cut position][cut full]"));
-    }
-
-    void pagesOverUsb_data()
-    {
-        QTest::addColumn<QString>("project");
-        QTest::addColumn<int>("trailingLfs");
-        QTest::newRow("LQ230: shorter trailer") << "LQ230" << 4;
-        QTest::newRow("LQ560") << "LQ560" << 8;
-    }
-    void pagesOverUsb()
-    {
-        QFETCH(QString, project);
-        QFETCH(int, trailingLfs);
-        QVERIFY(startUsb(project));
-        button(page_.get(), "Print Test Page")->click();
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(job(1, "bin")), 15000);
-        QCOMPARE(readFile(job(1, "bin")), printTestPage(trailingLfs));
-        page_->findChildren<QComboBox*>().at(3)->setCurrentIndex(1);
-        button(page_.get(), "Black Mark Print Test")->click();
+        buttonOf(*page_, "Black Mark Print Test")->click();
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(job(2, "bin")), 15000);
         QCOMPARE(readFile(job(2, "bin")), blackMarkPage());
         // Host commands still pass beside the print data.
-        QObject receiver;
-        QList<QByteArray> replies;
-        connect(&hostCmd, &HostCmd::responseReceived, &receiver, [&replies](QByteArray r) { replies.append(r); });
-        QVERIFY(hostCmd.requestRecord(6));
-        QTRY_COMPARE_WITH_TIMEOUT(replies.size(), 1, 15000);
+        QCOMPARE(requestRecords({6}).size(), 1);
     }
 
     void noLinkSendsNothing()
     {
-        QVERIFY(sim_.start({"--no-discovery", "--capture-dir", jobs_->path()}));
-        button(page_.get(), "Print Test Page")->click();
+        QVERIFY(f_.sim.start({"--no-discovery", "--capture-dir", jobs_->path()}));
+        buttonOf(*page_, "Print Test Page")->click();
         QVERIFY(!TestPage::send("x"));
         // A job sent now ends up as the first capture: nothing came before it.
-        auto* job = new TcpRawPrint(sim_.address(), "after\n");
-        Q_UNUSED(job);
+        new TcpRawPrint(f_.sim.address(), "after\n");
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(this->job(1, "bin")), 15000);
         QCOMPARE(readFile(this->job(1, "bin")), QByteArray("after\n"));
     }
@@ -236,9 +167,9 @@ private Q_SLOTS:
     {
         QFETCH(bool, listening);
         QFETCH(QStringList, logged);
-        QHostAddress host = sim_.address();
+        QHostAddress host = f_.sim.address();
         if (listening)
-            QVERIFY(sim_.start({"--no-discovery", "--capture-dir", jobs_->path()}));
+            QVERIFY(f_.sim.start({"--no-discovery", "--capture-dir", jobs_->path()}));
         else
             host = QHostAddress(host.toIPv4Address() + 0x00010000); // 127.78.x.y: nobody there
         const qint64 mark = logSize();

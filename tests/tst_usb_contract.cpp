@@ -1,31 +1,19 @@
-// The promises every link keeps, run against the TCP link and the USB link
-// (the simulator's pseudo-terminal): open gives connected() once the printer
-// answered the handshake, writes reach the printer with their count reported,
-// what the printer sends reaches HostCmd, and close gives disconnected() once.
+// The promises every link keeps, each row run over TCP and over USB (the
+// simulator's pseudo-terminal): connected() once the printer answered the
+// handshake, replies reach HostCmd in order, writes reach the printer with
+// their count reported, close gives disconnected() once.
 
 #include "app/conf.h"
-#include "app/debuglog.h"
-#include "link/hostcmd.h"
 #include "link/recordlayouts.h"
 #include "link/records.h"
-#include "link/transceiver.h"
-#include "simprocess.h"
-#include "testsupport.h"
 #include "usb/usbtestsupport.h"
-
-#include <QSignalSpy>
-#include <QTest>
-
-#include <memory>
 
 class TestLinkContract : public QObject
 {
     Q_OBJECT
 
-    ScratchDirectory dir_;
+    LinkFixture f_;
     std::unique_ptr<FakeUsbTree> tree_;
-    SimProcess sim_;
-    std::unique_ptr<Transceiver> link_;
 
     static void addLinks()
     {
@@ -37,71 +25,63 @@ class TestLinkContract : public QObject
     bool open()
     {
         QFETCH(bool, usb);
-        if (!usb)
-            return link_->openTcp(sim_.address());
-        return link_->openUsb(
-            tree_->interfacePath(QStringLiteral("lp0"), QStringLiteral("5a7c"), QStringLiteral("0002")), false);
+        return usb ? f_.link->openUsb(tree_->interfacePath("lp0", "5a7c", "0002"), false)
+                   : f_.link->openTcp(f_.sim.address());
     }
 
     bool connectLink()
     {
-        QSignalSpy connected(link_.get(), &Transceiver::connected);
+        QSignalSpy connected(f_.link.get(), &Transceiver::connected);
         return open() && connected.wait(15000);
     }
 
 private Q_SLOTS:
     void initTestCase()
     {
-        qRegisterMetaType<host_cmd_dev_info_t>("host_cmd_dev_info_t");
-        qRegisterMetaType<QAbstractSocket::SocketState>("QAbstractSocket::SocketState");
-        QVERIFY(dir_.isValid());
-        QVERIFY(logOpen());
+        QVERIFY(f_.initCase());
         conf.vidPidList = {0x5A7C0002u, 0x5A7C00D2u};
     }
-    void cleanupTestCase() { logClose(); }
+    void cleanupTestCase() { f_.cleanupCase(); }
 
     // One printer on both media for every row.
     void init()
     {
         tree_ = std::make_unique<FakeUsbTree>();
-        QVERIFY(tree_->addPrinter(QStringLiteral("lp0"), QStringLiteral("5a7c"), QStringLiteral("0002")));
-        QVERIFY(sim_.start({"--usb-pty", tree_->devRoot() + QStringLiteral("/lp0")}));
-        link_ = std::make_unique<Transceiver>();
-        transceiver = link_.get();
-        link_->setModifierSource([] { return Qt::KeyboardModifiers(); });
+        QVERIFY(tree_->addPrinter("lp0", "5a7c", "0002"));
+        QVERIFY(f_.sim.start({"--usb-pty", tree_->devRoot() + "/lp0", "--project", "LQ560", "--model",
+            "LQ560-4G-CN-2024", "--sn", "SIM0000000000001"}));
+        f_.makeLink();
     }
     void cleanup()
     {
-        link_->close();
-        link_.reset();
-        transceiver = nullptr;
-        QCOMPARE(sim_.stop(), 0);
+        QCOMPARE(f_.dropLink(), 0);
         tree_.reset();
     }
 
-    void connectedOnceAfterTheHandshake_data() { addLinks(); }
-    void connectedOnceAfterTheHandshake()
+    void handshakeThenRepliesInOrder_data() { addLinks(); }
+    void handshakeThenRepliesInOrder()
     {
-        QSignalSpy connected(link_.get(), &Transceiver::connected);
+        QFETCH(bool, usb);
+        QSignalSpy connected(f_.link.get(), &Transceiver::connected);
         QVERIFY(open());
         // Nothing before the printer answered.
         QCOMPARE(connected.size(), 0);
         QVERIFY(connected.wait(15000));
+        QCOMPARE(f_.link->linkState(), qint32(usb ? Transceiver::Usb : Transceiver::Tcp));
         QVERIFY(hostCmd.sessionKey() != packet::Key {});
-        // The printer derived the same key.
-        QCOMPARE(requestRecords({layout::readtype::kAudio}).size(), 1);
-        QCOMPARE(connected.size(), 1);
-    }
 
-    void repliesReachHostCmdInOrder_data() { addLinks(); }
-    void repliesReachHostCmdInOrder()
-    {
-        QVERIFY(connectLink());
+        // Replies under the key the printer derived, each as long as its type needs.
         const QList<QByteArray> records = requestRecords({1, 2, 3, 4, 5, 6, 2});
         QCOMPARE(records.size(), 7);
         const quint16 expected[] = {1, 2, 3, 4, 5, 6, 2};
-        for (int i = 0; i < records.size(); ++i)
+        for (int i = 0; i < records.size(); ++i) {
             QCOMPARE(RecordReader(records[i]).u16(layout::kIdOffset), expected[i]);
+            QVERIFY(records[i].size() >= layout::readtype::kMinLength[expected[i]]);
+        }
+        const RecordReader info(records[0]);
+        QCOMPARE(info.latin1(layout::deviceinfo::kModel, 16), QString("LQ560-4G-CN-2024"));
+        QCOMPARE(info.latin1(layout::deviceinfo::kSn, 24), QString("SIM0000000000001"));
+        QCOMPARE(connected.size(), 1);
     }
 
     void writesReachThePrinterAndAreCounted_data() { addLinks(); }
@@ -111,7 +91,7 @@ private Q_SLOTS:
         const QByteArray before = requestRecords({layout::readtype::kAudio}).value(0);
         QVERIFY(before.size() >= layout::audio::kSize);
 
-        QSignalSpy written(link_.get(), &Transceiver::bytesWritten);
+        QSignalSpy written(f_.link.get(), &Transceiver::bytesWritten);
         // Every audio switch flipped from what the printer reported.
         QByteArray record = QByteArray::fromHex("0301") + before.mid(2, 5);
         for (int i = 2; i < 6; ++i)
@@ -133,14 +113,14 @@ private Q_SLOTS:
     void closeReportsDisconnectedOnce()
     {
         QVERIFY(connectLink());
-        QSignalSpy disconnected(link_.get(), &Transceiver::disconnected);
-        link_->close();
+        QSignalSpy disconnected(f_.link.get(), &Transceiver::disconnected);
+        f_.link->close();
         QTRY_COMPARE_WITH_TIMEOUT(disconnected.size(), 1, 15000);
-        link_->close();
+        f_.link->close();
         QCoreApplication::sendPostedEvents();
         QCOMPARE(disconnected.size(), 1);
-        QCOMPARE(link_->linkState(), qint32(Transceiver::None));
-        QVERIFY(!link_->write("x", 1, 100));
+        QCOMPARE(f_.link->linkState(), qint32(Transceiver::None));
+        QVERIFY(!f_.link->write("x", 1, 100));
         // And the link can be had again.
         QVERIFY(connectLink());
     }

@@ -3,26 +3,17 @@
 // printer (tests/usb/lp0.umockdev) whose node replays a script.
 
 #include "app/conf.h"
-#include "app/debuglog.h"
-#include "link/hostcmd.h"
 #include "link/usbprinter.h"
-#include "testsupport.h"
 #include "usb/usbtestsupport.h"
 
 #include <QProcess>
-#include <QSignalSpy>
 #include <QStandardPaths>
-#include <QTest>
 
 namespace {
 
-// The read request for record type 1 and the shortest answer that repeats
-// its identifier: both the record 01 00 padded with fourteen 0E, under the
-// all-zero session key of a process without a handshake. Computed with
-//   openssl enc -aes-128-cbc -nopad -K 00000000000000000000000000000000
-//       -iv a1047d3be952c8166f2a94dd30b75e83
-const QByteArray kRequest = QByteArray::fromHex("10011101692d7f12efcdc0e924781674e0071d17");
-const QByteArray kAnswer = kRequest;
+// The request for record type 1, answered twice in one chunk.
+const QByteArray& kRequest = kType1Packet;
+const QByteArray& kAnswer = kType1Packet;
 
 const QString kPath = QStringLiteral("/dev/usb/lp0?usb#vid_5a7c&pid_0002");
 
@@ -55,15 +46,11 @@ class TestUsbUmockdev : public QObject
 {
     Q_OBJECT
 
-    ScratchDirectory dir_;
+    LinkFixture f_;
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY(dir_.isValid());
-        QVERIFY(logOpen());
-    }
-    void cleanupTestCase() { logClose(); }
+    void initTestCase() { QVERIFY(f_.initCase()); }
+    void cleanupTestCase() { f_.cleanupCase(); }
 
     void defaultPathsInATestbed()
     {
@@ -74,7 +61,7 @@ private Q_SLOTS:
             QSKIP("umockdev-run is not installed (Debian package umockdev)");
 
         // The host writes the request, then the printer answers twice in one chunk.
-        const QString script = dir_.filePath(QStringLiteral("lp0.script"));
+        const QString script = f_.dir.filePath(QStringLiteral("lp0.script"));
         QFile file(script);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("w 0 " + scriptData(kRequest) + "\nr 0 " + scriptData(kAnswer + kAnswer) + "\n");

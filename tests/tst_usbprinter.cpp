@@ -2,25 +2,12 @@
 // raw pseudo-terminals for the device, whose far end the test holds.
 
 #include "app/conf.h"
-#include "app/debuglog.h"
-#include "link/hostcmd.h"
 #include "link/usbprinter.h"
-#include "testsupport.h"
 #include "usb/usbtestsupport.h"
-
-#include <QSignalSpy>
-#include <QTest>
 
 namespace {
 
 const QString kIds = QStringLiteral("?usb#vid_5a7c&pid_0002");
-
-// A read reply under the all-zero session key of a process without a
-// handshake: record 01 00, padded with fourteen 0E, AES-128-CBC with the
-// built-in vector. Computed with
-//   openssl enc -aes-128-cbc -nopad -K 00000000000000000000000000000000
-//       -iv a1047d3be952c8166f2a94dd30b75e83
-const QByteArray kReplyPacket = QByteArray::fromHex("10011101692d7f12efcdc0e924781674e0071d17");
 
 } // namespace
 
@@ -28,15 +15,11 @@ class TestUsbPrinter : public QObject
 {
     Q_OBJECT
 
-    ScratchDirectory dir_;
+    LinkFixture f_;
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY(dir_.isValid());
-        QVERIFY(logOpen());
-    }
-    void cleanupTestCase() { logClose(); }
+    void initTestCase() { QVERIFY(f_.initCase()); }
+    void cleanupTestCase() { f_.cleanupCase(); }
     void init() { conf.vidPidList = {0x5A7C0002u, 0x5A7C00D2u}; }
 
     void enumerateMatchesTheConfiguredPairs_data()
@@ -135,6 +118,9 @@ private Q_SLOTS:
         QSignalSpy connected(&printer, &UsbPrinter::connected);
         QSignalSpy disconnected(&printer, &UsbPrinter::disconnected);
         const qint64 mark = logSize();
+        // Nothing open: nothing to report.
+        printer.usbClose();
+        QCOMPARE(disconnected.size(), 0);
 
         const QString path = first.slavePath() + kIds;
         QVERIFY(printer.usbOpen(path));
@@ -159,17 +145,6 @@ private Q_SLOTS:
         QCOMPARE(
             logMessagesSince(mark), QStringList({"USB opened.", "thread started", "thread exited", "USB closed."}));
         QVERIFY(!printer.write("ping", 4, 5000));
-    }
-
-    void closeWithNothingOpenDoesNothing()
-    {
-        UsbPrinter printer;
-        QSignalSpy disconnected(&printer, &UsbPrinter::disconnected);
-        const qint64 mark = logSize();
-        printer.usbClose();
-        QCOMPARE(disconnected.size(), 0);
-        QVERIFY(printer.interfaceName().isEmpty());
-        QVERIFY(logMessagesSince(mark).isEmpty());
     }
 
     void openFailureIsLogged_data()
@@ -257,7 +232,7 @@ private Q_SLOTS:
         const QByteArray drained = pty.readFromMaster(filler);
         QCOMPARE(drained, QByteArray(int(filler), '.'));
 
-        const QByteArray packet = kReplyPacket;
+        const QByteArray& packet = kType1Packet;
         QVERIFY(printer.write(packet.constData(), uint32_t(packet.size()), 5000));
         // Emitted before the write returned.
         QCOMPARE(written.size(), 1);
@@ -275,23 +250,6 @@ private Q_SLOTS:
         const int a = before.lastIndexOf('A') + 1;
         QVERIFY(late.startsWith(before.left(a)));
         QVERIFY(unwaited.startsWith(before.mid(a)));
-        printer.usbClose();
-    }
-
-    void bytesFromTheDeviceReachHostCmd()
-    {
-        PtyPair pty;
-        QVERIFY(pty.isValid());
-        UsbPrinter printer;
-        QObject receiver;
-        QList<QByteArray> records;
-        connect(&hostCmd, &HostCmd::responseReceived, &receiver, [&records](QByteArray r) { records.append(r); });
-        QVERIFY(printer.usbOpen(pty.slavePath() + kIds));
-        // Two packets in one chunk: both are parsed.
-        QVERIFY(pty.writeToMaster(kReplyPacket + kReplyPacket));
-        QTRY_COMPARE(records.size(), 2);
-        QCOMPARE(records.at(0), QByteArray::fromHex("0100"));
-        QCOMPARE(records.at(1), QByteArray::fromHex("0100"));
         printer.usbClose();
     }
 

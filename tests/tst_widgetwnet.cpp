@@ -3,32 +3,17 @@
 // the packets captured and then over a TCP link to the printer simulator.
 // Records and expected bytes are laid out by hand from the record tables.
 
-#include "app/debuglog.h"
-#include "link/hostcmd.h"
 #include "link/lastread.h"
-#include "link/packet.h"
-#include "link/transceiver.h"
+#include "linkfixture.h"
 #include "pages/widgetwnet.h"
+#include "pagesupport.h"
 #include "recordcapture.h"
-#include "simprocess.h"
-#include "testsupport.h"
 #include "ui/mainwindow.h"
 #include "ui/messagebox.h"
 
 #include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
-
-#include <memory>
 
 namespace {
-
-QByteArray field(const QByteArray& text, int width)
-{
-    return text.leftJustified(width, '\0', true);
-}
 
 // A mobile network record (344 bytes); the numbers are given as their wire bytes.
 QByteArray wnetRecord(const QByteArray& location, const char* rssiHex, const char* statusHex, const char* flagHex)
@@ -54,22 +39,9 @@ void dispatch(WidgetWnet& page, const QByteArray& record)
     page.saveButton()->setEnabled(false);
 }
 
-QLineEdit* fieldOf(const QWidget& page, const QString& labelText)
-{
-    for (QLabel* label : page.findChildren<QLabel*>()) {
-        if (label->text() == labelText)
-            return qobject_cast<QLineEdit*>(label->buddy());
-    }
-    return nullptr;
-}
-
 QPushButton* restartOf(const QWidget& page)
 {
-    for (QPushButton* button : page.findChildren<QPushButton*>()) {
-        if (button->text() == "Restart...")
-            return button;
-    }
-    return nullptr;
+    return buttonOf(page, "Restart...");
 }
 
 const QByteArray kRestart = QByteArray::fromHex("3201");
@@ -81,10 +53,8 @@ class TestWidgetWnet : public QObject
 {
     Q_OBJECT
 
-    ScratchDirectory dir_;
+    LinkFixture f_;
     RecordCapture capture_;
-    SimProcess sim_;
-    std::unique_ptr<Transceiver> link_;
     std::unique_ptr<MainWindow> window_;
 
     WidgetWnet& page() const { return *window_->widgetWnet(); }
@@ -92,30 +62,20 @@ class TestWidgetWnet : public QObject
     // The main window on a TCP link to the simulator, its page filled.
     bool startAndConnect(const QStringList& extraArguments = {})
     {
-        link_ = std::make_unique<Transceiver>();
-        transceiver = link_.get();
-        link_->setModifierSource([] { return Qt::KeyboardModifiers(); });
+        f_.makeLink();
         window_ = std::make_unique<MainWindow>();
-        if (!sim_.start(QStringList {"--project", "LQ560", "--model", "LQ560-4G", "--no-discovery"} + extraArguments))
+        if (!f_.sim.start(QStringList {"--project", "LQ560", "--model", "LQ560-4G", "--no-discovery"} + extraArguments))
             return false;
         hostCmd.project = "LQ560";
         hostCmd.model = "LQ560-4G";
-        if (!link_->openTcp(sim_.address()))
-            return false;
         // The reload's type-4 reply has been loaded.
-        return QTest::qWaitFor([&] { return fieldOf(page(), "APN:")->text() == "cmnet"; }, 15000);
+        return f_.link->openTcp(f_.sim.address())
+            && QTest::qWaitFor([&] { return fieldOf(page(), "APN:")->text() == "cmnet"; }, 15000);
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        qRegisterMetaType<host_cmd_dev_info_t>("host_cmd_dev_info_t");
-        qRegisterMetaType<QAbstractSocket::SocketState>("QAbstractSocket::SocketState");
-        QVERIFY(dir_.isValid());
-        QVERIFY(logOpen());
-    }
-    void cleanupTestCase() { logClose(); }
-
+    void initTestCase() { QVERIFY(f_.initCase()); }
+    void cleanupTestCase() { f_.cleanupCase(); }
     void init()
     {
         capture_.records.clear();
@@ -133,11 +93,7 @@ private Q_SLOTS:
         hostCmd.setWriter(nullptr);
         capture_.onRecord = nullptr;
         window_.reset();
-        if (link_)
-            link_->close();
-        link_.reset();
-        transceiver = nullptr;
-        sim_.stop();
+        f_.dropLink();
     }
 
     void loadShowsTheRecord_data()
@@ -172,13 +128,10 @@ private Q_SLOTS:
         page.loadRecord(wnetRecord("9,9", "0100", "0300", "0100"));
         dispatch(page, record);
 
-        QCOMPARE(fieldOf(page, "Version:")->text(), QString("EC200U V1.0"));
-        QCOMPARE(fieldOf(page, "MCC:")->text(), QString("4600"));
-        QCOMPARE(fieldOf(page, "MNC:")->text(), QString("01"));
-        QCOMPARE(fieldOf(page, "ISP:")->text(), QString("China Unicom"));
-        const QStringList actual {fieldOf(page, "Longitude:")->text(), fieldOf(page, "Latitude:")->text(),
-            fieldOf(page, "RSSI:")->text(), fieldOf(page, "Status:")->text()};
-        QCOMPARE(actual, shown);
+        QStringList actual;
+        for (const char* label : {"Version:", "MCC:", "MNC:", "ISP:", "Longitude:", "Latitude:", "RSSI:", "Status:"})
+            actual.append(fieldOf(page, label)->text());
+        QCOMPARE(actual, QStringList({"EC200U V1.0", "4600", "01", "China Unicom"}) + shown);
         QCOMPARE(page.findChild<QCheckBox*>()->isChecked(), apnChecked);
         QCOMPARE(fieldOf(page, "APN:")->text(), QString("cmnet"));
         QCOMPARE(fieldOf(page, "APN:")->isEnabled(), apnChecked);
@@ -256,10 +209,7 @@ private Q_SLOTS:
         dispatch(page, connectedRecord());
         MessageBox::queueAnswer(QMessageBox::No);
         restartOf(page)->click();
-        const QList<MessageBox::Shown> shown = MessageBox::takeShown();
-        QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown.constFirst().title, QString("Confirmation"));
-        QCOMPARE(shown.constFirst().text, QString("Restart the 4G module?"));
+        QCOMPARE(MessageBox::takeShown().size(), 1);
         QVERIFY(capture_.records.isEmpty());
         QVERIFY(restartOf(page)->isEnabled());
         QVERIFY(fieldOf(page, "APN:")->isEnabled());

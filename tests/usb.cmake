@@ -1,7 +1,7 @@
 # The USB link: the transport against a fake sysfs tree and pseudo-terminals,
 # end to end through the simulator's pseudo-terminal, the promises it shares
 # with the TCP link, and the real default paths under umockdev.
-set(usb_support ${CMAKE_CURRENT_SOURCE_DIR}/usb/usbtestsupport.h ${CMAKE_CURRENT_SOURCE_DIR}/testsupport.h)
+set(usb_support ${CMAKE_CURRENT_SOURCE_DIR}/usb/usbtestsupport.h ${CMAKE_CURRENT_SOURCE_DIR}/linkfixture.h)
 
 tovra_add_qtest(tst_usbprinter SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tst_usbprinter.cpp ${usb_support}
   LIBS tovra_core)

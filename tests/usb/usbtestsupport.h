@@ -4,9 +4,8 @@
 // in for a usblp node, and a fake sysfs and /dev tree the Linux platform
 // layer reads instead of the real ones.
 
-#include "link/hostcmd.h"
 #include "link/usbdevice.h"
-#include "testsupport.h"
+#include "linkfixture.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -15,7 +14,6 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <cerrno>
 #include <cstdlib>
@@ -23,6 +21,13 @@
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
+
+// Record 01 00 padded with fourteen 0E under the all-zero session key of a
+// process without a handshake: the read request for type 1, and also the
+// shortest reply to it. Computed with
+//   openssl enc -aes-128-cbc -nopad -K 00000000000000000000000000000000
+//       -iv a1047d3be952c8166f2a94dd30b75e83
+inline const QByteArray kType1Packet = QByteArray::fromHex("10011101692d7f12efcdc0e924781674e0071d17");
 
 class PtyPair final
 {
@@ -216,34 +221,4 @@ inline QStringList logMessagesSince(qint64 from)
 inline qint64 logSize()
 {
     return QFileInfo(QStringLiteral("log.txt")).size();
-}
-
-// Replies as the GUI objects see them: HostCmd emits on the USB reader
-// thread, so they are collected through a queued connection on this one.
-class Responses final : public QObject
-{
-public:
-    Responses()
-    {
-        connect(&hostCmd, &HostCmd::responseReceived, this, [this](QByteArray record) { records.append(record); });
-    }
-
-    bool waitFor(int count, int timeoutMs = 15000)
-    {
-        return QTest::qWaitFor([this, count] { return records.size() >= count; }, timeoutMs);
-    }
-
-    QList<QByteArray> records;
-};
-
-// Sends the read requests and collects one reply per request, in order.
-inline QList<QByteArray> requestRecords(const QList<quint16>& types)
-{
-    Responses responses;
-    for (quint16 type : types) {
-        if (!hostCmd.requestRecord(type))
-            return {};
-    }
-    responses.waitFor(types.size());
-    return responses.records;
 }

@@ -1,0 +1,104 @@
+#pragma once
+
+// What the suites on a link to the printer simulator share: a scratch
+// working directory holding the debug log, the simulator, and the
+// Transceiver the program's objects reach through the global pointer.
+
+#include "app/debuglog.h"
+#include "link/hostcmd.h"
+#include "link/transceiver.h"
+#include "simprocess.h"
+#include "testsupport.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+// Writes `data` to `name` in the working directory; the path, empty on failure.
+inline QString writeScratchFile(const QString& name, const QByteArray& data)
+{
+    const QString path = QDir::current().filePath(name);
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size() ? path : QString();
+}
+
+// A printer's font folder as shipped: its configuration file and one font.
+inline bool seedFontFolder(const QString& folder)
+{
+    for (const char* name : {"fonts.conf", "DejaVuSansMono.ttf"}) {
+        QFile file(QDir(folder).filePath(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(fileData(1733)) != 1733)
+            return false;
+    }
+    return true;
+}
+
+class LinkFixture final
+{
+public:
+    // From initTestCase: replies and socket states cross threads queued.
+    bool initCase()
+    {
+        qRegisterMetaType<host_cmd_dev_info_t>("host_cmd_dev_info_t");
+        qRegisterMetaType<QAbstractSocket::SocketState>("QAbstractSocket::SocketState");
+        return dir.isValid() && logOpen();
+    }
+    void cleanupCase() { logClose(); }
+
+    // A fresh Transceiver for each test, with Shift never held.
+    void makeLink()
+    {
+        link = std::make_unique<Transceiver>();
+        transceiver = link.get();
+        link->setModifierSource([] { return Qt::KeyboardModifiers(); });
+    }
+    // Closes the link and stops the simulator; returns its exit code.
+    int dropLink()
+    {
+        if (link)
+            link->close();
+        link.reset();
+        transceiver = nullptr;
+        return sim.stop();
+    }
+
+    bool connectTcp()
+    {
+        QSignalSpy connected(link.get(), &Transceiver::connected);
+        return link->openTcp(sim.address()) && connected.wait(15000);
+    }
+    QString connectedText() const { return QStringLiteral("Connected (%1)").arg(sim.address().toString()); }
+
+    ScratchDirectory dir;
+    SimProcess sim;
+    std::unique_ptr<Transceiver> link;
+};
+
+// Replies as the GUI objects see them: HostCmd emits on the USB reader
+// thread, so they are collected through a queued connection on this one.
+class Responses final : public QObject
+{
+public:
+    Responses()
+    {
+        connect(&hostCmd, &HostCmd::responseReceived, this, [this](QByteArray record) { records.append(record); });
+    }
+    bool waitFor(int count, int timeoutMs = 15000)
+    {
+        return QTest::qWaitFor([this, count] { return records.size() >= count; }, timeoutMs);
+    }
+    QList<QByteArray> records;
+};
+
+// Sends the read requests and collects one reply per request, in order.
+inline QList<QByteArray> requestRecords(const QList<quint16>& types)
+{
+    Responses responses;
+    for (quint16 type : types) {
+        if (!hostCmd.requestRecord(type))
+            return {};
+    }
+    responses.waitFor(types.size());
+    return responses.records;
+}
