@@ -76,11 +76,6 @@ QByteArray record(FuzzInput& in)
     return in.bytes(size_t(length));
 }
 
-QByteArray build(Session& s, const packet::Key& key, const QByteArray& plain, bool sessionPacket)
-{
-    return packet::build(s.aes, key, s.iv, plain, sessionPacket);
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -108,17 +103,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     });
 
     while (!in.atEnd()) {
-        switch (in.u8() % OpCount) {
-        case Raw:
+        const int op = in.u8() % OpCount;
+        if (op == Raw) {
             deliver(s, in.bytes(in.u8()));
-            break;
-        case SessionRecord: {
-            const QByteArray plain = record(in);
-            if (!plain.isEmpty())
-                deliver(s, build(s, s.host.sessionKey(), plain, true));
-            break;
-        }
-        case HandshakeAnswer: {
+        } else if (op == BareHeader) {
+            deliver(s, QByteArray(reinterpret_cast<const char*>(packet::kMagic), 3) + char(in.u8()));
+        } else if (op == HandshakeAnswer) {
             QByteArray plain = in.bytes(sizeof(host_cmd_dev_info_t));
             plain.append(int(sizeof(host_cmd_dev_info_t)) - plain.size(), '\0');
             // A clean one must be taken as the device's answer.
@@ -126,44 +116,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (clean)
                 s.host.resetReassembly();
             const int before = s.devicesFound;
-            deliver(s, build(s, s.defaultKey, plain, false));
+            deliver(s, packet::build(s.aes, s.defaultKey, s.iv, plain, false));
             if (clean
-                && (s.devicesFound != before + 1
-                    || s.lastProject != plain.left(int(qstrnlen(plain.constData(), 16)))))
+                && (s.devicesFound != before + 1 || s.lastProject != plain.left(int(qstrnlen(plain.constData(), 16)))))
                 fail("a whole handshake answer was not reported");
-            break;
-        }
-        case CleanSessionRecord: {
-            const QByteArray plain = record(in);
-            if (plain.isEmpty())
-                break;
-            s.host.resetReassembly();
+        } else if (const QByteArray plain = record(in); !plain.isEmpty()) {
+            if (op == CleanSessionRecord)
+                s.host.resetReassembly();
+            const bool session = op != HandshakeRecord;
+            const QByteArray bytes
+                = packet::build(s.aes, session ? s.host.sessionKey() : s.defaultKey, s.iv, plain, session);
             const int before = int(s.responses.size());
-            deliver(s, build(s, s.host.sessionKey(), plain, true));
-            if (s.responses.size() != before + 1 || s.responses.last() != plain)
+            deliver(s, op == TruncatedRecord ? bytes.left(in.u8()) : bytes);
+            if (op == CleanSessionRecord && (s.responses.size() != before + 1 || s.responses.last() != plain))
                 fail("a whole session packet did not come out as its record");
-            break;
-        }
-        case HandshakeRecord: {
-            const QByteArray plain = record(in);
-            if (!plain.isEmpty())
-                deliver(s, build(s, s.defaultKey, plain, false));
-            break;
-        }
-        case TruncatedRecord: {
-            const QByteArray plain = record(in);
-            if (!plain.isEmpty())
-                deliver(s, build(s, s.host.sessionKey(), plain, true).left(in.u8()));
-            break;
-        }
-        case BareHeader: {
-            QByteArray header(reinterpret_cast<const char*>(packet::kMagic), 3);
-            header.append(char(in.u8()));
-            deliver(s, header);
-            break;
-        }
-        default:
-            break;
         }
     }
     // Touches every byte, so that the sanitizers see any bad read.
