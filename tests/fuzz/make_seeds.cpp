@@ -32,126 +32,87 @@ bool writeSeed(const char* target, const char* name, const QByteArray& bytes)
 QByteArray deviceIdentity(const char* project, const char* model, const char* sn)
 {
     using namespace layout::devinfo;
-    return RecordWriter(kSize).text(kProject, kTextWidth, project).text(kModel, kTextWidth, model).text(kSn, kTextWidth, sn).data();
+    RecordWriter w(kSize);
+    w.text(kProject, kTextWidth, project).text(kModel, kTextWidth, model).text(kSn, kTextWidth, sn);
+    return w.data();
 }
 
 QByteArray deviceInfo()
 {
     using namespace layout::deviceinfo;
-    return RecordWriter(kSize)
-        .u16(layout::kIdOffset, layout::readtype::kDeviceInfo)
-        .text(kModel, kTextWidth, "LQ560")
-        .text(kSn, kSnWidth, "A1B2C3D4E5F6")
-        .text(kHwVersion, kTextWidth, "1.0")
-        .text(kFwVersion, kTextWidth, "2.3.4")
-        .text(kAppVersion, kTextWidth, "5.6")
-        .data();
+    RecordWriter w(kSize);
+    w.u16(layout::kIdOffset, layout::readtype::kDeviceInfo).text(kModel, kTextWidth, "LQ560");
+    w.text(kSn, kSnWidth, "A1B2C3D4E5F6").text(kHwVersion, kTextWidth, "1.0").text(kFwVersion, kTextWidth, "2.3.4");
+    w.text(kAppVersion, kTextWidth, "5.6");
+    return w.data();
 }
 
 QByteArray networkInfo()
 {
     using namespace layout::netinfo;
-    return RecordWriter(kSize)
-        .u16(layout::kIdOffset, layout::readtype::kNetworkInfo)
-        .text(kEthMac, kMacWidth, "00:11:22:33:44:55")
-        .ipv4(kEthDhcpIp, 0xC0A80164)
-        .ipv4(kEthDhcpMask, 0xFFFFFF00)
-        .ipv4(kEthStaticIp, 0xC0A80165)
-        .ipv4(kEthStaticMask, 0xFFFFFF00)
-        .text(kWifiSsid, kSsidWidth, "office")
-        .text(kWifiMac, kMacWidth, "66:77:88:99:aa:bb")
-        .ipv4(kWifiDhcpIp, 0x0A000002)
-        .ipv4(kWifiDhcpMask, 0xFF000000)
-        .text(kBtMac, kMacWidth, "cc:dd:ee:ff:00:11")
-        .text(kBtName, kBtNameWidth, "Printer")
-        .data();
+    RecordWriter w(kSize);
+    w.u16(layout::kIdOffset, layout::readtype::kNetworkInfo).text(kEthMac, kMacWidth, "00:11:22:33:44:55");
+    w.ipv4(kEthDhcpIp, 0xC0A80164).ipv4(kEthDhcpMask, 0xFFFFFF00).ipv4(kEthStaticIp, 0xC0A80165);
+    w.ipv4(kEthStaticMask, 0xFFFFFF00).text(kWifiSsid, kSsidWidth, "office");
+    w.text(kWifiMac, kMacWidth, "66:77:88:99:aa:bb").ipv4(kWifiDhcpIp, 0x0A000002).ipv4(kWifiDhcpMask, 0xFF000000);
+    w.text(kBtMac, kMacWidth, "cc:dd:ee:ff:00:11").text(kBtName, kBtNameWidth, "Printer");
+    return w.data();
 }
 
 QByteArray printSettings()
 {
     using namespace layout::print;
-    return RecordWriter(kSize)
-        .u16(layout::kIdOffset, layout::readtype::kPrintSettings)
-        .u8(kCjk, 1)
-        .u8(kUtf8, 1)
-        .u8(kDensity, 8)
-        .u8(kQuality, 200)
-        .i32(kPaperType, kPaperBlackMark)
-        .i32(kPrintPosition, 35)
-        .i32(kCutPosition, -20)
-        .u32(kFeedDots, 80)
-        .u8(kBlackMarkLocation, 1)
-        .u8(kNotTakenFlags, 3)
-        .data();
+    RecordWriter w(kSize);
+    w.u16(layout::kIdOffset, layout::readtype::kPrintSettings).u8(kCjk, 1).u8(kUtf8, 1).u8(kDensity, 8);
+    w.u8(kQuality, 200).i32(kPaperType, kPaperBlackMark).i32(kPrintPosition, 35).i32(kCutPosition, -20);
+    w.u32(kFeedDots, 80).u8(kBlackMarkLocation, 1).u8(kNotTakenFlags, 3);
+    return w.data();
 }
 
 QByteArray wnet()
 {
     using namespace layout::wnet;
-    return RecordWriter(kSize)
-        .u16(layout::kIdOffset, layout::readtype::kWnet)
-        .text(kVersion, kVersionWidth, "EC200U")
-        .text(kImei, kImeiWidth, "861234567890123")
-        .text(kMcc, kMccWidth, "460")
-        .text(kMnc, kMncWidth, "01")
-        .text(kLocation, kLocationWidth, "121.47,31.23")
-        .u16(kRssi, quint16(-71))
-        .u16(kStatus, Connected)
-        .u16(kUseApn, 1)
-        .text(kApn, kApnWidth, "cmnet")
-        .text(kDial, kDialWidth, "*99#")
-        .data();
+    RecordWriter w(kSize);
+    w.u16(layout::kIdOffset, layout::readtype::kWnet).text(kVersion, kVersionWidth, "EC200U");
+    w.text(kImei, kImeiWidth, "861234567890123").text(kMcc, kMccWidth, "460").text(kMnc, kMncWidth, "01");
+    w.text(kLocation, kLocationWidth, "121.47,31.23").u16(kRssi, quint16(-71)).u16(kStatus, Connected).u16(kUseApn, 1);
+    w.text(kApn, kApnWidth, "cmnet").text(kDial, kDialWidth, "*99#");
+    return w.data();
 }
 
 QByteArray serial()
 {
     using namespace layout::serial;
-    return RecordWriter(kSize)
-        .u16(layout::kIdOffset, layout::readtype::kSerial)
-        .u32(kBaud, 115200)
-        .u32(kDataBits, 8)
-        .u32(kStopBits, 1)
-        .u32(kParity, 0)
-        .data();
+    RecordWriter w(kSize);
+    w.u16(layout::kIdOffset, layout::readtype::kSerial).u32(kBaud, 115200).u32(kDataBits, 8).u32(kStopBits, 1);
+    w.u32(kParity, 0);
+    return w.data();
 }
 
 QByteArray audio()
 {
     using namespace layout::audio;
-    return RecordWriter(kSize)
-        .u16(layout::kIdOffset, layout::readtype::kAudio)
-        .u8(kAll, 1)
-        .u8(kCloud, 1)
-        .u8(kNotTaken, 3)
-        .data();
+    RecordWriter w(kSize);
+    w.u16(layout::kIdOffset, layout::readtype::kAudio).u8(kAll, 1).u8(kCloud, 1).u8(kNotTaken, 3);
+    return w.data();
 }
 
 QByteArray fontEntry()
 {
     using namespace layout::fontentry;
-    return RecordWriter(kSize)
-        .u16(layout::kIdOffset, 0x0151)
-        .u8(kEnabled, 1)
-        .text(kScript, kScriptWidth, "Latin")
-        .text(kLanguage, kLanguageWidth, "en")
-        .text(kFontFile, kFontFileWidth, "DejaVuSans.ttf")
-        .u16(kThreshold, 128)
-        .u16(kPixelWidth, 24)
-        .u16(kPixelHeight, 24)
-        .u16(kAdvance, 12)
-        .u32(kRanges, 0x20)
-        .u32(kRanges + 4, 0x7E)
-        .data();
+    RecordWriter w(kSize);
+    w.u16(layout::kIdOffset, 0x0151).u8(kEnabled, 1).text(kScript, kScriptWidth, "Latin");
+    w.text(kLanguage, kLanguageWidth, "en").text(kFontFile, kFontFileWidth, "DejaVuSans.ttf").u16(kThreshold, 128);
+    w.u16(kPixelWidth, 24).u16(kPixelHeight, 24).u16(kAdvance, 12).u32(kRanges, 0x20).u32(kRanges + 4, 0x7E);
+    return w.data();
 }
 
 QByteArray fontListing()
 {
     using namespace layout::file;
-    return RecordWriter(layout::fontlisting::kMinLength)
-        .u16(layout::kIdOffset, 0x0161)
-        .text(kShortPath, kPathWidth, "DejaVuSans.ttf")
-        .u32(kShortSize, 757076)
-        .data();
+    RecordWriter w(layout::fontlisting::kMinLength);
+    w.u16(layout::kIdOffset, 0x0161).text(kShortPath, kPathWidth, "DejaVuSans.ttf").u32(kShortSize, 757076);
+    return w.data();
 }
 
 QByteArray uploadReply()
@@ -219,51 +180,28 @@ int main(int argc, char* argv[])
     bool ok = true;
 
     using namespace hostcmdfuzz;
-    ok &= writeSeed("fuzz_hostcmd_receive", "handshake-then-records",
-        HostInput(QByteArray(1, '\0'))
-            .op(HandshakeAnswer)
-            .raw(deviceIdentity("LQ560", "LQ560-4G", "A1B2C3D4E5F6"))
-            .op(SessionRecord)
-            .record(deviceInfo())
-            .op(CleanSessionRecord)
-            .record(serial())
-            .data());
-    ok &= writeSeed("fuzz_hostcmd_receive", "split-with-garbage",
-        HostInput(QByteArray("\x03\x07\x01\x10", 4))
-            .op(Raw)
-            .u8(5)
-            .raw(QByteArray("\x10\x01\x10\x01\x11", 5))
-            .op(SessionRecord)
-            .record(audio())
-            .op(BareHeader)
-            .u8(0xFF)
-            .op(TruncatedRecord)
-            .record(printSettings())
-            .u8(20)
-            .op(SessionRecord)
-            .record(networkInfo())
-            .data());
-    ok &= writeSeed("fuzz_hostcmd_receive", "stepwise-handshake-records",
-        HostInput(QByteArray("\x85\x40\x00\x02", 4))
-            .op(HandshakeRecord)
-            .record(QByteArray("\x01\x00\x00\x00", 4))
-            .op(HandshakeAnswer)
-            .raw(deviceIdentity("LQ230", "LQ230", "0123456789ABCDEF"))
-            .op(CleanSessionRecord)
-            .record(fontEntry())
-            .op(BareHeader)
-            .u8(32)
-            .op(SessionRecord)
-            .record(wnet())
-            .data());
+    HostInput first(QByteArray(1, '\0'));
+    first.op(HandshakeAnswer).raw(deviceIdentity("LQ560", "LQ560-4G", "A1B2C3D4E5F6"));
+    first.op(SessionRecord).record(deviceInfo()).op(CleanSessionRecord).record(serial());
+    ok &= writeSeed("fuzz_hostcmd_receive", "handshake-then-records", first.data());
+    HostInput second(QByteArray("\x03\x07\x01\x10", 4));
+    second.op(Raw).u8(5).raw(QByteArray("\x10\x01\x10\x01\x11", 5)).op(SessionRecord).record(audio());
+    second.op(BareHeader).u8(0xFF).op(TruncatedRecord).record(printSettings()).u8(20);
+    second.op(SessionRecord).record(networkInfo());
+    ok &= writeSeed("fuzz_hostcmd_receive", "split-with-garbage", second.data());
+    HostInput third(QByteArray("\x85\x40\x00\x02", 4));
+    third.op(HandshakeRecord).record(QByteArray("\x01\x00\x00\x00", 4));
+    third.op(HandshakeAnswer).raw(deviceIdentity("LQ230", "LQ230", "0123456789ABCDEF"));
+    third.op(CleanSessionRecord).record(fontEntry()).op(BareHeader).u8(32).op(SessionRecord).record(wnet());
+    ok &= writeSeed("fuzz_hostcmd_receive", "stepwise-handshake-records", third.data());
 
     const struct
     {
         const char* name;
         QByteArray record;
-    } records[] = {{"device-info", deviceInfo()}, {"network-info", networkInfo()},
-        {"print-settings", printSettings()}, {"wnet", wnet()}, {"serial", serial()}, {"audio", audio()},
-        {"font-entry", fontEntry()}, {"font-listing", fontListing()}, {"upload-reply", uploadReply()}};
+    } records[] = {{"device-info", deviceInfo()}, {"network-info", networkInfo()}, {"print-settings", printSettings()},
+        {"wnet", wnet()}, {"serial", serial()}, {"audio", audio()}, {"font-entry", fontEntry()},
+        {"font-listing", fontListing()}, {"upload-reply", uploadReply()}};
     for (int i = 0; i < int(std::size(records)); ++i)
         ok &= writeSeed("fuzz_records", records[i].name, QByteArray(1, char(i)) + records[i].record);
     ok &= writeSeed("fuzz_records", "unforced", QByteArray(1, char(recordsfuzz::kKeepId - 1)) + audio());
