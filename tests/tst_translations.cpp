@@ -242,9 +242,8 @@ private Q_SLOTS:
         lupdate.setWorkingDirectory(QStringLiteral(TOVRA_SOURCE_DIR));
         lupdate.setProcessChannelMode(QProcess::MergedChannels);
         const QStringList inputs = QStringLiteral(TOVRA_TRANSLATION_INPUTS).split(QLatin1Char(','));
-        lupdate.start(QStringLiteral(TOVRA_LUPDATE),
-            QStringList {QStringLiteral("-I"), QStringLiteral(TOVRA_SOURCE_DIR)} + inputs
-                + QStringList {QStringLiteral("-locations"), QStringLiteral("none"), QStringLiteral("-ts"), copy});
+        lupdate.start(TOVRA_LUPDATE,
+            QStringList {"-I", TOVRA_SOURCE_DIR} + inputs + QStringList {"-locations", "none", "-ts", copy});
         QVERIFY(lupdate.waitForFinished(60000));
         QVERIFY2(
             lupdate.exitStatus() == QProcess::NormalExit && lupdate.exitCode() == 0, lupdate.readAll().constData());
@@ -272,9 +271,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("surface");
         for (const char* language : {"zh_CN", "ja_JP"}) {
             for (int i = 0; i < int(std::size(kSurfaces)); ++i)
-                QTest::newRow(
-                    qPrintable(QStringLiteral("%1 %2").arg(QLatin1String(language), QLatin1String(kSurfaces[i].name))))
-                    << language << i;
+                QTest::addRow("%s %s", language, kSurfaces[i].name) << language << i;
         }
     }
     void windowsShowNoEnglish()
