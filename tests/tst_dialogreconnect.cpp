@@ -1,14 +1,23 @@
-// The reconnect dialog against the printer simulator on a loopback address:
-// the printer coming back, refused attempts and their pause, Cancel. The
-// attempts are counted from the TCP transport's state changes.
+// The main window on a TCP link to the printer simulator, on a loopback
+// address of the test's own, and the reconnect dialog it runs when the link
+// drops: the printer coming back, refused attempts and their pause, Cancel,
+// edits made before the drop. Attempts are counted from the TCP transport's
+// state changes.
 
+#include "link/lastread.h"
 #include "link/tcpprinter.h"
 #include "linkfixture.h"
+#include "modalcloser.h"
+#include "pages/widgetaudio.h"
+#include "pages/widgetdeviceinformation.h"
 #include "pagesupport.h"
 #include "ui/dialogreconnect.h"
 #include "ui/mainwindow.h"
+#include "ui/messagebox.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QTimer>
 
 namespace {
@@ -48,15 +57,91 @@ class TestDialogReconnect : public QObject
     Q_OBJECT
 
     LinkFixture f_;
+    std::unique_ptr<MainWindow> window_;
+
+    // The window linked to a printer, as the connect dialog leaves it.
+    bool startAndConnect()
+    {
+        if (!window_)
+            window_ = std::make_unique<MainWindow>();
+        if (!f_.sim.start({"--project", "LQ560", "--model", "LQ560-4G", "--no-discovery"}))
+            return false;
+        hostCmd.project = "LQ560";
+        hostCmd.model = "LQ560-4G";
+        return f_.link->openTcp(f_.sim.address())
+            && QTest::qWaitFor([&] { return window_->statusLabel()->text() == f_.connectedText(); }, 15000);
+    }
 
 private Q_SLOTS:
     void initTestCase() { QVERIFY(f_.initCase()); }
     void cleanupTestCase() { f_.cleanupCase(); }
-    void init() { f_.makeLink(); }
+    void init()
+    {
+        MessageBox::resetForTests();
+        f_.makeLink();
+    }
     void cleanup()
     {
+        window_.reset();
         f_.dropLink();
         DialogReconnect::setRetryDelay(DialogReconnect::kRetryDelayMs);
+    }
+
+    void connectedWindowShowsTheAddressAndLoadsThePages()
+    {
+        QVERIFY(startAndConnect());
+        QVERIFY(window_->tabWidget()->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(
+            fieldOf(*window_->widgetDeviceInformation(), "Model:")->text(), QString("LQ560-4G"), 15000);
+        // The last reply of the reload refreshed its copy.
+        QTRY_COMPARE_WITH_TIMEOUT(lastRead.audio.left(2).toHex(), QByteArray("0301"), 15000);
+    }
+
+    void disconnectShowsNotConnectedWithoutReconnecting()
+    {
+        QVERIFY(startAndConnect());
+        ModalCloser modal;
+        window_->disconnectAction()->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(window_->statusLabel()->text(), QString("Not Connected"), 15000);
+        QVERIFY(window_->connectAction()->isEnabled());
+        QCOMPARE(modal.seen, QStringList());
+    }
+
+    // An edit made before the link dropped is not overwritten by the reload
+    // of the new connection without the user's word.
+    void reconnectAsksBeforeDroppingEdits_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("keep") << int(QMessageBox::No) << true;
+        QTest::newRow("reload") << int(QMessageBox::Yes) << false;
+    }
+    void reconnectAsksBeforeDroppingEdits()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, kept);
+        QVERIFY(startAndConnect());
+        QCheckBox* cloud = window_->widgetAudio()->findChildren<QCheckBox*>().value(1);
+        QVERIFY(cloud);
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->widgetAudio()->saveButton()->isEnabled() && cloud->isChecked(), 15000);
+        cloud->click();
+        QVERIFY(window_->widgetAudio()->saveButton()->isEnabled());
+
+        ModalCloser modal;
+        f_.sim.stop();
+        QTRY_COMPARE_WITH_TIMEOUT(modal.seen, QStringList({"DialogReconnect"}), 15000);
+        MessageBox::queueAnswer(QMessageBox::StandardButton(answer));
+        f_.link->close();
+        QVERIFY(startAndConnect());
+        QCOMPARE(MessageBox::takeShown().size(), 1);
+        if (kept) {
+            QTest::qWait(200);
+            QVERIFY(!cloud->isChecked());
+            QVERIFY(window_->widgetAudio()->saveButton()->isEnabled());
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(cloud->isChecked(), 15000);
+            QVERIFY(!window_->widgetAudio()->saveButton()->isEnabled());
+        }
     }
 
     void labelShowsTheAddress_data()
@@ -108,38 +193,36 @@ private Q_SLOTS:
         QCOMPARE(f_.link->tcpPrinter()->state(), QAbstractSocket::ConnectedState);
     }
 
-    void mainWindowShowsTheAddressAgain()
+    // A link that drops with nobody closing it: the window shows it and runs
+    // the reconnect dialog modally; the printer comes back while it is up.
+    void droppedLinkReconnectsFromTheWindow()
     {
-        QVERIFY(f_.sim.start({"--project", "LQ520", "--model", "LQ520"}));
-        MainWindow window;
-        window.show();
-        hostCmd.project = "LQ520";
-        hostCmd.model = "LQ520";
+        QVERIFY(startAndConnect());
+        window_->show();
         QSignalSpy connected(f_.link.get(), &Transceiver::connected);
-        QVERIFY(f_.link->openTcp(f_.sim.address()));
-        QTRY_COMPARE_WITH_TIMEOUT(window.statusLabel()->text(), f_.connectedText(), 15000);
-
-        // The window runs the reconnect dialog modally; the printer comes back
-        // while it is up.
         DialogReconnect::setRetryDelay(50);
         QStringList shown;
         bool restarted = false;
+        bool windowShowedTheDrop = false;
         QTimer printer;
         printer.setInterval(10);
-        connect(&printer, &QTimer::timeout, &window, [&] {
+        connect(&printer, &QTimer::timeout, window_.get(), [&] {
             auto* dialog = qobject_cast<DialogReconnect*>(QApplication::activeModalWidget());
             if (!dialog || !shown.isEmpty())
                 return;
             shown.append(dialog->findChild<QLabel*>()->text());
-            restarted = f_.sim.start({"--project", "LQ520", "--model", "LQ520"});
+            windowShowedTheDrop = dialog->parent() == window_.get() && window_->statusLabel()->text() == "Not Connected"
+                && !window_->tabWidget()->isEnabled();
+            restarted = f_.sim.start({"--project", "LQ560", "--model", "LQ560-4G", "--no-discovery"});
         });
         printer.start();
         QCOMPARE(f_.sim.stop(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), 15000);
         QVERIFY(restarted);
+        QVERIFY(windowShowedTheDrop);
         QCOMPARE(shown, QStringList {QStringLiteral("Reconnecting to %1...").arg(f_.sim.address().toString())});
-        QTRY_COMPARE_WITH_TIMEOUT(connected.size(), 2, 15000);
-        QTRY_COMPARE_WITH_TIMEOUT(window.statusLabel()->text(), f_.connectedText(), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(connected.size(), 1, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(window_->statusLabel()->text(), f_.connectedText(), 15000);
         QCOMPARE(QApplication::activeModalWidget(), nullptr);
     }
 

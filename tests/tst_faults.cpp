@@ -1,12 +1,14 @@
-// The main window and the font dialog on a TCP link to a simulator that
-// misbehaves on purpose. Whatever the printer does, the event loop keeps
+// The main window and the font dialog on a TCP or USB link to a simulator
+// that misbehaves on purpose. Whatever the printer does, the event loop keeps
 // turning, memory stays bounded, an unsaved edit stays unsaved and the window
-// ends in a state it can go on from. Also the simulator's refusals of
-// malformed input.
+// ends in a state it can go on from, never offering a TCP reconnect for USB.
+// Also the simulator's refusals of malformed input.
 
+#include "app/conf.h"
 #include "fonts/dialogfontsettings.h"
 #include "link/fileupload.h"
 #include "link/lastread.h"
+#include "link/usbprinter.h"
 #include "linkfixture.h"
 #include "loopwatch.h"
 #include "modalcloser.h"
@@ -16,6 +18,7 @@
 #include "ui/dialogreconnect.h"
 #include "ui/mainwindow.h"
 #include "ui/messagebox.h"
+#include "usb/usbtestsupport.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -44,6 +47,7 @@ class TestFaults : public QObject
     QTemporaryDir fonts_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<DialogFontSettings> dialog_;
+    std::unique_ptr<FakeUsbTree> tree_;
 
     QString simLogPath() const { return f_.dir.filePath(QStringLiteral("sim.log")); }
     QByteArray simLog() const { return readFile(simLogPath()); }
@@ -104,6 +108,7 @@ private Q_SLOTS:
         DialogFontSettings::setFileChooser({});
         window_.reset();
         f_.dropLink();
+        tree_.reset();
     }
 
     // The pages load in full although the replies come in pieces, among
@@ -272,6 +277,67 @@ private Q_SLOTS:
         QCOMPARE(readFile(QDir(fonts_.path()).filePath("After.ttf")), data);
         QCOMPARE(modal.seen, QStringList());
         QVERIFY(MessageBox::takeShown().isEmpty());
+        QVERIFY(watch.turned());
+        QVERIFY(watch.growth() < kResidentGrowthLimit);
+    }
+
+    void usbWindowThroughTheFault_data()
+    {
+        QTest::addColumn<QStringList>("fault");
+        QTest::addColumn<bool>("staysConnected");
+        QTest::addColumn<bool>("closesByItself");
+        QTest::addColumn<QByteArray>("logged");
+        QTest::newRow("split") << QStringList {"--fault-split", "--fault-seed", "3"} << true << false
+                               << QByteArray("packet split at");
+        QTest::newRow("garbage") << QStringList {"--fault-garbage", "--fault-seed", "4"} << true << false
+                                 << QByteArray("garbage bytes before");
+        // The handshake (20 bytes) and two read requests, then half of the third.
+        QTest::newRow("pty closed after 70 bytes") << QStringList {"--fault-pty-close-after", "70"} << false << true
+                                                   << QByteArray("USB closed after 70 bytes");
+        QTest::newRow("pty closed inside the handshake") << QStringList {"--fault-pty-close-after", "10"} << false
+                                                         << true << QByteArray("USB closed after 10 bytes");
+        QTest::newRow("handshake never") << QStringList {"--fault-handshake", "never"} << false << false
+                                         << QByteArray("not answered");
+    }
+    void usbWindowThroughTheFault()
+    {
+        QFETCH(QStringList, fault);
+        QFETCH(bool, staysConnected);
+        QFETCH(bool, closesByItself);
+        QFETCH(QByteArray, logged);
+        conf.vidPidList = {0x5A7C0002u};
+        tree_ = std::make_unique<FakeUsbTree>();
+        QVERIFY(tree_->addPrinter("lp0", "5a7c", "0002"));
+        QVERIFY(f_.sim.start(simArguments(QStringList {"--usb-pty", tree_->devRoot() + "/lp0"} + fault)));
+        hostCmd.project = "LQ560";
+        hostCmd.model = "LQ560-4G";
+        LoopWatch watch;
+        ModalCloser modal;
+        QSignalSpy disconnected(f_.link.get(), &Transceiver::disconnected);
+        QVERIFY(f_.link->openUsb(tree_->interfacePath("lp0", "5a7c", "0002"), false));
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(simLogPath()).contains(logged), 15000);
+        if (staysConnected) {
+            QTRY_COMPARE_WITH_TIMEOUT(window_->statusLabel()->text(), QString("Connected (USB)"), 15000);
+            QTRY_COMPARE_WITH_TIMEOUT(
+                fieldOf(*window_->widgetDeviceInformation(), "Model:")->text(), QString("LQ560-4G"), 15000);
+            QTRY_COMPARE_WITH_TIMEOUT(lastRead.audio.left(2).toHex(), QByteArray("0301"), 15000);
+            for (const QByteArray* copy : {&lastRead.printSettings, &lastRead.apn, &lastRead.serial})
+                QVERIFY(!copy->isEmpty());
+        } else if (closesByItself) {
+            QTRY_COMPARE_WITH_TIMEOUT(disconnected.size(), 1, 15000);
+            QVERIFY(f_.link->usbPrinter()->interfaceName().isEmpty());
+        } else {
+            // Nothing ever comes: the window never claims a connection.
+            QTest::qWait(500);
+            QCOMPARE(window_->statusLabel()->text(), QString("Not Connected"));
+            f_.link->close();
+        }
+        if (!staysConnected) {
+            QTRY_COMPARE_WITH_TIMEOUT(window_->statusLabel()->text(), QString("Not Connected"), 15000);
+            QVERIFY(window_->connectAction()->isEnabled());
+            QVERIFY(!window_->tabWidget()->isEnabled());
+        }
+        QCOMPARE(modal.seen, QStringList());
         QVERIFY(watch.turned());
         QVERIFY(watch.growth() < kResidentGrowthLimit);
     }

@@ -1,25 +1,142 @@
-// The TCP link against the printer simulator over loopback: the heartbeat
-// watchdog, the session nonce, leftovers and bursts, refused connections.
-// What every link promises is in tst_usb_contract.
+// The links to the printer simulator: the promises every link keeps, each
+// row run over TCP and over USB (the simulator's pseudo-terminal, found
+// through a fake sysfs tree); then what is the TCP link's own (heartbeat,
+// nonce, leftovers, bursts, refusal) and the USB link's own (probe, unplug,
+// an upload that cannot be cancelled).
 
+#include "app/conf.h"
+#include "link/fileupload.h"
 #include "link/recordlayouts.h"
 #include "link/records.h"
 #include "link/tcpprinter.h"
-#include "linkfixture.h"
+#include "link/usbprinter.h"
+#include "usb/usbtestsupport.h"
 
 #include <QDateTime>
+
+#include <csignal>
 
 class TestLinkEndToEnd : public QObject
 {
     Q_OBJECT
 
     LinkFixture f_;
+    std::unique_ptr<FakeUsbTree> tree_;
+
+    QString usbPath() const { return tree_->interfacePath("lp0", "5a7c", "0002"); }
+
+    // One printer on both media; the simulator links the USB node itself.
+    bool startPrinter(const QStringList& arguments = {})
+    {
+        return tree_->addPrinter("lp0", "5a7c", "0002")
+            && f_.sim.start(QStringList {"--usb-pty", tree_->devRoot() + "/lp0"} + arguments);
+    }
+
+    static void addLinks()
+    {
+        QTest::addColumn<bool>("usb");
+        QTest::newRow("tcp") << false;
+        QTest::newRow("usb") << true;
+    }
+    bool open()
+    {
+        QFETCH(bool, usb);
+        return usb ? f_.link->openUsb(usbPath(), false) : f_.link->openTcp(f_.sim.address());
+    }
+    bool connectLink()
+    {
+        QSignalSpy connected(f_.link.get(), &Transceiver::connected);
+        return open() && connected.wait(15000);
+    }
+    bool connectUsb()
+    {
+        QSignalSpy connected(f_.link.get(), &Transceiver::connected);
+        return f_.link->openUsb(usbPath(), false) && connected.wait(15000);
+    }
 
 private Q_SLOTS:
     void initTestCase() { QVERIFY(f_.initCase()); }
     void cleanupTestCase() { f_.cleanupCase(); }
-    void init() { f_.makeLink(); }
-    void cleanup() { QCOMPARE(f_.dropLink(), 0); }
+    void init()
+    {
+        conf.vidPidList = {0x5A7C0002u, 0x5A7C00D2u};
+        tree_ = std::make_unique<FakeUsbTree>();
+        QVERIFY(tree_->isValid());
+        f_.makeLink();
+    }
+    void cleanup()
+    {
+        QCOMPARE(f_.dropLink(), 0);
+        tree_.reset();
+    }
+
+    void handshakeThenRepliesInOrder_data() { addLinks(); }
+    void handshakeThenRepliesInOrder()
+    {
+        QFETCH(bool, usb);
+        QVERIFY(startPrinter({"--project", "LQ560", "--model", "LQ560-4G-CN-2024", "--sn", "SIM0000000000001"}));
+        QSignalSpy connected(f_.link.get(), &Transceiver::connected);
+        QVERIFY(open());
+        // Nothing before the printer answered.
+        QCOMPARE(connected.size(), 0);
+        QVERIFY(connected.wait(15000));
+        QCOMPARE(f_.link->linkState(), qint32(usb ? Transceiver::Usb : Transceiver::Tcp));
+        QVERIFY(hostCmd.sessionKey() != packet::Key {});
+
+        // Replies under the key the printer derived, each as long as its type needs.
+        const QList<QByteArray> records = requestRecords({1, 2, 3, 4, 5, 6, 2});
+        QCOMPARE(records.size(), 7);
+        const quint16 expected[] = {1, 2, 3, 4, 5, 6, 2};
+        for (int i = 0; i < records.size(); ++i) {
+            QCOMPARE(RecordReader(records[i]).u16(layout::kIdOffset), expected[i]);
+            QVERIFY(records[i].size() >= layout::readtype::kMinLength[expected[i]]);
+        }
+        const RecordReader info(records[0]);
+        QCOMPARE(info.latin1(layout::deviceinfo::kModel, 16), QString("LQ560-4G-CN-2024"));
+        QCOMPARE(info.latin1(layout::deviceinfo::kSn, 24), QString("SIM0000000000001"));
+        QCOMPARE(connected.size(), 1);
+    }
+
+    void writesReachThePrinterAndAreCounted_data() { addLinks(); }
+    void writesReachThePrinterAndAreCounted()
+    {
+        QVERIFY(startPrinter() && connectLink());
+        const QByteArray before = requestRecords({layout::readtype::kAudio}).value(0);
+        QVERIFY(before.size() >= layout::audio::kSize);
+
+        QSignalSpy written(f_.link.get(), &Transceiver::bytesWritten);
+        // Every audio switch flipped from what the printer reported.
+        QByteArray record = QByteArray::fromHex("0301") + before.mid(2, 5);
+        for (int i = 2; i < 6; ++i)
+            record[i] = char(record[i] ^ 1);
+        record[6] = char(record[6] ^ 3);
+        QVERIFY(hostCmd.sendRecord(record));
+        // A 7-byte record travels as one block behind the header.
+        const auto total = [&written] {
+            qint64 sum = 0;
+            for (const QList<QVariant>& arguments : written)
+                sum += arguments.at(0).value<qint64>();
+            return sum;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(total(), qint64(20), 15000);
+        QCOMPARE(requestRecords({layout::readtype::kAudio}).value(0).mid(2, 5), record.mid(2));
+    }
+
+    void closeReportsDisconnectedOnce_data() { addLinks(); }
+    void closeReportsDisconnectedOnce()
+    {
+        QVERIFY(startPrinter() && connectLink());
+        QSignalSpy disconnected(f_.link.get(), &Transceiver::disconnected);
+        f_.link->close();
+        QTRY_COMPARE_WITH_TIMEOUT(disconnected.size(), 1, 15000);
+        f_.link->close();
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(disconnected.size(), 1);
+        QCOMPARE(f_.link->linkState(), qint32(Transceiver::None));
+        QVERIFY(!f_.link->write("x", 1, 100));
+        // And the link can be had again.
+        QVERIFY(connectLink());
+    }
 
     void heartbeatDropsASilentLink()
     {
@@ -107,6 +224,83 @@ private Q_SLOTS:
         QVERIFY(readFile("log.txt").contains("] error=0 (tcpprinter.cpp,")); // ConnectionRefusedError
         f_.link->close();
         QCOMPARE(f_.link->linkState(), qint32(Transceiver::None));
+    }
+
+    void probeFindsThePrinterWithoutConnecting()
+    {
+        QVERIFY(startPrinter({"--project", "LQ230"}));
+        QCOMPARE(UsbPrinter::enumerate(), QStringList {usbPath()});
+        QSignalSpy connected(f_.link.get(), &Transceiver::connected);
+        QSignalSpy disconnected(f_.link.get(), &Transceiver::disconnected);
+        // deviceFound comes from the reader thread; count it on this one, as
+        // the connect dialog does. The Transceiver's own slot was queued first.
+        QObject receiver;
+        QList<host_cmd_dev_info_t> found;
+        connect(&hostCmd, &HostCmd::deviceFound, &receiver, [&found](host_cmd_dev_info_t info) { found.append(info); });
+
+        QVERIFY(f_.link->openUsb(usbPath(), true));
+        QTRY_COMPARE_WITH_TIMEOUT(found.size(), 1, 15000);
+        QCOMPARE(QByteArray(found[0].project), QByteArray("LQ230"));
+        QCOMPARE(connected.size(), 0);
+        QCOMPARE(f_.link->usbPrinter()->interfaceName(), usbPath());
+
+        f_.link->close();
+        QCOMPARE(disconnected.size(), 1);
+        // Then the user connects to what the probe found.
+        QVERIFY(connectUsb());
+        QCOMPARE(requestRecords({layout::readtype::kAudio}).size(), 1);
+    }
+
+    void unplugClosesTheLink()
+    {
+        QVERIFY(startPrinter());
+        QVERIFY(connectUsb());
+        QSignalSpy disconnected(f_.link.get(), &Transceiver::disconnected);
+        const qint64 mark = logSize();
+        QVERIFY(::kill(pid_t(f_.sim.process().processId()), SIGUSR1) == 0);
+        QVERIFY(disconnected.wait(15000));
+
+        QStringList seen;
+        for (const QString& message : logMessagesSince(mark)) {
+            if (message.startsWith("ReadFile failed") || message == "thread exited" || message == "USB closed.")
+                seen.append(message);
+        }
+        QCOMPARE(seen, QStringList({"ReadFile failed (err=19).", "thread exited", "USB closed."}));
+        QVERIFY(f_.link->usbPrinter()->interfaceName().isEmpty());
+
+        // The link state stays until somebody closes it.
+        QCOMPARE(f_.link->linkState(), qint32(Transceiver::Usb));
+        QVERIFY(!f_.link->write("x", 1, 100));
+        QVERIFY(!f_.link->openUsb(usbPath(), false));
+        f_.link->close();
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(disconnected.size(), 1);
+        // The node went with the printer.
+        const qint64 reopen = logSize();
+        QVERIFY(!f_.link->openUsb(usbPath(), false));
+        QCOMPARE(logMessagesSince(reopen), QStringList {"CreateFile failed (err=2)."});
+    }
+
+    // A USB printer does not notice the device being reopened, so a USB
+    // upload cannot be cancelled: it runs to its end.
+    void fontUploadOverUsb()
+    {
+        QTemporaryDir fonts;
+        QVERIFY(fonts.isValid());
+        QVERIFY(startPrinter({"--font-dir", fonts.path()}));
+        QVERIFY(connectUsb());
+        FileUpload upload;
+        connect(&hostCmd, &HostCmd::responseReceived, &upload, &FileUpload::handleResponse);
+        QSignalSpy finished(&upload, &FileUpload::finished);
+        const QByteArray data = fileData(10000);
+        for (const char* name : {"Usb.ttf", "Second.ttf"}) {
+            QVERIFY(upload.start(name, data));
+            QVERIFY(!upload.canCancel());
+            upload.cancel();
+            QVERIFY(finished.wait(30000));
+            QCOMPARE(requestRecords({layout::readtype::kAudio}).size(), 1);
+            QCOMPARE(readFile(QDir(fonts.path()).filePath(name)), data);
+        }
     }
 };
 

@@ -1,13 +1,48 @@
 // UsbPrinter on Linux against doubles: a fake sysfs tree for enumeration and
-// raw pseudo-terminals for the device, whose far end the test holds.
+// raw pseudo-terminals for the device, whose far end the test holds. Then on
+// the real default paths, /sys/class/usbmisc and /dev/usb: the suite runs
+// itself again inside an umockdev testbed that holds one usblp printer
+// (tests/usb/lp0.umockdev) whose node replays a script.
 
 #include "app/conf.h"
 #include "link/usbprinter.h"
 #include "usb/usbtestsupport.h"
 
+#include <QProcess>
+#include <QStandardPaths>
+
 namespace {
 
 const QString kIds = QStringLiteral("?usb#vid_5a7c&pid_0002");
+
+// The request for record type 1, answered twice in one chunk.
+const QByteArray& kRequest = kType1Packet;
+const QByteArray& kAnswer = kType1Packet;
+
+const QString kPath = QStringLiteral("/dev/usb/lp0?usb#vid_5a7c&pid_0002");
+
+bool insideTestbed()
+{
+    return qEnvironmentVariableIsSet("UMOCKDEV_DIR");
+}
+
+// umockdev's script format: bytes below 32 as '^' and the byte plus 64, '^'
+// itself as "^`".
+QByteArray scriptData(const QByteArray& bytes)
+{
+    QByteArray text;
+    for (char c : bytes) {
+        if (quint8(c) < 32) {
+            text += '^';
+            text += char(c + 64);
+        } else if (c == '^') {
+            text += "^`";
+        } else {
+            text += c;
+        }
+    }
+    return text;
+}
 
 } // namespace
 
@@ -27,32 +62,24 @@ private Q_SLOTS:
         QTest::addColumn<QList<quint32>>("config");
         // "name vendor product" as sysfs has them, "-" for a missing ID.
         QTest::addColumn<QStringList>("devices");
-        // Paths below the device root, in the order they are logged.
-        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<QStringList>("listed"); // in the order they are logged
         QTest::addColumn<QStringList>("matched");
-
         const QList<quint32> defaults = {0x5A7C0002u, 0x5A7C00D2u};
         QTest::newRow("default pairs") << defaults << QStringList {"lp0 5a7c 0002", "lp1 1234 5678", "lp2 5a7c 00d2"}
-                                       << QStringList {"lp0?usb#vid_5a7c&pid_0002", "lp1?usb#vid_1234&pid_5678",
-                                              "lp2?usb#vid_5a7c&pid_00d2"}
-                                       << QStringList {"lp0?usb#vid_5a7c&pid_0002", "lp2?usb#vid_5a7c&pid_00d2"};
+                                       << QStringList {"lp0", "lp1", "lp2"} << QStringList {"lp0", "lp2"};
         QTest::newRow("capitals in the path")
-            << defaults << QStringList {"lp0 5A7C 00D2"} << QStringList {"lp0?usb#vid_5A7C&pid_00D2"}
-            << QStringList {"lp0?usb#vid_5A7C&pid_00D2"};
+            << defaults << QStringList {"lp0 5A7C 00D2"} << QStringList {"lp0"} << QStringList {"lp0"};
         QTest::newRow("a path matched by two patterns")
             << QList<quint32> {0x5A7C0002u, 0x5A7C00D2u, 0x5A7C0002u} << QStringList {"lp0 5a7c 0002"}
-            << QStringList {"lp0?usb#vid_5a7c&pid_0002"}
-            << QStringList {"lp0?usb#vid_5a7c&pid_0002", "lp0?usb#vid_5a7c&pid_0002"};
+            << QStringList {"lp0"} << QStringList {"lp0", "lp0"};
         QTest::newRow("vendor alone does not match")
-            << defaults << QStringList {"lp0 5a7c 0003"} << QStringList {"lp0?usb#vid_5a7c&pid_0003"} << QStringList {};
-        QTest::newRow("numbered, not alphabetical")
-            << defaults << QStringList {"lp10 5a7c 00d2", "lp2 5a7c 0002"}
-            << QStringList {"lp2?usb#vid_5a7c&pid_0002", "lp10?usb#vid_5a7c&pid_00d2"}
-            << QStringList {"lp2?usb#vid_5a7c&pid_0002", "lp10?usb#vid_5a7c&pid_00d2"};
+            << defaults << QStringList {"lp0 5a7c 0003"} << QStringList {"lp0"} << QStringList {};
+        QTest::newRow("numbered, not alphabetical") << defaults << QStringList {"lp10 5a7c 00d2", "lp2 5a7c 0002"}
+                                                    << QStringList {"lp2", "lp10"} << QStringList {"lp2", "lp10"};
         QTest::newRow("IDs not readable")
             << defaults << QStringList {"lp0 - -", "lp1 5a7c -"} << QStringList {"lp0", "lp1"} << QStringList {};
-        QTest::newRow("nothing configured") << QList<quint32> {} << QStringList {"lp0 5a7c 0002"}
-                                            << QStringList {"lp0?usb#vid_5a7c&pid_0002"} << QStringList {};
+        QTest::newRow("nothing configured")
+            << QList<quint32> {} << QStringList {"lp0 5a7c 0002"} << QStringList {"lp0"} << QStringList {};
     }
     void enumerateMatchesTheConfiguredPairs()
     {
@@ -60,13 +87,16 @@ private Q_SLOTS:
         QFETCH(QStringList, devices);
         QFETCH(QStringList, listed);
         QFETCH(QStringList, matched);
-
         FakeUsbTree tree;
-        QVERIFY(tree.isValid());
+        QMap<QString, QString> paths;
         for (const QString& device : devices) {
-            const QStringList fields = device.split(QLatin1Char(' '));
-            const auto id = [](const QString& text) { return text == QLatin1String("-") ? QString() : text; };
-            QVERIFY(tree.addPrinter(fields[0], id(fields[1]), id(fields[2])));
+            const QStringList f = device.split(' ');
+            const auto id = [](const QString& text) { return text == "-" ? QString() : text; };
+            QVERIFY(tree.addPrinter(f[0], id(f[1]), id(f[2])));
+            // Listed with the IDs when both could be read.
+            paths[f[0]] = tree.devRoot() + '/' + f[0]
+                + (id(f[1]).isEmpty() || id(f[2]).isEmpty() ? QString()
+                                                            : QStringLiteral("?usb#vid_%1&pid_%2").arg(f[1], f[2]));
         }
         conf.vidPidList = config;
         // The patterns are taken when the transport is made.
@@ -74,16 +104,15 @@ private Q_SLOTS:
 
         const qint64 mark = logSize();
         QStringList expected;
-        for (const QString& path : matched)
-            expected.append(tree.devRoot() + QLatin1Char('/') + path);
+        for (const QString& name : matched)
+            expected.append(paths[name]);
         QCOMPARE(UsbPrinter::enumerate(), expected);
-
         QStringList expectedLog;
         for (int i = 0; i < listed.size(); ++i)
-            expectedLog.append(QStringLiteral("%1: %2/%3").arg(i + 1).arg(tree.devRoot(), listed[i]));
+            expectedLog.append(QStringLiteral("%1: %2").arg(i + 1).arg(paths[listed[i]]));
         QCOMPARE(logMessagesSince(mark), expectedLog);
         for (const QString& line : logLinesSince(mark))
-            QVERIFY2(line.contains(QLatin1String(" (usbprinter.cpp,")), qPrintable(line));
+            QVERIFY2(line.contains(" (usbprinter.cpp,"), qPrintable(line));
     }
 
     void enumerateWithoutTheClass_data()
@@ -310,6 +339,70 @@ private Q_SLOTS:
         QVERIFY(printer.write("x", 1, 5000));
         printer.usbClose();
         QCOMPARE(disconnected.size(), 2);
+    }
+
+    void defaultPathsInATestbed()
+    {
+        if (insideTestbed())
+            QSKIP("this is the run inside the testbed");
+        const QString runner = QStandardPaths::findExecutable(QStringLiteral("umockdev-run"));
+        if (runner.isEmpty())
+            QSKIP("umockdev-run is not installed (Debian package umockdev)");
+
+        // The host writes the request, then the printer answers twice in one chunk.
+        const QString script = f_.dir.filePath(QStringLiteral("lp0.script"));
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("w 0 " + scriptData(kRequest) + "\nr 0 " + scriptData(kAnswer + kAnswer) + "\n");
+        file.close();
+
+        QProcess child;
+        child.setProgram(runner);
+        child.setArguments({QStringLiteral("--device"), QStringLiteral(TOVRA_USB_FIXTURES "/lp0.umockdev"),
+            QStringLiteral("--script"), QStringLiteral("/dev/usb/lp0=") + script, QStringLiteral("--"),
+            QCoreApplication::applicationFilePath(), QStringLiteral("insideTheTestbed")});
+        child.setProcessChannelMode(QProcess::MergedChannels);
+#if defined(__SANITIZE_ADDRESS__)
+        // umockdev comes in by LD_PRELOAD, ahead of the sanitizer's runtime.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        const QString asan = environment.value(QStringLiteral("ASAN_OPTIONS"));
+        environment.insert(QStringLiteral("ASAN_OPTIONS"),
+            (asan.isEmpty() ? QString() : asan + QLatin1Char(':')) + QStringLiteral("verify_asan_link_order=0"));
+        child.setProcessEnvironment(environment);
+#endif
+        child.start();
+        QVERIFY(child.waitForFinished(60000));
+        const QByteArray output = child.readAll();
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, output.constData());
+        QVERIFY2(output.contains("PASS   : TestUsbPrinter::insideTheTestbed()"), output.constData());
+    }
+
+    void insideTheTestbed()
+    {
+        if (!insideTestbed())
+            QSKIP("runs only inside the umockdev testbed, started by defaultPathsInATestbed");
+        conf.vidPidList = {0x5A7C0002u, 0x5A7C00D2u};
+        UsbPrinter printer;
+        const qint64 mark = logSize();
+        QCOMPARE(UsbPrinter::enumerate(), QStringList {kPath});
+        QCOMPARE(logMessagesSince(mark), QStringList {QStringLiteral("1: ") + kPath});
+
+        QObject receiver;
+        QList<QByteArray> records;
+        connect(&hostCmd, &HostCmd::responseReceived, &receiver, [&records](QByteArray r) { records.append(r); });
+        QSignalSpy written(&printer, &UsbPrinter::bytesWritten);
+        QSignalSpy disconnected(&printer, &UsbPrinter::disconnected);
+        QVERIFY(printer.usbOpen(kPath));
+        QVERIFY(printer.write(kRequest.constData(), uint32_t(kRequest.size()), 5000));
+        QCOMPARE(written.size(), 1);
+        QCOMPARE(written.at(0).at(0).value<qint64>(), qint64(kRequest.size()));
+        QTRY_COMPARE_WITH_TIMEOUT(records.size(), 2, 15000);
+        QCOMPARE(records.at(0), QByteArray::fromHex("0100"));
+        QCOMPARE(records.at(1), QByteArray::fromHex("0100"));
+
+        printer.usbClose();
+        QCOMPARE(disconnected.size(), 1);
+        QVERIFY(logMessagesSince(mark).contains(QStringLiteral("USB closed.")));
     }
 };
 

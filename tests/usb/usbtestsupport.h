@@ -4,8 +4,8 @@
 // in for a usblp node, and a fake sysfs and /dev tree the Linux platform
 // layer reads instead of the real ones.
 
+#include "../linkfixture.h"
 #include "link/usbdevice.h"
-#include "linkfixture.h"
 
 #include <QByteArray>
 #include <QDir>
