@@ -22,6 +22,7 @@
 #include <functional>
 #include <sched.h>
 #include <signal.h>
+#include <spawn.h>
 #include <string>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -45,40 +46,32 @@ inline bool run(const std::vector<std::string>& arguments, std::string* output =
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0)
         return false;
-    std::fflush(stdout);
-    std::fflush(stderr);
-    const pid_t pid = fork();
-    if (pid < 0) {
-        close(pipeFds[0]);
-        close(pipeFds[1]);
-        return false;
-    }
-    if (pid == 0) {
-        dup2(pipeFds[1], STDOUT_FILENO);
-        dup2(pipeFds[1], STDERR_FILENO);
-        std::vector<char*> argv;
-        for (const std::string& argument : arguments)
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const bool spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
     close(pipeFds[1]);
     std::string text;
     char buffer[512];
-    for (;;) {
-        const ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
+    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) != 0;) {
         if (n > 0)
             text.append(buffer, size_t(n));
-        else if (n == 0 || errno != EINTR)
+        else if (errno != EINTR)
             break;
     }
     close(pipeFds[0]);
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+    while (spawned && waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
     if (output)
         *output = text;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return spawned && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 class Lab final

@@ -1,14 +1,23 @@
 // The font file upload: block pacing by the link's bytesWritten reports, the
-// request and completion records, refusals and cancel; alone with a fake
-// link and against the printer simulator over loopback.
+// request and completion records, refusals, cancel and a dropped link; alone
+// with a fake link, against the printer simulator over loopback, and under
+// the font dialog beside the main window, where the printer checks each
+// installed file's digest.
 
+#include "fonts/dialogfontsettings.h"
 #include "link/fileupload.h"
 #include "link/recordlayouts.h"
 #include "link/records.h"
 #include "linkfixture.h"
+#include "modalcloser.h"
+#include "pagesupport.h"
 #include "recordcapture.h"
+#include "ui/mainwindow.h"
+#include "ui/messagebox.h"
 
 #include <QCryptographicHash>
+#include <QProgressDialog>
+#include <QTableWidget>
 
 namespace {
 
@@ -27,10 +36,12 @@ class TestFileUpload : public QObject
     QTemporaryDir fonts_;
     QList<int> blocks_;
     QByteArray handed_;
+    std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<DialogFontSettings> dialog_;
 
     bool startAndConnect()
     {
-        return f_.sim.start({"--font-dir", fonts_.path(), "--keepalive-ms", "0"}) && f_.connectTcp();
+        return f_.sim.start({"--font-dir", fonts_.path(), "--keepalive-ms", "0", "--no-discovery"}) && f_.connectTcp();
     }
 
     // The engine on the real link, recording each block on its way.
@@ -49,22 +60,53 @@ class TestFileUpload : public QObject
     // A read request answered proves the link and the printer's parser are in step.
     bool linkAnswers() { return requestRecords({layout::readtype::kAudio}).size() == 1; }
 
+    bool connected() const { return window_->statusLabel()->text() == f_.connectedText(); }
+
+    // The window on a link and the dialog as the print page opens it, with
+    // its first answers in.
+    bool openDialog()
+    {
+        window_ = std::make_unique<MainWindow>();
+        if (!startAndConnect() || !QTest::qWaitFor([this] { return connected(); }, 15000))
+            return false;
+        dialog_ = std::make_unique<DialogFontSettings>(window_.get());
+        dialog_->show();
+        return QTest::qWaitFor(
+            [this] {
+                return dialog_->fontSettingsTable()->rowCount() > 0 && dialog_->installedFontsTable()->rowCount() > 0;
+            },
+            15000);
+    }
+
+    QString cell(int row, int column) const { return dialog_->fontSettingsTable()->item(row, column)->text(); }
+
+    // The next Add Font picks a new file of that name and content.
+    static void chooseFile(const QString& name, const QByteArray& data)
+    {
+        const QString path = writeScratchFile(name, data);
+        DialogFontSettings::setFileChooser([path](QWidget*) { return path; });
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(f_.initCase());
-        QVERIFY(fonts_.isValid());
+        QVERIFY(fonts_.isValid() && seedFontFolder(fonts_.path()));
     }
     void cleanupTestCase() { f_.cleanupCase(); }
 
     void init()
     {
+        MessageBox::resetForTests();
         blocks_.clear();
         handed_.clear();
         f_.makeLink();
     }
     void cleanup()
     {
+        dialog_.reset();
+        DialogFontSettings::setFileChooser({});
+        window_.reset();
         hostCmd.setWriter({});
         QCOMPARE(f_.dropLink(), 0);
     }
@@ -220,61 +262,6 @@ private Q_SLOTS:
         QVERIFY(names.contains("fonts.conf"));
     }
 
-    void cancelLeavesNoFile()
-    {
-        QVERIFY(startAndConnect());
-        FileUpload upload;
-        attach(upload);
-        QSignalSpy cancelled(&upload, &FileUpload::cancelled);
-        QSignalSpy finished(&upload, &FileUpload::finished);
-        connect(&upload, &FileUpload::progress, &upload, [&upload](qint64 written) {
-            if (written > 100000)
-                upload.cancel();
-        });
-        QSignalSpy reconnected(f_.link.get(), &Transceiver::connected);
-        QVERIFY(upload.start("Cancelled.ttf", fileData(3 * 1024 * 1024)));
-        QVERIFY(cancelled.wait(60000));
-        const int sent = handed_.size();
-        QVERIFY(sent < 3 * 1024 * 1024);
-        QVERIFY(reconnected.wait(15000));
-        QVERIFY(linkAnswers());
-        QCOMPARE(handed_.size(), sent);
-        QVERIFY(finished.isEmpty());
-        QVERIFY(!QFile::exists(QDir(fonts_.path()).filePath("Cancelled.ttf")));
-    }
-
-    // A link that drops mid-file ends the upload once, and the next one lands.
-    void droppedLinkEndsUpload()
-    {
-        QVERIFY(startAndConnect());
-        FileUpload upload;
-        attach(upload);
-        QSignalSpy failed(&upload, &FileUpload::failed);
-        QSignalSpy finished(&upload, &FileUpload::finished);
-        bool stopped = false;
-        connect(&upload, &FileUpload::progress, this, [this, &stopped](qint64 written) {
-            if (written > 100000 && !stopped) {
-                stopped = true;
-                f_.sim.stop();
-            }
-        });
-        QVERIFY(upload.start("Dropped.ttf", fileData(3 * 1024 * 1024)));
-        QVERIFY(failed.wait(60000));
-        QTest::qWait(100);
-        QCOMPARE(failed.size(), 1);
-        QVERIFY(finished.isEmpty());
-        QVERIFY(!upload.isActive());
-
-        f_.link->close();
-        QVERIFY(startAndConnect());
-        const QByteArray data = fileData(10000);
-        QVERIFY(upload.start("After.ttf", data));
-        QVERIFY(finished.wait(60000));
-        QVERIFY(linkAnswers());
-        QCOMPARE(installed("After.ttf"), data);
-        QVERIFY(!QFile::exists(QDir(fonts_.path()).filePath("Dropped.ttf")));
-    }
-
     // A request the printer never answers must not block every later install.
     void unansweredRequestFails()
     {
@@ -288,7 +275,140 @@ private Q_SLOTS:
         QVERIFY(!upload.isActive());
         QVERIFY(upload.start("Silent.ttf", fileData(100)));
     }
+
+    void tableIsReadAppliedAndReset()
+    {
+        QVERIFY(openDialog());
+        QTableWidget* table = dialog_->fontSettingsTable();
+        const int rows = table->rowCount();
+        QVERIFY(rows > 1);
+        const QString threshold = cell(0, 5);
+        const QString font = cell(0, 3);
+        QVERIFY(!cell(0, 12).isEmpty());
+        // No configuration file among the fonts.
+        QVERIFY(!dialog_->installedFontNames().isEmpty());
+        QVERIFY(!dialog_->installedFontNames().contains("fonts.conf"));
+
+        table->item(0, 5)->setData(Qt::DisplayRole, threshold == "200" ? 201 : 200);
+        table->item(0, 3)->setText(QString::fromUtf8("思源黑体-常规.otf"));
+        const QString edited = cell(0, 5);
+        QVERIFY(dialog_->applyButton()->isEnabled());
+        dialog_->applyButton()->click();
+        dialog_->doRefresh();
+        QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), rows, 15000);
+        QCOMPARE(cell(0, 5), edited);
+        QCOMPARE(cell(0, 3), QString::fromUtf8("思源黑体-常规.otf"));
+
+        buttonOf(*dialog_, "Reset to &Default")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), rows, 15000);
+        QCOMPARE(cell(0, 5), threshold);
+        QCOMPARE(cell(0, 3), font);
+    }
+
+    void fontIsInstalledAndUninstalled_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::newRow("one block") << 4080;
+        QTest::newRow("three blocks") << 10000;
+        QTest::newRow("3 MiB") << 3 * 1024 * 1024;
+    }
+    void fontIsInstalledAndUninstalled()
+    {
+        QFETCH(int, size);
+        QVERIFY(openDialog());
+        const QString name = QString::fromUtf8("Font-%1-黑体.ttf").arg(size);
+        const QByteArray data = fileData(size);
+        chooseFile(name, data);
+        dialog_->doAddFont();
+        // The printer keeps the file only when size and MD5 match; the dialog re-lists.
+        QTRY_VERIFY_WITH_TIMEOUT(dialog_->installedFontNames().contains(name), 60000);
+        QCOMPARE(installed(name), data);
+        QVERIFY(!dialog_->progressDialog());
+        QTableWidget* fonts = dialog_->installedFontsTable();
+        int row = -1;
+        for (int r = 0; r < fonts->rowCount(); ++r)
+            if (fonts->item(r, 0)->text() == name)
+                row = r;
+        QVERIFY(row >= 0);
+        QCOMPARE(fonts->item(row, 1)->text(), QString::number(size));
+
+        fonts->selectRow(row);
+        MessageBox::queueAnswer(QMessageBox::Yes);
+        dialog_->doRemoveFont();
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(QDir(fonts_.path()).filePath(name)), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog_->installedFontNames().isEmpty(), 15000);
+        QVERIFY(!dialog_->installedFontNames().contains(name));
+    }
+
+    // Cancel drops the partial file by reconnecting; the window follows the
+    // link back without offering to reconnect, and the next install works.
+    void cancelReconnectsQuietly()
+    {
+        QVERIFY(openDialog());
+        ModalCloser modal({"QProgressDialog"});
+        chooseFile("Cancelled.ttf", fileData(3 * 1024 * 1024));
+        connect(dialog_->upload(), &FileUpload::progress, this, [this](qint64 written) {
+            if (written > 100000 && dialog_->progressDialog())
+                dialog_->progressDialog()->findChild<QPushButton*>()->click();
+        });
+        QSignalSpy cancelled(dialog_->upload(), &FileUpload::cancelled);
+        QSignalSpy finished(dialog_->upload(), &FileUpload::finished);
+        dialog_->doAddFont();
+        QTRY_COMPARE_WITH_TIMEOUT(cancelled.size(), 1, 60000);
+        QVERIFY(finished.isEmpty());
+        QVERIFY(!dialog_->progressDialog());
+        QTRY_VERIFY_WITH_TIMEOUT(connected(), 15000);
+        QVERIFY(!QFile::exists(QDir(fonts_.path()).filePath("Cancelled.ttf")));
+
+        disconnect(dialog_->upload(), &FileUpload::progress, this, nullptr);
+        const QByteArray data = fileData(10000);
+        chooseFile("After.ttf", data);
+        dialog_->doAddFont();
+        QTRY_VERIFY_WITH_TIMEOUT(dialog_->installedFontNames().contains("After.ttf"), 60000);
+        QCOMPARE(installed("After.ttf"), data);
+        QCOMPARE(modal.seen, QStringList());
+        QVERIFY(MessageBox::takeShown().isEmpty());
+    }
+
+    // The printer goes away mid-file: the progress closes, the user is told,
+    // and once the printer is back the next install works.
+    void droppedLinkEndsTheUpload()
+    {
+        QVERIFY(openDialog());
+        ModalCloser modal({"QProgressDialog"});
+        chooseFile("Dropped.ttf", fileData(3 * 1024 * 1024));
+        bool stopped = false;
+        connect(dialog_->upload(), &FileUpload::progress, this, [this, &stopped](qint64 written) {
+            if (written > 100000 && !stopped) {
+                stopped = true;
+                f_.sim.stop();
+            }
+        });
+        QSignalSpy failed(dialog_->upload(), &FileUpload::failed);
+        QSignalSpy finished(dialog_->upload(), &FileUpload::finished);
+        MessageBox::queueAnswer(QMessageBox::Ok);
+        dialog_->doAddFont();
+        QList<MessageBox::Shown> shown;
+        QTRY_VERIFY_WITH_TIMEOUT((shown += MessageBox::takeShown()).size() == 1, 60000);
+        QCOMPARE(shown.at(0).title, QString("Install Font"));
+        QVERIFY(!dialog_->progressDialog());
+        QVERIFY(!dialog_->upload()->isActive());
+        // Ended once, and not as a success.
+        QTest::qWait(100);
+        QCOMPARE(failed.size(), 1);
+        QVERIFY(finished.isEmpty());
+
+        disconnect(dialog_->upload(), &FileUpload::progress, this, nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(modal.seen.contains("DialogReconnect"), 15000);
+        f_.link->close();
+        QVERIFY(startAndConnect() && QTest::qWaitFor([this] { return connected(); }, 15000));
+        const QByteArray data = fileData(10000);
+        chooseFile("AfterDrop.ttf", data);
+        dialog_->doAddFont();
+        QTRY_COMPARE_WITH_TIMEOUT(installed("AfterDrop.ttf"), data, 60000);
+        QVERIFY(!QFile::exists(QDir(fonts_.path()).filePath("Dropped.ttf")));
+    }
 };
 
-QTEST_GUILESS_MAIN(TestFileUpload)
+QTEST_MAIN(TestFileUpload)
 #include "tst_fileupload.moc"

@@ -15,10 +15,6 @@ namespace {
 
 const QString kIds = QStringLiteral("?usb#vid_5a7c&pid_0002");
 
-// The request for record type 1, answered twice in one chunk.
-const QByteArray& kRequest = kType1Packet;
-const QByteArray& kAnswer = kType1Packet;
-
 const QString kPath = QStringLiteral("/dev/usb/lp0?usb#vid_5a7c&pid_0002");
 
 bool insideTestbed()
@@ -353,7 +349,7 @@ private Q_SLOTS:
         const QString script = f_.dir.filePath(QStringLiteral("lp0.script"));
         QFile file(script);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("w 0 " + scriptData(kRequest) + "\nr 0 " + scriptData(kAnswer + kAnswer) + "\n");
+        file.write("w 0 " + scriptData(kType1Packet) + "\nr 0 " + scriptData(kType1Packet + kType1Packet) + "\n");
         file.close();
 
         QProcess child;
@@ -393,9 +389,9 @@ private Q_SLOTS:
         QSignalSpy written(&printer, &UsbPrinter::bytesWritten);
         QSignalSpy disconnected(&printer, &UsbPrinter::disconnected);
         QVERIFY(printer.usbOpen(kPath));
-        QVERIFY(printer.write(kRequest.constData(), uint32_t(kRequest.size()), 5000));
+        QVERIFY(printer.write(kType1Packet.constData(), uint32_t(kType1Packet.size()), 5000));
         QCOMPARE(written.size(), 1);
-        QCOMPARE(written.at(0).at(0).value<qint64>(), qint64(kRequest.size()));
+        QCOMPARE(written.at(0).at(0).value<qint64>(), qint64(kType1Packet.size()));
         QTRY_COMPARE_WITH_TIMEOUT(records.size(), 2, 15000);
         QCOMPARE(records.at(0), QByteArray::fromHex("0100"));
         QCOMPARE(records.at(1), QByteArray::fromHex("0100"));
