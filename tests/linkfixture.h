@@ -10,6 +10,7 @@
 #include "simprocess.h"
 #include "testsupport.h"
 
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -32,6 +33,38 @@ inline bool seedFontFolder(const QString& folder)
             return false;
     }
     return true;
+}
+
+// The debug log lines written since `from` bytes, without the thread tag,
+// e.g. "USB opened. (usbprinter.cpp,120)".
+inline QStringList logLinesSince(qint64 from)
+{
+    const QByteArray text = readFile(QStringLiteral("log.txt")).mid(int(from));
+    QStringList lines;
+    for (const QByteArray& line : text.split('\n')) {
+        const QByteArray trimmed = line.trimmed();
+        const int close = trimmed.indexOf("] ");
+        if (close >= 0)
+            lines.append(QString::fromLatin1(trimmed.mid(close + 2)));
+    }
+    return lines;
+}
+
+// The messages alone, without their source location; those that start with
+// `prefix` when one is given.
+inline QStringList logMessagesSince(qint64 from, const QString& prefix = {})
+{
+    QStringList messages;
+    for (const QString& line : logLinesSince(from)) {
+        if (line.startsWith(prefix))
+            messages.append(line.left(line.lastIndexOf(QStringLiteral(" ("))));
+    }
+    return messages;
+}
+
+inline qint64 logSize()
+{
+    return QFileInfo(QStringLiteral("log.txt")).size();
 }
 
 class LinkFixture final

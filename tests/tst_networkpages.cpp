@@ -61,17 +61,6 @@ QHostAddress nobodyThere()
     return QHostAddress(SimProcess::testAddress().toIPv4Address() + 0x00010000);
 }
 
-QStringList socketLogLines(qint64 from)
-{
-    QStringList lines;
-    for (const QByteArray& line : readFile("log.txt").mid(from).split('\n')) {
-        const int start = line.indexOf("] TCP socket ");
-        if (start >= 0)
-            lines.append(QString::fromLatin1(line.mid(start + 2, line.indexOf(" (") - start - 2)));
-    }
-    return lines;
-}
-
 // A mobile network record (344 bytes); the numbers are given as their wire bytes.
 QByteArray wnetRecord(const QByteArray& location, const char* rssiHex, const char* statusHex, const char* flagHex)
 {
@@ -379,14 +368,14 @@ private Q_SLOTS:
         const QByteArray addresses = ipBytes(nobodyThere()) + QByteArray::fromHex("ffff0000")
             + ipBytes(f_.sim.address()) + QByteArray::fromHex("ffffff00");
         dispatch(netinfo(addresses, kCafeTokyo, addresses));
-        const qint64 mark = readFile("log.txt").size();
+        const qint64 mark = logSize();
         QPushButton* print = buttonOf(this->page(page), "Print Test Page");
         print->click();
         QVERIFY(!print->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(job(1)), 15000);
         QCOMPARE(readFile(job(1)), expected);
         QTRY_VERIFY_WITH_TIMEOUT(print->isEnabled(), 15000);
-        QCOMPARE(socketLogLines(mark),
+        QCOMPARE(logMessagesSince(mark, "TCP socket"),
             QStringList({"TCP socket created.", "TCP socket connected.", "TCP socket disconnected."}));
     }
 
@@ -420,7 +409,7 @@ private Q_SLOTS:
             = ipBytes(QHostAddress(dhcpAddress)) + QByteArray::fromHex("ffffff00 00000000 ffffff00");
         dispatch(netinfo(addresses, "Office", addresses));
         fieldOf(this->page(page), "IP Address (Static):")->setText(staticAddress);
-        const qint64 mark = readFile("log.txt").size();
+        const qint64 mark = logSize();
         if (!error.isEmpty())
             MessageBox::queueAnswer(QMessageBox::Ok);
         QPushButton* print = buttonOf(this->page(page), "Print Test Page");
@@ -434,7 +423,7 @@ private Q_SLOTS:
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.constFirst().text, error);
         // Without an address no socket is made at all.
-        QCOMPARE(socketLogLines(mark),
+        QCOMPARE(logMessagesSince(mark, "TCP socket"),
             error == "Connection refused" ? QStringList({"TCP socket created.", "TCP socket disconnected."})
                                           : QStringList());
         QTRY_VERIFY(this->page(page).findChildren<QTcpSocket*>().isEmpty());

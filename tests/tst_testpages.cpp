@@ -177,11 +177,7 @@ private Q_SLOTS:
         auto* job = new TcpRawPrint(host, data);
         QSignalSpy destroyed(job, &QObject::destroyed);
         QVERIFY(destroyed.wait(15000));
-        QStringList seen;
-        for (const QString& message : logMessagesSince(mark))
-            if (message.startsWith("TCP socket"))
-                seen.append(message);
-        QCOMPARE(seen, logged);
+        QCOMPARE(logMessagesSince(mark, "TCP socket"), logged);
         if (listening) {
             QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(this->job(1, "bin")), 15000);
             QCOMPARE(readFile(this->job(1, "bin")), data);

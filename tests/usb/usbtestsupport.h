@@ -193,32 +193,3 @@ private:
     QTemporaryDir dir_;
     int devices_ = 0;
 };
-
-// The debug log lines written since `from` bytes, without the thread tag,
-// e.g. "USB opened. (usbprinter.cpp,120)".
-inline QStringList logLinesSince(qint64 from)
-{
-    const QByteArray text = readFile(QStringLiteral("log.txt")).mid(int(from));
-    QStringList lines;
-    for (const QByteArray& line : text.split('\n')) {
-        const QByteArray trimmed = line.trimmed();
-        const int close = trimmed.indexOf("] ");
-        if (close >= 0)
-            lines.append(QString::fromLatin1(trimmed.mid(close + 2)));
-    }
-    return lines;
-}
-
-// The messages alone, without their source location.
-inline QStringList logMessagesSince(qint64 from)
-{
-    QStringList messages;
-    for (const QString& line : logLinesSince(from))
-        messages.append(line.left(line.lastIndexOf(QStringLiteral(" ("))));
-    return messages;
-}
-
-inline qint64 logSize()
-{
-    return QFileInfo(QStringLiteral("log.txt")).size();
-}
