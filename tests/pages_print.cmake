@@ -2,6 +2,5 @@
 tovra_add_qtest(tst_widgetprint SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tst_widgetprint.cpp LIBS tovra_gui)
 tovra_add_qtest(tst_testpages
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tst_testpages.cpp ${CMAKE_CURRENT_SOURCE_DIR}/linkfixture.h
-  ${CMAKE_CURRENT_SOURCE_DIR}/usb/usbtestsupport.h LIBS tovra_gui TIMEOUT 300)
+  ${CMAKE_CURRENT_SOURCE_DIR}/usb/usbtestsupport.h LIBS tovra_gui tovra_sim TIMEOUT 300)
 target_include_directories(tst_testpages PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-tovra_add_qtest(tst_testpages_sim SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tst_testpages_sim.cpp LIBS tovra_sim)
