@@ -1,12 +1,15 @@
 #pragma once
 
-// The page suites find widgets as the user does, by label or button text,
-// and lay records out field by field.
+// The page suites find widgets as the user does, by the text on them or on
+// their label (a group box by its title), and lay records out field by field.
 
 #include <QByteArray>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+
+#include <type_traits>
 
 // `text` cut or padded with NULs to the field's width.
 inline QByteArray field(const QByteArray& text, int width)
@@ -14,20 +17,29 @@ inline QByteArray field(const QByteArray& text, int width)
     return text.leftJustified(width, '\0', true);
 }
 
-inline QLineEdit* fieldOf(const QWidget& page, const QString& labelText)
+template <typename T> T* byText(const QWidget* root, const QString& text)
 {
-    for (QLabel* label : page.findChildren<QLabel*>()) {
-        if (label->text() == labelText)
-            return qobject_cast<QLineEdit*>(label->buddy());
+    for (T* candidate : root->findChildren<T*>()) {
+        if constexpr (std::is_base_of_v<QGroupBox, T>) {
+            if (candidate->title() == text)
+                return candidate;
+        } else if (candidate->text() == text) {
+            return candidate;
+        }
     }
     return nullptr;
 }
 
 inline QPushButton* buttonOf(const QWidget& page, const QString& text)
 {
-    for (QPushButton* button : page.findChildren<QPushButton*>()) {
-        if (button->text() == text)
-            return button;
+    return byText<QPushButton>(&page, text);
+}
+
+inline QLineEdit* fieldOf(const QWidget& page, const QString& labelText)
+{
+    for (QLabel* label : page.findChildren<QLabel*>()) {
+        if (label->text() == labelText)
+            return qobject_cast<QLineEdit*>(label->buddy());
     }
     return nullptr;
 }

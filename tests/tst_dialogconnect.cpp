@@ -16,7 +16,7 @@
 #include "ui/dialogconnect.h"
 #include "ui/mainwindow.h"
 #include "usb/usbtestsupport.h"
-#include "widgetfind.h"
+#include "pagesupport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

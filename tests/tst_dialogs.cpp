@@ -8,7 +8,7 @@
 #include "ui/dialogserialconnect.h"
 #include "ui/mainwindow.h"
 #include "ui/messagebox.h"
-#include "widgetfind.h"
+#include "pagesupport.h"
 
 #include <QAction>
 #include <QApplication>

@@ -14,7 +14,7 @@
 #include "recordcapture.h"
 #include "ui/mainwindow.h"
 #include "ui/messagebox.h"
-#include "widgetfind.h"
+#include "pagesupport.h"
 
 #include <QAbstractButton>
 #include <QAction>

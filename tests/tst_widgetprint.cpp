@@ -5,7 +5,7 @@
 #include "link/lastread.h"
 #include "pages/widgetprint.h"
 #include "recordcapture.h"
-#include "widgetfind.h"
+#include "pagesupport.h"
 
 #include <QCheckBox>
 #include <QComboBox>

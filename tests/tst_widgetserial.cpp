@@ -10,6 +10,7 @@
 #include "link/transceiver.h"
 #include "pages/widgetaudio.h"
 #include "pages/widgetserial.h"
+#include "pagesupport.h"
 #include "recordcapture.h"
 #include "simprocess.h"
 #include "testsupport.h"
@@ -280,13 +281,8 @@ private Q_SLOTS:
         QFETCH(uint, cflag);
         hostCmd.project = project;
 
-        // Written out from the ESC/POS layout of the page.
-        const QByteArray start = QByteArray::fromHex("1d28450300060301"); // GS ( E 3 0 6 3 1
-        const QByteArray end = QByteArray::fromHex("1d284503000603ff"); // GS ( E 3 0 6 3 255
-        const QByteArray heading = QByteArray::fromHex("1b61011d2101"); // ESC a 1, GS ! 1
-        const QByteArray body = QByteArray::fromHex("1b61001d2100"); // ESC a 0, GS ! 0
-        const QByteArray expected = start + "\n" + heading + "*** Serial Print Test Page ***\n" + body + lines
-            + "Current Time: 2026/12/06 10:30:05\n\n" + heading + "*** END ***\n" + body + end
+        const QByteArray expected = kStart + "\n" + kHeading + "*** Serial Print Test Page ***\n" + kBody + lines
+            + "Current Time: 2026/12/06 10:30:05\n\n" + kHeading + "*** END ***\n" + kBody + kEnd
             + QByteArray(trailingLfs, '\n');
 
         const int logBefore = readFile("log.txt").size();
