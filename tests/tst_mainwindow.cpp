@@ -21,6 +21,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolBar>
@@ -442,6 +444,26 @@ private Q_SLOTS:
         QCOMPARE(window_->reloadAction()->isEnabled(), !yes);
         // Reload itself clears no flag; the replies do.
         QVERIFY(isSet(saveOf(page)));
+    }
+
+    // The print page alone is taller than a laptop's screen leaves room for
+    // (the test screen is 800 x 600): the window still fits, and a page
+    // scrolls to what it cannot show.
+    void windowFitsASmallScreen()
+    {
+        window_->show();
+        const QSize room = window_->screen()->availableGeometry().size();
+        const QSize least = window_->minimumSizeHint();
+        QVERIFY2(least.width() <= room.width() && least.height() <= room.height(),
+            qPrintable(QString("%1 x %2").arg(least.width()).arg(least.height())));
+        window_->resize(least);
+        auto* tabs = window_->findChild<QTabWidget*>();
+        tabs->setCurrentIndex(6);
+        auto* area = qobject_cast<QScrollArea*>(tabs->currentWidget());
+        QVERIFY(area);
+        QPushButton* save = window_->widgetPrint()->saveButton();
+        area->ensureWidgetVisible(save);
+        QVERIFY(!save->visibleRegion().isEmpty());
     }
 
     void connectedAndDisconnectedStates()

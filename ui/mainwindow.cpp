@@ -24,6 +24,8 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QThread>
@@ -31,10 +33,44 @@
 #include <QToolBar>
 
 #include <iterator>
+#include <utility>
 
 MainWindow* mainWindow = nullptr;
 
 namespace {
+
+// Room the window takes around a page: title bar, tool bar, tab bar,
+// status bar and margins, generously.
+constexpr int kWindowChrome = 200;
+
+// Holds a page so that the window still fits a small screen (the print page
+// alone is about 700 px tall): the page keeps its whole size as its minimum
+// where the screen has room for it, and scrolls only where it has not.
+class PageScrollArea final : public QScrollArea
+{
+public:
+    PageScrollArea(QWidget* page, QWidget* parent)
+        : QScrollArea(parent)
+    {
+        setFrameShape(QFrame::NoFrame);
+        setWidgetResizable(true);
+        setWidget(page);
+        // Transparent, so the tab pane shows through as it does behind a bare page.
+        viewport()->setAutoFillBackground(false);
+        page->setAutoFillBackground(false);
+    }
+    QSize sizeHint() const override { return widget()->sizeHint(); }
+    QSize minimumSizeHint() const override
+    {
+        const QSize whole = widget()->minimumSizeHint();
+        const QScreen* shownOn = screen();
+        if (!shownOn)
+            return whole;
+        const QSize room = shownOn->availableGeometry().size() - QSize(kWindowChrome, kWindowChrome);
+        return whole.width() <= room.width() && whole.height() <= room.height() ? whole
+                                                                                : QScrollArea::minimumSizeHint();
+    }
+};
 
 // Gives the printer a moment between consecutive read requests.
 constexpr unsigned long kRequestPauseMs = 5;
@@ -130,13 +166,11 @@ void MainWindow::buildUi()
     widgetSerial_ = new WidgetSerial(tabWidget_);
     widgetAudio_ = new WidgetAudio(tabWidget_);
     widgetPrint_ = new WidgetPrint(tabWidget_);
-    tabWidget_->addTab(widgetDeviceInformation_, tr("Device Information"));
-    tabWidget_->addTab(widgetLan_, tr("Ethernet"));
-    tabWidget_->addTab(widgetWnet_, tr("4G"));
-    tabWidget_->addTab(widgetWiFi_, tr("Wi-Fi"));
-    tabWidget_->addTab(widgetSerial_, tr("Serial"));
-    tabWidget_->addTab(widgetAudio_, tr("Audio"));
-    tabWidget_->addTab(widgetPrint_, tr("Print Settings"));
+    const std::pair<QWidget*, QString> pages[] = {{widgetDeviceInformation_, tr("Device Information")},
+        {widgetLan_, tr("Ethernet")}, {widgetWnet_, tr("4G")}, {widgetWiFi_, tr("Wi-Fi")},
+        {widgetSerial_, tr("Serial")}, {widgetAudio_, tr("Audio")}, {widgetPrint_, tr("Print Settings")}};
+    for (const auto& [page, text] : pages)
+        tabWidget_->addTab(new PageScrollArea(page, tabWidget_), text);
     setCentralWidget(tabWidget_);
 
     statusLabel_ = new QLabel(this);
