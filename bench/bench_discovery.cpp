@@ -37,6 +37,7 @@
 namespace {
 
 using bench::Clock;
+using bench::waitFor;
 
 constexpr int kShowTimeoutMs = 5000;
 
@@ -161,19 +162,6 @@ private:
     bool queued_ = false;
     bool done_ = false;
 };
-
-bool waitFor(const std::function<bool()>& done, int timeoutMs)
-{
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    QTimer tick;
-    tick.start(50);
-    while (!done()) {
-        if (Clock::now() > deadline)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
 
 // Median microseconds of the interface list that each discovery pass reads.
 double interfaceListUs()

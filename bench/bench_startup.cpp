@@ -60,6 +60,8 @@ int tovraAppMain(int argc, char* argv[]);
 namespace {
 
 using bench::Clock;
+using bench::sendAll;
+using bench::waitFor;
 
 constexpr quint16 kAllSix = 0x7e; // bits 1..6, one per read type
 constexpr int kReplyTimeoutMs = 10000;
@@ -92,35 +94,6 @@ class SimChild final : public QProcess
 protected:
     void setupChildProcess() override { prctl(PR_SET_PDEATHSIG, SIGTERM); }
 };
-
-// Runs the event loop until `done`, waking at least every 50 ms to look at
-// the clock; false on timeout.
-bool waitFor(const std::function<bool()>& done, int timeoutMs)
-{
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    QTimer tick;
-    tick.start(50);
-    while (!done()) {
-        if (Clock::now() > deadline)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
-
-bool sendAll(int fd, const quint8* data, quint32 length)
-{
-    while (length > 0) {
-        const ssize_t n = ::send(fd, data, length, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        length -= quint32(n);
-    }
-    return true;
-}
 
 // Feeds `cmd` from the socket until `done`; false on error or 5 s of silence.
 bool pump(int fd, HostCmd& cmd, const std::function<bool()>& done)

@@ -10,6 +10,7 @@
 // Runs are few and each far longer than a clock tick: a plain loop with a
 // steady clock does, no benchmark framework.
 
+#include "benchsupport.h"
 #include "link/fileupload.h"
 #include "link/hostcmd.h"
 #include "link/recordlayouts.h"
@@ -49,7 +50,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
 
 constexpr int kBlock = FileUpload::kBlockSize;
 constexpr int kTimeoutMs = 120000;
@@ -307,21 +308,7 @@ public:
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         Run run;
         if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
-            const auto sendAll = [fd](const char* data, size_t length) {
-                while (length > 0) {
-                    const ssize_t n = ::send(fd, data, length, MSG_NOSIGNAL);
-                    if (n < 0 && errno == EINTR)
-                        continue;
-                    if (n <= 0)
-                        return false;
-                    data += n;
-                    length -= size_t(n);
-                }
-                return true;
-            };
-            const Pipe pipe {[&sendAll](const quint8* data, quint32 length) {
-                                 return sendAll(reinterpret_cast<const char*>(data), length);
-                             },
+            const Pipe pipe {[fd](const quint8* data, quint32 length) { return bench::sendAll(fd, data, length); },
                 [fd](char* buffer, qint64 room) -> qint64 {
                     ssize_t n;
                     do
@@ -330,7 +317,7 @@ public:
                     return n;
                 }};
             run = floor(pipe, QStringLiteral("send-floor-%1.ttf").arg(index),
-                [&sendAll](const char* block, int length) { return sendAll(block, size_t(length)); });
+                [fd](const char* block, int length) { return bench::sendAll(fd, block, size_t(length)); });
         }
         ::close(fd);
         return run;

@@ -1,19 +1,23 @@
 #pragma once
 
 // Small pieces shared by the benchmark programs: medians, the kernel's
-// memory counters and the moment a window's first frame is done.
+// memory counters, waiting and writing, and the moment a window's first
+// frame is done.
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QObject>
 #include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <sys/socket.h>
 #include <vector>
 
 namespace bench {
@@ -47,6 +51,37 @@ inline long statusKb(const char* key)
             return line.mid(prefix.size()).simplified().split(' ').value(0).toLong();
     }
     return -1;
+}
+
+// Runs the event loop until `done`, waking at least every 50 ms to look at
+// the clock; false on timeout.
+inline bool waitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    QTimer tick;
+    tick.start(50);
+    while (!done()) {
+        if (Clock::now() > deadline)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+// Writes all of `data` to a blocking socket; false on an error.
+inline bool sendAll(int fd, const void* data, size_t length)
+{
+    const char* next = static_cast<const char*>(data);
+    while (length > 0) {
+        const ssize_t n = ::send(fd, next, length, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        next += n;
+        length -= size_t(n);
+    }
+    return true;
 }
 
 // Calls `done` once, when the first frame of a top-level widget has been
