@@ -3,6 +3,7 @@
 #include "app/debuglog.h"
 #include "link/packet.h"
 
+#include <QFile>
 #include <QRegularExpression>
 #include <QSettings>
 
@@ -27,6 +28,33 @@ QByteArray protocolValue(QSettings& settings, const char* key, const char* fallb
     return QByteArray::fromHex(text.toLatin1());
 }
 
+// A value as its line holds it, quotes removed: QSettings would end an
+// unquoted value at ";" (a comment) and turn one with "," into a list.
+QString rawValue(const QString& fileName, const char* group, const char* key)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return QString();
+    const QString section = QLatin1Char('[') + QLatin1String(group) + QLatin1Char(']');
+    const QLatin1String name(key);
+    bool inGroup = false;
+    QString value;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            inGroup = line == section;
+            continue;
+        }
+        if (!inGroup || !line.startsWith(name))
+            continue;
+        const QStringRef rest = line.midRef(name.size()).trimmed();
+        // The last line of a key wins, as with QSettings.
+        if (rest.startsWith(QLatin1Char('=')))
+            value = rest.mid(1).trimmed().toString().remove(QLatin1Char('"'));
+    }
+    return value;
+}
+
 } // namespace
 
 Conf::Conf(QObject* parent)
@@ -44,25 +72,27 @@ void Conf::load()
     Language = settings.value(QStringLiteral("Language"), 0).toInt();
     FontSettingsEnabled = settings.value(QStringLiteral("FontSettingsEnabled"), -1).toInt();
 
+    settings.endGroup();
+
     vidPidList.clear();
-    const QString list = settings.value(QStringLiteral("VID_PID_List"), QString()).toString();
+    vidPidText_ = rawValue(fileName, kGroup, "VID_PID_List");
+    vidPidIncomplete_ = false;
+    static const QRegularExpression separators(QStringLiteral("[;,]"));
     static const QRegularExpression piece(QStringLiteral("^([0-9A-Fa-f]{4}):([0-9A-Fa-f]{4})$"));
-    for (const QString& text : list.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+    for (const QString& text : vidPidText_.split(separators, Qt::SkipEmptyParts)) {
         const QRegularExpressionMatch match = piece.match(text);
-        if (!match.hasMatch())
+        if (!match.hasMatch()) {
+            LOG("VID/PID \"%s\" not read.", qUtf8Printable(text));
+            vidPidIncomplete_ = true;
             continue;
-        bool vendorOk = false;
-        bool productOk = false;
-        const quint16 vendor = match.captured(1).toUShort(&vendorOk, 16);
-        const quint16 product = match.captured(2).toUShort(&productOk, 16);
-        if (!vendorOk || !productOk)
-            continue;
+        }
+        const quint16 vendor = match.capturedRef(1).toUShort(nullptr, 16);
+        const quint16 product = match.capturedRef(2).toUShort(nullptr, 16);
         vidPidList.append(vidPid(vendor, product));
         LOG("VID/PID %04x:%04x loaded.", vendor, product);
     }
     if (vidPidList.isEmpty())
         vidPidList = kDefaultVidPids;
-    settings.endGroup();
 
     settings.beginGroup(QStringLiteral("Protocol"));
     defaultKey = protocolValue(settings, "DefaultKey", packet::kDefaultKeyHex);
@@ -78,9 +108,11 @@ void Conf::save() const
     settings.setValue(QStringLiteral("Language"), Language);
     if (FontSettingsEnabled >= 0)
         settings.setValue(QStringLiteral("FontSettingsEnabled"), FontSettingsEnabled != 0 ? 1 : 0);
+    // A list with a piece that could not be read is written back as it was
+    // found, so that no pair the user wrote is lost by the rewrite.
     QStringList pieces;
     for (quint32 entry : vidPidList)
         pieces.append(QString::asprintf("%04x:%04x", entry >> 16, entry & 0xFFFFu));
-    settings.setValue(QStringLiteral("VID_PID_List"), pieces.join(QLatin1Char(';')));
+    settings.setValue(QStringLiteral("VID_PID_List"), vidPidIncomplete_ ? vidPidText_ : pieces.join(QLatin1Char(';')));
     settings.endGroup();
 }

@@ -32,6 +32,12 @@ public:
     // in the group "Protocol"; these keys are read, never written.
     QByteArray defaultKey;
     QByteArray iv;
+
+private:
+    // The VID/PID value as the file held it, and whether a piece of it could
+    // not be read.
+    QString vidPidText_;
+    bool vidPidIncomplete_ = false;
 };
 
 extern Conf conf;

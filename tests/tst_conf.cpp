@@ -66,31 +66,49 @@ private Q_SLOTS:
         QVERIFY(!readFile("log.txt").contains("VID/PID"));
     }
 
-    void malformedPieces()
+    // Every pair the line holds, whatever the quoting; a piece that cannot be
+    // read is logged, and a rewrite keeps the text as it was found.
+    void vidPidList_data()
     {
-        writeFile(kIni,
-            "[Conf]\nFileVersion=1\n"
-            "VID_PID_List=\"5A7C:0002;;zz12:0001;1234:5678 ;ABCD:EF01\"\n");
-        const QByteArray before = readFile(kIni);
-        Conf conf;
-        startUp(conf);
-        QCOMPARE(conf.vidPidList, (QList<quint32> {0x5A7C0002u, 0xABCDEF01u}));
-        QCOMPARE(readFile(kIni), before);
-        logClose();
-        const QList<QByteArray> lines = readFile("log.txt").split('\n');
-        QCOMPARE(lines.size(), 3);
-        QVERIFY(lines[0].contains("] VID/PID 5a7c:0002 loaded. (conf.cpp,"));
-        QVERIFY(lines[1].contains("] VID/PID abcd:ef01 loaded. (conf.cpp,"));
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QList<quint32>>("loaded");
+        QTest::addColumn<QByteArrayList>("logged");
+        QTest::addColumn<QString>("written");
+        const QList<quint32> defaults {0x5A7C0002u, 0x5A7C00D2u};
+        QTest::newRow("quoted, malformed pieces")
+            << QByteArray("\"5A7C:0002;;zz12:0001;1234:5678 ;ABCD:EF01\"") << QList<quint32> {0x5A7C0002u, 0xABCDEF01u}
+            << QByteArrayList {"VID/PID 5a7c:0002 loaded.", "VID/PID \"zz12:0001\" not read.",
+                   "VID/PID \"1234:5678 \" not read.", "VID/PID abcd:ef01 loaded."}
+            << QString("5A7C:0002;;zz12:0001;1234:5678 ;ABCD:EF01");
+        QTest::newRow("unquoted ;") << QByteArray("5a7c:0002;1234:5678") << QList<quint32> {0x5A7C0002u, 0x12345678u}
+                                    << QByteArrayList {"VID/PID 5a7c:0002 loaded.", "VID/PID 1234:5678 loaded."}
+                                    << QString("5a7c:0002;1234:5678");
+        QTest::newRow("commas") << QByteArray("5a7c:0002,ABCD:EF01") << QList<quint32> {0x5A7C0002u, 0xABCDEF01u}
+                                << QByteArrayList {"VID/PID 5a7c:0002 loaded.", "VID/PID abcd:ef01 loaded."}
+                                << QString("5a7c:0002;abcd:ef01");
+        QTest::newRow("nothing valid") << QByteArray("\"5A7C-0002;12345:0001\"") << defaults
+                                       << QByteArrayList {"VID/PID \"5A7C-0002\" not read.",
+                                              "VID/PID \"12345:0001\" not read."}
+                                       << QString("5A7C-0002;12345:0001");
+        QTest::newRow("empty") << QByteArray() << defaults << QByteArrayList() << QString("5a7c:0002;5a7c:00d2");
     }
-
-    void nothingValidFallsBackToDefaults()
+    void vidPidList()
     {
-        writeFile(kIni, "[Conf]\nFileVersion=3\nVID_PID_List=\"5A7C-0002;12345:0001\"\n");
+        QFETCH(QByteArray, line);
+        QFETCH(QList<quint32>, loaded);
+        QFETCH(QByteArrayList, logged);
+        QFETCH(QString, written);
+        writeFile(kIni, "[Conf]\nFileVersion=3\nVID_PID_List=" + line + "\n");
         Conf conf;
         startUp(conf);
-        QCOMPARE(conf.vidPidList, (QList<quint32> {0x5A7C0002u, 0x5A7C00D2u}));
-        QCOMPARE(QSettings(kIni, QSettings::IniFormat).value("Conf/VID_PID_List").toString(),
-            QString("5a7c:0002;5a7c:00d2"));
+        QCOMPARE(conf.vidPidList, loaded);
+        QCOMPARE(QSettings(kIni, QSettings::IniFormat).value("Conf/VID_PID_List").toString(), written);
+        logClose();
+        QByteArrayList lines = readFile("log.txt").split('\n');
+        lines.removeAll(QByteArray());
+        QCOMPARE(lines.size(), logged.size());
+        for (int i = 0; i < lines.size(); ++i)
+            QVERIFY2(lines[i].contains("] " + logged[i] + " (conf.cpp,"), lines[i].constData());
     }
 
     void otherVersionIsRewritten_data()
