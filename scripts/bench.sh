@@ -62,7 +62,7 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 
 bash "$root/scripts/setup.sh"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOVRA_BUILD_BENCH=ON -DTOVRA_BUILD_TESTS=OFF >/dev/null
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOVRA_BUILD_BENCH=ON -DTOVRA_BUILD_TESTS=OFF -DTOVRA_WERROR=ON >/dev/null
 ninja -C "$build" -j "$jobs" tovra-bench-codec tovra-bench-upload tovra-bench-startup tovra-bench-startup-floor \
     tovra-bench-spawn tovra-bench-discovery tovra-printer-sim
 

@@ -31,7 +31,7 @@ bash "$root/scripts/setup.sh" || exit 1
 # A C++-only project: the C compiler is named only so that nothing falls back to gcc.
 cmake -S "$root" -B "$build" -G Ninja --no-warn-unused-cli \
     -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DTOVRA_BUILD_FUZZ=ON -DTOVRA_BUILD_TESTS=OFF >/dev/null || {
+    -DTOVRA_BUILD_FUZZ=ON -DTOVRA_BUILD_TESTS=OFF -DTOVRA_WERROR=ON >/dev/null || {
     echo "fuzz: configuring build-fuzz failed" >&2
     exit 1
 }

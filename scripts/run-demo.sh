@@ -38,7 +38,7 @@ while (($#)); do
 done
 
 bash "$root/scripts/setup.sh"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOVRA_BUILD_TESTS=OFF >/dev/null
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOVRA_WERROR=ON >/dev/null
 ninja -C "$build" -j "$jobs" tovra-cloud-printer-setup tovra-printer-sim
 
 app="$build/tovra-cloud-printer-setup"

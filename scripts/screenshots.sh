@@ -31,7 +31,7 @@ source "$root/scripts/netns-lib.sh"
 lab_need_root screenshots || exit 1
 
 bash "$root/scripts/setup.sh"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOVRA_BUILD_TESTS=OFF >/dev/null
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOVRA_WERROR=ON >/dev/null
 ninja -C "$build" -j "$jobs" tovra-screenshots tovra-printer-sim tovra-translations >/dev/null
 
 started=$SECONDS

@@ -2,18 +2,20 @@
 # Sets up, builds and runs the test suite.
 #   scripts/test.sh              plain build in build/
 #   scripts/test.sh --sanitize   AddressSanitizer + UBSan build in build-asan/
+#   scripts/test.sh --release    Release build (what packagers build) in build-release/
 # Exit status: the build's when it fails, otherwise ctest's.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=${TOVRA_JOBS:-2}
 
-sanitize=0
+mode=plain
 for arg in "$@"; do
     case "$arg" in
-        --sanitize) sanitize=1 ;;
+        --sanitize) mode=sanitize ;;
+        --release) mode=release ;;
         -h | --help)
-            sed -n '2,5s/^# \{0,1\}//p' "${BASH_SOURCE[0]}"
+            sed -n '2,6s/^# \{0,1\}//p' "${BASH_SOURCE[0]}"
             exit 0
             ;;
         *)
@@ -25,19 +27,27 @@ done
 
 bash "$root/scripts/setup.sh"
 
-if ((sanitize)); then
+case "$mode" in
+sanitize)
     build="$root/build-asan"
     config=(-DCMAKE_BUILD_TYPE=Debug -DTOVRA_SANITIZE=ON)
     export ASAN_OPTIONS="halt_on_error=1:abort_on_error=0:detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1:check_initialization_order=1"
     export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
     export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
-else
+    ;;
+release)
+    # Shared with the demo and the screenshots, which build only their targets.
+    build="$root/build-release"
+    config=(-DCMAKE_BUILD_TYPE=Release)
+    ;;
+*)
     build="$root/build"
     # The benchmarks are built here too, so that they keep compiling.
     config=(-DTOVRA_BUILD_BENCH=ON)
-fi
+    ;;
+esac
 
-cmake -S "$root" -B "$build" -G Ninja -DTOVRA_BUILD_TESTS=ON "${config[@]}" >/dev/null
+cmake -S "$root" -B "$build" -G Ninja -DTOVRA_BUILD_TESTS=ON -DTOVRA_WERROR=ON "${config[@]}" >/dev/null
 ninja -C "$build" -j "$jobs"
 
 cd "$build"

@@ -269,9 +269,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("language");
         QTest::addColumn<int>("surface");
-        for (const char* language : {"zh_CN", "ja_JP"}) {
+        for (const QString& language : {QStringLiteral("zh_CN"), QStringLiteral("ja_JP")}) {
             for (int i = 0; i < int(std::size(kSurfaces)); ++i)
-                QTest::addRow("%s %s", language, kSurfaces[i].name) << language << i;
+                QTest::newRow(qPrintable(language + QLatin1Char(' ') + QLatin1String(kSurfaces[i].name)))
+                    << language << i;
         }
     }
     void windowsShowNoEnglish()
