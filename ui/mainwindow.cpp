@@ -112,6 +112,16 @@ MainWindow::MainWindow(QWidget* parent)
         LOG("No transceiver: the window does not follow the link.");
     }
     connect(&hostCmd, &HostCmd::responseReceived, this, &MainWindow::handleResponse, Qt::QueuedConnection);
+    // Queued like the Transceiver's own, so it runs before the connected()
+    // that this answer brings.
+    connect(
+        &hostCmd, &HostCmd::deviceFound, this,
+        [this](host_cmd_dev_info_t devinfo) {
+            using namespace layout::devinfo;
+            answeredSerial_ = RecordReader(QByteArray(reinterpret_cast<const char*>(&devinfo), sizeof devinfo))
+                                  .text(kSn, kTextWidth);
+        },
+        Qt::QueuedConnection);
 
     showDisconnected();
     setWindowTitle(tr("TOVRA Cloud Printer Setup %1").arg(QLatin1String(kVersion)));
@@ -228,9 +238,11 @@ void MainWindow::doPreferences()
 
 void MainWindow::onConnected()
 {
-    // Edits made before the link dropped would be overwritten by the reload
-    // without a word; the user decides, as Reload itself asks.
-    const bool keepEdits = hasUnsavedSettings()
+    // Edits belong to the printer they were made for: another printer is
+    // loaded whole, and only this printer's edits are kept if the user says so.
+    const bool samePrinter = answeredSerial_ && answeredSerial_ == loadedSerial_;
+    loadedSerial_ = answeredSerial_;
+    const bool keepEdits = samePrinter && hasUnsavedSettings()
         && MessageBox::question(this, tr("Attention"), tr("Unsaved settings will be lost. Continue?"),
                QMessageBox::Yes | QMessageBox::No)
             != QMessageBox::Yes;
@@ -261,7 +273,10 @@ void MainWindow::onConnected()
                       : QString();
     statusLabel_->setText(tr("Connected (%1)").arg(link));
 
-    if (!keepEdits)
+    // The identity and versions hold no edits.
+    if (keepEdits)
+        hostCmd.requestRecord(layout::readtype::kDeviceInfo);
+    else
         doReload();
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QMainWindow>
+
+#include <optional>
 
 class QLabel;
 class QTabWidget;
@@ -79,6 +82,10 @@ private:
     WidgetPrint* widgetPrint_ = nullptr;
     QLabel* statusLabel_ = nullptr;
     int reloadLockTimer_ = 0;
+    // Serial numbers from the handshake: of the printer that answered last,
+    // and of the one the pages were loaded from.
+    std::optional<QByteArray> answeredSerial_;
+    std::optional<QByteArray> loadedSerial_;
 };
 
 extern MainWindow* mainWindow;
