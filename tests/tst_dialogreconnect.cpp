@@ -18,6 +18,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QTimer>
 
 namespace {
@@ -85,6 +86,7 @@ private Q_SLOTS:
         window_.reset();
         f_.dropLink();
         DialogReconnect::setRetryDelay(DialogReconnect::kRetryDelayMs);
+        ReconnectBackoff::setTimes(ReconnectBackoff::kBaseMs, ReconnectBackoff::kCapMs, ReconnectBackoff::kStableMs);
     }
 
     void connectedWindowShowsTheAddressAndLoadsThePages()
@@ -192,6 +194,76 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(window_->statusLabel()->text(), f_.connectedText(), 15000);
         QCOMPARE(QApplication::activeModalWidget(), nullptr);
         QCOMPARE(f_.link->tcpPrinter()->state(), QAbstractSocket::ConnectedState);
+    }
+
+    void backoffSchedule_data()
+    {
+        QTest::addColumn<QList<int>>("upMs");
+        QTest::addColumn<QList<int>>("delaysMs");
+        // clang-format off
+        QTest::newRow("quick drops wait longer, up to the cap")
+            << QList<int> {5000, 10, 10, 10, 10, 10, 10, 10}
+            << QList<int> {0, 1000, 2000, 4000, 8000, 16000, 30000, 30000};
+        QTest::newRow("a minute up starts again")
+            << QList<int> {10, 10, 10, 60000, 10} << QList<int> {0, 1000, 2000, 0, 1000};
+        QTest::newRow("just under a minute") << QList<int> {59999, 59999, 59999} << QList<int> {0, 1000, 2000};
+        // clang-format on
+    }
+    void backoffSchedule()
+    {
+        QFETCH(QList<int>, upMs);
+        QFETCH(QList<int>, delaysMs);
+        ReconnectBackoff::setTimes(1000, 30000, 60000);
+        ReconnectBackoff backoff;
+        QList<int> delays;
+        for (int up : upMs)
+            delays.append(backoff.delayAfterDrop(up));
+        QCOMPARE(delays, delaysMs);
+    }
+
+    // A printer that closes every link after three replies: the window's
+    // attempts come further and further apart (counted in the printer's log),
+    // the dialog tells when the next one is due, and Cancel during that wait
+    // ends them at once.
+    void linkDroppedSoonAfterConnectingBacksOff()
+    {
+        const int cap = 160;
+        ReconnectBackoff::setTimes(20, cap, 60000);
+        const QString log = f_.dir.filePath("sim.log");
+        QVERIFY(f_.sim.start({"--no-discovery", "--fault-drop-after", "3", "--log", log}));
+        const auto connections = [&] { return int(readFile(log).count(" open ")); };
+        window_ = std::make_unique<MainWindow>();
+        QElapsedTimer clock;
+        QStringList texts;
+        int atCancel = -1;
+        bool closedAtOnce = false;
+        // Runs inside the dialog's own event loop.
+        QTimer user;
+        user.setInterval(5);
+        connect(&user, &QTimer::timeout, window_.get(), [&] {
+            auto* dialog = qobject_cast<DialogReconnect*>(QApplication::activeModalWidget());
+            const QList<QLabel*> labels = dialog ? dialog->findChildren<QLabel*>() : QList<QLabel*>();
+            if (atCancel >= 0 || clock.elapsed() < 1000 || labels.size() != 2 || labels[1]->text().isEmpty())
+                return;
+            texts = QStringList {labels[0]->text(), labels[1]->text()};
+            atCancel = connections();
+            QTest::mouseClick(buttonOf(*dialog, "&Cancel"), Qt::LeftButton);
+            closedAtOnce = !dialog->isVisible() && f_.link->linkState() == Transceiver::None;
+        });
+        user.start();
+        clock.start();
+        QVERIFY(f_.link->openTcp(f_.sim.address()));
+        QTRY_VERIFY_WITH_TIMEOUT(atCancel >= 0, 15000);
+        const qint64 elapsed = clock.elapsed();
+        QVERIFY(closedAtOnce);
+        QCOMPARE(texts,
+            QStringList(
+                {QStringLiteral("Reconnecting to %1...").arg(f_.sim.address().toString()), "Next attempt in 1 s"}));
+        // Waits of 0, 20, 40 and 80 ms, then the cap.
+        QVERIFY2(atCancel <= 5 + elapsed / cap + 1, qPrintable(QString("%1 in %2 ms").arg(atCancel).arg(elapsed)));
+        QVERIFY(runFor(4 * cap));
+        QCOMPARE(connections(), atCancel);
+        QCOMPARE(window_->statusLabel()->text(), QString("Not Connected"));
     }
 
     void refusedAttemptIsNotRetriedAtOnce()

@@ -242,6 +242,7 @@ void MainWindow::onConnected()
     // loaded whole, and only this printer's edits are kept if the user says so.
     const bool samePrinter = answeredSerial_ && answeredSerial_ == loadedSerial_;
     loadedSerial_ = answeredSerial_;
+    linkUp_.start();
     const bool keepEdits = samePrinter && hasUnsavedSettings()
         && MessageBox::question(this, tr("Attention"), tr("Unsaved settings will be lost. Continue?"),
                QMessageBox::Yes | QMessageBox::No)
@@ -288,8 +289,13 @@ void MainWindow::onDisconnected()
     // reconnect dialog: its connected() follows.
     if (transceiver && transceiver->linkState() == Transceiver::Tcp
         && transceiver->tcpPrinter()->state() == QAbstractSocket::UnconnectedState) {
-        DialogReconnect dialog(transceiver->tcpPrinter()->host(), this);
+        const int delay = backoff_.delayAfterDrop(linkUp_.isValid() ? linkUp_.elapsed() : 0);
+        DialogReconnect dialog(transceiver->tcpPrinter()->host(), this, delay);
         dialog.exec();
+        // Up again at least as far as TCP: a printer that then drops before
+        // its handshake answer must not escape the back-off.
+        if (transceiver && transceiver->tcpPrinter()->state() == QAbstractSocket::ConnectedState)
+            linkUp_.start();
     }
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "ui/dialogreconnect.h"
+
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <optional>
@@ -86,6 +89,9 @@ private:
     // and of the one the pages were loaded from.
     std::optional<QByteArray> answeredSerial_;
     std::optional<QByteArray> loadedSerial_;
+    ReconnectBackoff backoff_;
+    // Since the link last came up.
+    QElapsedTimer linkUp_;
 };
 
 extern MainWindow* mainWindow;
