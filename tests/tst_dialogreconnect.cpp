@@ -1,8 +1,8 @@
 // The main window on a TCP link to the printer simulator, on a loopback
 // address of the test's own, and the reconnect dialog it runs when the link
-// drops: the printer coming back, refused attempts and their pause, Cancel,
-// edits made before the drop. Attempts are counted from the TCP transport's
-// state changes.
+// drops: the printer coming back, refused attempts and their pause, Cancel;
+// and an edit left when another printer is connected. Attempts are counted
+// from the TCP transport's state changes.
 
 #include "link/lastread.h"
 #include "link/tcpprinter.h"
@@ -18,6 +18,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QTimer>
 
 namespace {
@@ -60,11 +61,11 @@ class TestDialogReconnect : public QObject
     std::unique_ptr<MainWindow> window_;
 
     // The window linked to a printer, as the connect dialog leaves it.
-    bool startAndConnect()
+    bool startAndConnect(const QStringList& extra = {})
     {
         if (!window_)
             window_ = std::make_unique<MainWindow>();
-        if (!f_.sim.start({"--project", "LQ560", "--model", "LQ560-4G", "--no-discovery"}))
+        if (!f_.sim.start(QStringList {"--project", "LQ560", "--model", "LQ560-4G", "--no-discovery"} + extra))
             return false;
         hostCmd.project = "LQ560";
         hostCmd.model = "LQ560-4G";
@@ -85,6 +86,7 @@ private Q_SLOTS:
         window_.reset();
         f_.dropLink();
         DialogReconnect::setRetryDelay(DialogReconnect::kRetryDelayMs);
+        ReconnectBackoff::setTimes(ReconnectBackoff::kBaseMs, ReconnectBackoff::kCapMs, ReconnectBackoff::kStableMs);
     }
 
     void connectedWindowShowsTheAddressAndLoadsThePages()
@@ -107,41 +109,25 @@ private Q_SLOTS:
         QCOMPARE(modal.seen, QStringList());
     }
 
-    // An edit made before the link dropped is not overwritten by the reload
-    // of the new connection without the user's word.
-    void reconnectAsksBeforeDroppingEdits_data()
+    // An unsaved edit on one printer, Disconnect, and another printer (its
+    // own serial number) connected: it is loaded whole without a question.
+    void anotherPrinterIsLoadedWhole()
     {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("kept");
-        QTest::newRow("keep") << int(QMessageBox::No) << true;
-        QTest::newRow("reload") << int(QMessageBox::Yes) << false;
-    }
-    void reconnectAsksBeforeDroppingEdits()
-    {
-        QFETCH(int, answer);
-        QFETCH(bool, kept);
         QVERIFY(startAndConnect());
         QCheckBox* cloud = window_->widgetAudio()->findChildren<QCheckBox*>().value(1);
         QVERIFY(cloud);
         QTRY_VERIFY_WITH_TIMEOUT(!window_->widgetAudio()->saveButton()->isEnabled() && cloud->isChecked(), 15000);
         cloud->click();
-        QVERIFY(window_->widgetAudio()->saveButton()->isEnabled());
+        window_->disconnectAction()->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(window_->statusLabel()->text(), QString("Not Connected"), 15000);
 
-        ModalCloser modal;
-        f_.sim.stop();
-        QTRY_COMPARE_WITH_TIMEOUT(modal.seen, QStringList({"DialogReconnect"}), 15000);
-        MessageBox::queueAnswer(QMessageBox::StandardButton(answer));
-        f_.link->close();
-        QVERIFY(startAndConnect());
-        QCOMPARE(MessageBox::takeShown().size(), 1);
-        if (kept) {
-            QTest::qWait(200);
-            QVERIFY(!cloud->isChecked());
-            QVERIFY(window_->widgetAudio()->saveButton()->isEnabled());
-        } else {
-            QTRY_VERIFY_WITH_TIMEOUT(cloud->isChecked(), 15000);
-            QVERIFY(!window_->widgetAudio()->saveButton()->isEnabled());
-        }
+        MessageBox::queueAnswer(QMessageBox::No);
+        QVERIFY(startAndConnect({"--sn", "OTHER-0001"}));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            fieldOf(*window_->widgetDeviceInformation(), "SN:")->text(), QString("OTHER-0001"), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(cloud->isChecked(), 15000);
+        QVERIFY(!window_->widgetAudio()->saveButton()->isEnabled());
+        QVERIFY(MessageBox::takeShown().isEmpty());
     }
 
     void labelShowsTheAddress_data()
@@ -210,6 +196,76 @@ private Q_SLOTS:
         QCOMPARE(f_.link->tcpPrinter()->state(), QAbstractSocket::ConnectedState);
     }
 
+    void backoffSchedule_data()
+    {
+        QTest::addColumn<QList<int>>("upMs");
+        QTest::addColumn<QList<int>>("delaysMs");
+        // clang-format off
+        QTest::newRow("quick drops wait longer, up to the cap")
+            << QList<int> {5000, 10, 10, 10, 10, 10, 10, 10}
+            << QList<int> {0, 1000, 2000, 4000, 8000, 16000, 30000, 30000};
+        QTest::newRow("a minute up starts again")
+            << QList<int> {10, 10, 10, 60000, 10} << QList<int> {0, 1000, 2000, 0, 1000};
+        QTest::newRow("just under a minute") << QList<int> {59999, 59999, 59999} << QList<int> {0, 1000, 2000};
+        // clang-format on
+    }
+    void backoffSchedule()
+    {
+        QFETCH(QList<int>, upMs);
+        QFETCH(QList<int>, delaysMs);
+        ReconnectBackoff::setTimes(1000, 30000, 60000);
+        ReconnectBackoff backoff;
+        QList<int> delays;
+        for (int up : upMs)
+            delays.append(backoff.delayAfterDrop(up));
+        QCOMPARE(delays, delaysMs);
+    }
+
+    // A printer that closes every link after three replies: the window's
+    // attempts come further and further apart (counted in the printer's log),
+    // the dialog tells when the next one is due, and Cancel during that wait
+    // ends them at once.
+    void linkDroppedSoonAfterConnectingBacksOff()
+    {
+        const int cap = 160;
+        ReconnectBackoff::setTimes(20, cap, 60000);
+        const QString log = f_.dir.filePath("sim.log");
+        QVERIFY(f_.sim.start({"--no-discovery", "--fault-drop-after", "3", "--log", log}));
+        const auto connections = [&] { return int(readFile(log).count(" open ")); };
+        window_ = std::make_unique<MainWindow>();
+        QElapsedTimer clock;
+        QStringList texts;
+        int atCancel = -1;
+        bool closedAtOnce = false;
+        // Runs inside the dialog's own event loop.
+        QTimer user;
+        user.setInterval(5);
+        connect(&user, &QTimer::timeout, window_.get(), [&] {
+            auto* dialog = qobject_cast<DialogReconnect*>(QApplication::activeModalWidget());
+            const QList<QLabel*> labels = dialog ? dialog->findChildren<QLabel*>() : QList<QLabel*>();
+            if (atCancel >= 0 || clock.elapsed() < 1000 || labels.size() != 2 || labels[1]->text().isEmpty())
+                return;
+            texts = QStringList {labels[0]->text(), labels[1]->text()};
+            atCancel = connections();
+            QTest::mouseClick(buttonOf(*dialog, "&Cancel"), Qt::LeftButton);
+            closedAtOnce = !dialog->isVisible() && f_.link->linkState() == Transceiver::None;
+        });
+        user.start();
+        clock.start();
+        QVERIFY(f_.link->openTcp(f_.sim.address()));
+        QTRY_VERIFY_WITH_TIMEOUT(atCancel >= 0, 15000);
+        const qint64 elapsed = clock.elapsed();
+        QVERIFY(closedAtOnce);
+        QCOMPARE(texts,
+            QStringList(
+                {QStringLiteral("Reconnecting to %1...").arg(f_.sim.address().toString()), "Next attempt in 1 s"}));
+        // Waits of 0, 20, 40 and 80 ms, then the cap.
+        QVERIFY2(atCancel <= 5 + elapsed / cap + 1, qPrintable(QString("%1 in %2 ms").arg(atCancel).arg(elapsed)));
+        QVERIFY(runFor(4 * cap));
+        QCOMPARE(connections(), atCancel);
+        QCOMPARE(window_->statusLabel()->text(), QString("Not Connected"));
+    }
+
     void refusedAttemptIsNotRetriedAtOnce()
     {
         // Only the pause could start a second attempt here.
@@ -224,27 +280,16 @@ private Q_SLOTS:
         QCOMPARE(f_.link->linkState(), qint32(Transceiver::None));
     }
 
-    void cancelStopsTheAttempts_data()
+    // Cancel during a wait is in linkDroppedSoonAfterConnectingBacksOff.
+    void cancelStopsTheAttemptUnderWay()
     {
-        QTest::addColumn<bool>("waitForRefusal");
-        QTest::newRow("while the first attempt is under way") << false;
-        QTest::newRow("while waiting to retry") << true;
-    }
-    void cancelStopsTheAttempts()
-    {
-        QFETCH(bool, waitForRefusal);
         const int delay = 50;
         DialogReconnect::setRetryDelay(delay);
         QSignalSpy states(f_.link->tcpPrinter(), &TcpPrinter::stateChanged);
         DialogReconnect dialog(f_.sim.address());
         QSignalSpy finished(&dialog, &QDialog::finished);
         dialog.show();
-        if (waitForRefusal) {
-            QTRY_VERIFY_WITH_TIMEOUT(statesOf(states).contains(QAbstractSocket::UnconnectedState), 15000);
-            QCoreApplication::sendPostedEvents();
-        } else {
-            QCOMPARE(f_.link->tcpPrinter()->state(), QAbstractSocket::ConnectingState);
-        }
+        QCOMPARE(f_.link->tcpPrinter()->state(), QAbstractSocket::ConnectingState);
         QCOMPARE(attempts(states), 1);
 
         QTest::mouseClick(buttonOf(dialog, "&Cancel"), Qt::LeftButton);

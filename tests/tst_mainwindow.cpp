@@ -11,10 +11,10 @@
 #include "pages/widgetserial.h"
 #include "pages/widgetwifi.h"
 #include "pages/widgetwnet.h"
+#include "pagesupport.h"
 #include "recordcapture.h"
 #include "ui/mainwindow.h"
 #include "ui/messagebox.h"
-#include "pagesupport.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -95,11 +95,15 @@ class TestMainWindow : public QObject
         QCoreApplication::sendPostedEvents(window_.get(), QEvent::MetaCall);
     }
 
-    void connectAs(const QString& project, const QString& model)
+    // As the handshake answer comes: through the Transceiver to the window.
+    void connectAs(const QString& project, const QString& model, const QByteArray& sn = "SN-A")
     {
         hostCmd.project = project;
         hostCmd.model = model;
-        Q_EMIT link_->connected();
+        host_cmd_dev_info_t devinfo {};
+        std::copy(sn.begin(), sn.end(), devinfo.sn);
+        Q_EMIT hostCmd.deviceFound(devinfo);
+        QCoreApplication::sendPostedEvents(link_.get(), QEvent::MetaCall);
         QCoreApplication::sendPostedEvents(window_.get(), QEvent::MetaCall);
     }
 
@@ -156,7 +160,7 @@ private Q_SLOTS:
     {
         window_ = std::make_unique<MainWindow>();
         capture_.records.clear();
-        MessageBox::takeShown();
+        MessageBox::resetForTests();
     }
     void cleanup()
     {
@@ -368,23 +372,48 @@ private Q_SLOTS:
         QVERIFY(!tabs->isTabEnabled(MainWindow::WnetTab));
     }
 
-    void connectingClearsSaveAndRequestsTheSixRecords()
+    void connectingAgainWithEdits_data()
     {
-        // Edits left from before the link came back: the user is asked first
-        // and here takes the printer's values.
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("sn");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<int>("asked");
+        QTest::addColumn<QByteArray>("requested");
+        const QByteArray all = "010203040506";
+        // clang-format off
+        QTest::newRow("same printer, keep") << QByteArray("SN-A") << QByteArray("SN-A") << int(QMessageBox::No)
+                                            << 1 << QByteArray("01");
+        QTest::newRow("same printer, reload") << QByteArray("SN-A") << QByteArray("SN-A") << int(QMessageBox::Yes)
+                                              << 1 << all;
+        QTest::newRow("another printer") << QByteArray("SN-A") << QByteArray("SN-B") << int(QMessageBox::No)
+                                         << 0 << all;
+        QTest::newRow("16 characters, the last differs") << QByteArray("ABCDEFGHIJKLMNOP")
+            << QByteArray("ABCDEFGHIJKLMNOQ") << int(QMessageBox::No) << 0 << all;
+        // clang-format on
+    }
+    // Edits left from before the link came back are kept only for the same
+    // printer and only if the user says so; its identity is read in any case.
+    void connectingAgainWithEdits()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, sn);
+        QFETCH(int, answer);
+        QFETCH(int, asked);
+        QFETCH(QByteArray, requested);
+        connectAs("LQ520", "LQ520", before);
+        capture_.records.clear();
         enableAllSaveButtons();
-        MessageBox::queueAnswer(QMessageBox::Yes);
-        connectAs("LQ520", "LQ520");
 
+        MessageBox::queueAnswer(QMessageBox::StandardButton(answer));
+        connectAs("LQ520", "LQ520", sn);
+
+        QCOMPARE(MessageBox::takeShown().size(), asked);
+        QByteArray types;
+        for (const QByteArray& record : qAsConst(capture_.records))
+            types += record.left(1);
+        QCOMPARE(types.toHex(), requested);
         for (const QString& page : kPages)
-            QVERIFY2(!isSet(saveOf(page)), qPrintable(page));
-        QCOMPARE(MessageBox::takeShown().size(), 1);
-
-        // One read request for each record type.
-        QList<QByteArray> expected;
-        for (char type = 1; type <= 6; ++type)
-            expected << QByteArray(1, type) + '\0';
-        QCOMPARE(capture_.records, expected);
+            QVERIFY2(isSet(saveOf(page)) == (requested.size() == 2), qPrintable(page));
     }
 
     void reloadIsLockedBriefly()

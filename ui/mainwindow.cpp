@@ -112,6 +112,16 @@ MainWindow::MainWindow(QWidget* parent)
         LOG("No transceiver: the window does not follow the link.");
     }
     connect(&hostCmd, &HostCmd::responseReceived, this, &MainWindow::handleResponse, Qt::QueuedConnection);
+    // Queued like the Transceiver's own, so it runs before the connected()
+    // that this answer brings.
+    connect(
+        &hostCmd, &HostCmd::deviceFound, this,
+        [this](host_cmd_dev_info_t devinfo) {
+            using namespace layout::devinfo;
+            answeredSerial_ = RecordReader(QByteArray(reinterpret_cast<const char*>(&devinfo), sizeof devinfo))
+                                  .text(kSn, kTextWidth);
+        },
+        Qt::QueuedConnection);
 
     showDisconnected();
     setWindowTitle(tr("TOVRA Cloud Printer Setup %1").arg(QLatin1String(kVersion)));
@@ -228,9 +238,12 @@ void MainWindow::doPreferences()
 
 void MainWindow::onConnected()
 {
-    // Edits made before the link dropped would be overwritten by the reload
-    // without a word; the user decides, as Reload itself asks.
-    const bool keepEdits = hasUnsavedSettings()
+    // Edits belong to the printer they were made for: another printer is
+    // loaded whole, and only this printer's edits are kept if the user says so.
+    const bool samePrinter = answeredSerial_ && answeredSerial_ == loadedSerial_;
+    loadedSerial_ = answeredSerial_;
+    linkUp_.start();
+    const bool keepEdits = samePrinter && hasUnsavedSettings()
         && MessageBox::question(this, tr("Attention"), tr("Unsaved settings will be lost. Continue?"),
                QMessageBox::Yes | QMessageBox::No)
             != QMessageBox::Yes;
@@ -261,7 +274,10 @@ void MainWindow::onConnected()
                       : QString();
     statusLabel_->setText(tr("Connected (%1)").arg(link));
 
-    if (!keepEdits)
+    // The identity and versions hold no edits.
+    if (keepEdits)
+        hostCmd.requestRecord(layout::readtype::kDeviceInfo);
+    else
         doReload();
 }
 
@@ -273,8 +289,13 @@ void MainWindow::onDisconnected()
     // reconnect dialog: its connected() follows.
     if (transceiver && transceiver->linkState() == Transceiver::Tcp
         && transceiver->tcpPrinter()->state() == QAbstractSocket::UnconnectedState) {
-        DialogReconnect dialog(transceiver->tcpPrinter()->host(), this);
+        const int delay = backoff_.delayAfterDrop(linkUp_.isValid() ? linkUp_.elapsed() : 0);
+        DialogReconnect dialog(transceiver->tcpPrinter()->host(), this, delay);
         dialog.exec();
+        // Up again at least as far as TCP: a printer that then drops before
+        // its handshake answer must not escape the back-off.
+        if (transceiver && transceiver->tcpPrinter()->state() == QAbstractSocket::ConnectedState)
+            linkUp_.start();
     }
 }
 

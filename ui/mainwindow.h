@@ -1,6 +1,12 @@
 #pragma once
 
+#include "ui/dialogreconnect.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
 #include <QMainWindow>
+
+#include <optional>
 
 class QLabel;
 class QTabWidget;
@@ -79,6 +85,13 @@ private:
     WidgetPrint* widgetPrint_ = nullptr;
     QLabel* statusLabel_ = nullptr;
     int reloadLockTimer_ = 0;
+    // Serial numbers from the handshake: of the printer that answered last,
+    // and of the one the pages were loaded from.
+    std::optional<QByteArray> answeredSerial_;
+    std::optional<QByteArray> loadedSerial_;
+    ReconnectBackoff backoff_;
+    // Since the link last came up.
+    QElapsedTimer linkUp_;
 };
 
 extern MainWindow* mainWindow;

@@ -237,6 +237,10 @@
         <source>Reconnecting to %1...</source>
         <translation>%1 に再接続しています...</translation>
     </message>
+    <message>
+        <source>Next attempt in %1 s</source>
+        <translation>%1 秒後に再試行します</translation>
+    </message>
 </context>
 <context>
     <name>DialogSerialConnect</name>

@@ -237,6 +237,10 @@
         <source>Reconnecting to %1...</source>
         <translation>正在重新连接 %1...</translation>
     </message>
+    <message>
+        <source>Next attempt in %1 s</source>
+        <translation>%1 秒后重试</translation>
+    </message>
 </context>
 <context>
     <name>DialogSerialConnect</name>
