@@ -1037,5 +1037,13 @@
         <source>Restart the 4G module?</source>
         <translation>4G モジュールを再起動しますか？</translation>
     </message>
+    <message>
+        <source>Attention</source>
+        <translation>注意</translation>
+    </message>
+    <message>
+        <source>Unsaved settings will be lost. Continue?</source>
+        <translation>保存されていない設定は失われます。続行しますか？</translation>
+    </message>
 </context>
 </TS>

@@ -1037,5 +1037,13 @@
         <source>Restart the 4G module?</source>
         <translation>要重启 4G 模块吗？</translation>
     </message>
+    <message>
+        <source>Attention</source>
+        <translation>注意</translation>
+    </message>
+    <message>
+        <source>Unsaved settings will be lost. Continue?</source>
+        <translation>未保存的设置将会丢失。是否继续？</translation>
+    </message>
 </context>
 </TS>
