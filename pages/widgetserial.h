@@ -38,6 +38,10 @@ public:
     // Time left to the driver and the adapter after the line time (500 ms);
     // tests shorten it.
     static void setCloseMarginMs(int ms);
+    // How long after the line time a port that never reports the page written
+    // is given up; tests shorten it.
+    static constexpr int kGiveUpMarginMs = 5000;
+    static void setGiveUpMarginMs(int ms);
 
 public Q_SLOTS:
     void doPrintTestPage();
@@ -50,6 +54,8 @@ protected:
 private:
     QByteArray buildTestPage() const;
     void onPortBytesWritten();
+    int lineTime() const;
+    void stopTimer(int& timer);
     void endTestPrint();
 
     QComboBox* baudRate_;
@@ -62,4 +68,5 @@ private:
     QSerialPort* port_ = nullptr;
     QByteArray testPage_;
     int closeTimer_ = 0;
+    int giveUpTimer_ = 0;
 };

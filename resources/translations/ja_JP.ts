@@ -863,6 +863,14 @@
         <source>*** END ***</source>
         <translation>*** 終了 ***</translation>
     </message>
+    <message>
+        <source>Error</source>
+        <translation>エラー</translation>
+    </message>
+    <message>
+        <source>The test page could not be sent through the serial port.</source>
+        <translation>シリアルポートからテストページを送信できませんでした。</translation>
+    </message>
 </context>
 <context>
     <name>WidgetWiFi</name>

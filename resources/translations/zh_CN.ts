@@ -863,6 +863,14 @@
         <source>*** END ***</source>
         <translation>*** 结束 ***</translation>
     </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>The test page could not be sent through the serial port.</source>
+        <translation>无法通过串口发送测试页。</translation>
+    </message>
 </context>
 <context>
     <name>WidgetWiFi</name>
