@@ -25,6 +25,8 @@ public:
     // Fills the page from a serial settings reply; the dispatch has already
     // refreshed the last-read copy.
     void loadRecord(const QByteArray& record);
+    // The test page as it would print now.
+    QByteArray buildTestPage() const;
 
     // Asks the user for the port to print on; returns its name, or an empty
     // name when cancelled. Tests answer with a pseudo-terminal, which the
@@ -52,7 +54,6 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
-    QByteArray buildTestPage() const;
     void onPortBytesWritten();
     int lineTime() const;
     void stopTimer(int& timer);

@@ -635,7 +635,7 @@
     </message>
     <message>
         <source> MAC Address:</source>
-        <translation>MACアドレス:</translation>
+        <translation>  MACアドレス:</translation>
     </message>
     <message>
         <source>    IP(DHCP):</source>
@@ -916,7 +916,7 @@
     </message>
     <message>
         <source> MAC Address:</source>
-        <translation>MACアドレス:</translation>
+        <translation>  MACアドレス:</translation>
     </message>
     <message>
         <source>    IP(DHCP):</source>
