@@ -34,6 +34,21 @@ QWidget* StyledItemDelegateComboBox::createEditor(
     }
 }
 
+void StyledItemDelegateComboBox::setEditorData(QWidget* editor, const QModelIndex& index) const
+{
+    auto* box = qobject_cast<QComboBox*>(editor);
+    if (!box || box->isEditable()) {
+        QStyledItemDelegate::setEditorData(editor, index);
+        return;
+    }
+    // A name the list lacks (COMMON, or one of a newer printer) is offered as
+    // well: moving on commits the editor, which must not turn it into another.
+    const QString text = index.data(Qt::EditRole).toString();
+    if (box->findText(text) < 0)
+        box->insertItem(0, text);
+    box->setCurrentIndex(box->findText(text));
+}
+
 const QStringList& StyledItemDelegateComboBox::scriptNames()
 {
     // Unicode script names in the order of their mixed-case forms; the name

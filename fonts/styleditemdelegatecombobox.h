@@ -21,6 +21,7 @@ public:
     explicit StyledItemDelegateComboBox(std::function<QStringList()> installedFonts, QObject* parent = nullptr);
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override;
 
     // The names the printer knows, UNKNOWN first.
     static const QStringList& scriptNames();

@@ -29,3 +29,16 @@ QWidget* StyledItemDelegateSpinBox::createEditor(
     box->setRange(0, top);
     return box;
 }
+
+void StyledItemDelegateSpinBox::setEditorData(QWidget* editor, const QModelIndex& index) const
+{
+    // A value the printer sent outside the range is shown as it is: a clamped
+    // one would be written back when the editor commits.
+    auto* box = qobject_cast<QSpinBox*>(editor);
+    const int top = maximum(index.column());
+    bool isNumber = false;
+    const int value = index.data(Qt::EditRole).toInt(&isNumber);
+    if (box && top >= 0 && isNumber)
+        box->setRange(qMin(value, 0), qMax(value, top));
+    QStyledItemDelegate::setEditorData(editor, index);
+}

@@ -12,6 +12,7 @@ public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override;
 
     // Largest value of a column (4: face index, 5: threshold, 6..8: pixel
     // sizes and advance); -1 for a column it does not serve.

@@ -55,6 +55,8 @@ public:
     // Fills the page from a network information reply; the dispatch has
     // refreshed the last-read copy already.
     void loadRecord(const QByteArray& record);
+    // The test page as it would print now.
+    QByteArray buildTestPage() const;
 
 public Q_SLOTS:
     void doPrintTestPage();
@@ -62,8 +64,6 @@ public Q_SLOTS:
     void onSettingsChanged();
 
 private:
-    QByteArray buildTestPage() const;
-
     QLineEdit* mac_;
     QLineEdit* dhcpAddress_;
     QLineEdit* dhcpNetmask_;

@@ -282,6 +282,10 @@ void WidgetPrint::loadRecord(const QByteArray& record)
     selectByData(utf8_, reader.u8(kUtf8));
     densitySlider_->setValue(reader.u8(kDensity));
     qualitySlider_->setValue(255 - reader.u8(kQuality));
+    // A slider already at the value emits nothing, and its box would keep a
+    // value the user typed off the grid.
+    densityBox_->setValue(densitySlider_->value());
+    qualityBox_->setValue(qualitySlider_->value());
     selectByData(paperType_, reader.i32(kPaperType));
     selectByData(blackMarkLocation_, reader.u8(kBlackMarkLocation));
     cutPosition_->setValue(reader.i32(kCutPosition) / 10.0);

@@ -7,6 +7,7 @@
 #include "link/records.h"
 #include "link/testpage.h"
 #include "ui/dialogserialconnect.h"
+#include "ui/messagebox.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -21,6 +22,7 @@
 namespace {
 
 int closeMarginMs = 500;
+int giveUpMarginMs = WidgetSerial::kGiveUpMarginMs;
 
 QString chooseWithDialog(QWidget* parent)
 {
@@ -103,6 +105,11 @@ void WidgetSerial::setPortChooser(PortChooser chooser)
 void WidgetSerial::setCloseMarginMs(int ms)
 {
     closeMarginMs = ms;
+}
+
+void WidgetSerial::setGiveUpMarginMs(int ms)
+{
+    giveUpMarginMs = ms;
 }
 
 int WidgetSerial::lineTimeMs(qint64 bytes, qint32 baud, int dataBits, bool parity, int stopBits)
@@ -192,7 +199,17 @@ void WidgetSerial::doPrintTestPage()
     if (port_->write(testPage_) != testPage_.size()) {
         LOG("Serial test page: write failed: %s", qPrintable(port_->errorString()));
         endTestPrint();
+        return;
     }
+    // A port held up by flow control or a stuck adapter may neither write
+    // nor fail: without an end of its own it would stay open for good.
+    giveUpTimer_ = startTimer(lineTime() + giveUpMarginMs);
+}
+
+int WidgetSerial::lineTime() const
+{
+    return lineTimeMs(testPage_.size(), port_->baudRate(), int(port_->dataBits()),
+        port_->parity() != QSerialPort::NoParity, port_->stopBits() == QSerialPort::TwoStop ? 2 : 1);
 }
 
 void WidgetSerial::onPortBytesWritten()
@@ -201,26 +218,38 @@ void WidgetSerial::onPortBytesWritten()
         return;
     // Every byte has left our hands, but the system may still hold the whole
     // page for the line: closing now would cut its end at slow rates.
-    const int lineTime = lineTimeMs(testPage_.size(), port_->baudRate(), int(port_->dataBits()),
-        port_->parity() != QSerialPort::NoParity, port_->stopBits() == QSerialPort::TwoStop ? 2 : 1);
-    closeTimer_ = startTimer(lineTime + closeMarginMs);
+    stopTimer(giveUpTimer_);
+    closeTimer_ = startTimer(lineTime() + closeMarginMs);
 }
 
 void WidgetSerial::timerEvent(QTimerEvent* event)
 {
-    if (event->timerId() != closeTimer_) {
+    if (event->timerId() == closeTimer_) {
+        endTestPrint();
+    } else if (event->timerId() == giveUpTimer_) {
+        LOG("Serial test page: not written in time, port closed.");
+        // What the port still holds would only hold up its closing.
+        if (port_)
+            port_->clear(QSerialPort::Output);
+        endTestPrint();
+        MessageBox::warning(this, tr("Error"), tr("The test page could not be sent through the serial port."));
+    } else {
         QWidget::timerEvent(event);
-        return;
     }
-    endTestPrint();
+}
+
+void WidgetSerial::stopTimer(int& timer)
+{
+    if (timer != 0) {
+        killTimer(timer);
+        timer = 0;
+    }
 }
 
 void WidgetSerial::endTestPrint()
 {
-    if (closeTimer_ != 0) {
-        killTimer(closeTimer_);
-        closeTimer_ = 0;
-    }
+    stopTimer(closeTimer_);
+    stopTimer(giveUpTimer_);
     // Cleared first: closing may report an error, which ends the print again.
     if (QSerialPort* port = std::exchange(port_, nullptr)) {
         port->close();

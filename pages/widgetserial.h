@@ -25,6 +25,8 @@ public:
     // Fills the page from a serial settings reply; the dispatch has already
     // refreshed the last-read copy.
     void loadRecord(const QByteArray& record);
+    // The test page as it would print now.
+    QByteArray buildTestPage() const;
 
     // Asks the user for the port to print on; returns its name, or an empty
     // name when cancelled. Tests answer with a pseudo-terminal, which the
@@ -38,6 +40,10 @@ public:
     // Time left to the driver and the adapter after the line time (500 ms);
     // tests shorten it.
     static void setCloseMarginMs(int ms);
+    // How long after the line time a port that never reports the page written
+    // is given up; tests shorten it.
+    static constexpr int kGiveUpMarginMs = 5000;
+    static void setGiveUpMarginMs(int ms);
 
 public Q_SLOTS:
     void doPrintTestPage();
@@ -48,8 +54,9 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
-    QByteArray buildTestPage() const;
     void onPortBytesWritten();
+    int lineTime() const;
+    void stopTimer(int& timer);
     void endTestPrint();
 
     QComboBox* baudRate_;
@@ -62,4 +69,5 @@ private:
     QSerialPort* port_ = nullptr;
     QByteArray testPage_;
     int closeTimer_ = 0;
+    int giveUpTimer_ = 0;
 };

@@ -186,8 +186,10 @@ private Q_SLOTS:
         QVERIFY(!dialog_->applyButton()->isEnabled());
     }
 
-    // Every field goes back as it was read: flags as 0/1, text fields and
-    // the range list zero after their end, non-ASCII names unchanged.
+    // Every field goes back as it was read, even after the keyboard walked
+    // every cell through its editor: flags as 0/1, text fields and the range
+    // list zero after their end, non-ASCII names and values that no editor
+    // offers unchanged.
     void applyOfUnchangedTableIsByteExact()
     {
         openStarted();
@@ -196,11 +198,17 @@ private Q_SLOTS:
             7, "HAN", "zh", QString::fromUtf8("思源黑体-常规.otf").toUtf8(), {{0x3000, 0x303F}, {0x4E00, 0x9FFF}}, 2);
         messy.replace(6 + 4, 3, QByteArray("\0XY", 3)); // bytes after the script's NUL
         messy.replace(118 + 16 + 8, 8, QByteArray(8, '\x55')); // a slot after the list's end
-        read << messy << entry(0, "LATIN", "en", "DejaVuSansMono.ttf", {{0x20, 0x7E}, {0xA0, 0xFF}})
-             << entry(1, "KATAKANA", "ja", "", {});
+        QByteArray inherited = entry(1, "INHERITED", "ja", "", {});
+        inherited.replace(110, 4, QByteArray::fromHex("2c01 8000")); // threshold 300, pixel width 128
+        read << messy << entry(0, "COMMON", "en", "DejaVuSansMono.ttf", {{0x20, 0x7E}, {0xA0, 0xFF}}, -1) << inherited;
         for (const QByteArray& record : read)
             dialog_->handleResponse(record);
 
+        table()->setCurrentCell(0, 0);
+        for (int i = 1; i < 3 * table()->columnCount(); ++i)
+            QTest::keyClick(table(), Qt::Key_Tab);
+        QCOMPARE(table()->currentIndex(), table()->model()->index(2, table()->columnCount() - 1));
+        QVERIFY(!dialog_->applyButton()->isEnabled());
         dialog_->doApply();
         QCOMPARE(capture_.records.size(), 5);
         QCOMPARE(capture_.records.first(), command('R'));

@@ -682,16 +682,39 @@ private Q_SLOTS:
         QVERIFY(!page.saveButton()->isEnabled());
     }
 
-    void declinedRestartSendsNothing()
+    // Unsaved APN edits are asked about first: the polls would overwrite them.
+    void restartAsksFirst_data()
     {
+        QTest::addColumn<bool>("edited");
+        QTest::addColumn<QList<int>>("answers");
+        QTest::addColumn<QStringList>("asked");
+        const QString lost = "Unsaved settings will be lost. Continue?", restart = "Restart the 4G module?";
+        QTest::newRow("declined") << false << QList<int> {QMessageBox::No} << QStringList {restart};
+        QTest::newRow("edit kept") << true << QList<int> {QMessageBox::No} << QStringList {lost};
+        QTest::newRow("edit given up") << true << QList<int> {QMessageBox::Yes, QMessageBox::Yes}
+                                       << QStringList {lost, restart};
+    }
+    void restartAsksFirst()
+    {
+        QFETCH(bool, edited);
+        QFETCH(QList<int>, answers);
+        QFETCH(QStringList, asked);
         WidgetWnet page;
         dispatchWnet(page, connectedRecord());
-        MessageBox::queueAnswer(QMessageBox::No);
+        if (edited)
+            fieldOf(page, "APN:")->setText("internet");
+        for (int answer : answers)
+            MessageBox::queueAnswer(QMessageBox::StandardButton(answer));
         restartOf(page)->click();
-        QCOMPARE(MessageBox::takeShown().size(), 1);
-        QVERIFY(capture_.records.isEmpty());
-        QVERIFY(restartOf(page)->isEnabled());
-        QVERIFY(fieldOf(page, "APN:")->isEnabled());
+        QStringList shown;
+        for (const MessageBox::Shown& box : MessageBox::takeShown())
+            shown << box.text;
+        QCOMPARE(shown, asked);
+        const bool restarted = answers.size() == 2;
+        QCOMPARE(capture_.records, restarted ? QList<QByteArray> {kRestart} : QList<QByteArray> {});
+        QCOMPARE(restartOf(page)->isEnabled(), !restarted);
+        QCOMPARE(fieldOf(page, "APN:")->isEnabled(), !restarted);
+        QCOMPARE(page.saveButton()->isEnabled(), edited && !restarted);
     }
 
     // Each poll is answered at once; "Connected" from poll `connectedFrom` on.

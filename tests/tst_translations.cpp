@@ -1,11 +1,16 @@
 // The Chinese and Japanese texts: the .ts files hold every text of the
-// sources, all translated, and the windows built with each .qm loaded show
-// no English left but the names and codes that stay as they are.
+// sources, all translated, the windows built with each .qm loaded show no
+// English left but the names and codes that stay as they are, and the test
+// pages keep their values in one column in every language.
 
 #include "fonts/dialogfontsettings.h"
 #include "link/hostcmd.h"
+#include "link/testpage.h"
 #include "link/transceiver.h"
 #include "pages/dialogconfigurewifi.h"
+#include "pages/widgetlan.h"
+#include "pages/widgetserial.h"
+#include "pages/widgetwifi.h"
 #include "ui/dialogpreferences.h"
 #include "ui/dialogserialconnect.h"
 #include "ui/mainwindow.h"
@@ -178,6 +183,42 @@ QString qmPath(const QString& language)
     return QStringLiteral(TOVRA_QM_DIR "/%1.qm").arg(language);
 }
 
+template <typename Page> QByteArray filledTestPage()
+{
+    Page page;
+    for (QLineEdit* field : page.template findChildren<QLineEdit*>())
+        field->setText(QStringLiteral("x"));
+    return page.buildTestPage();
+}
+
+// The test pages with a value in every field, and how many of their lines
+// are a label and a value.
+const struct
+{
+    const char* name;
+    std::function<QByteArray()> build;
+    int valueLines;
+} kTestPages[] = {
+    {"print", [] { return TestPage::printTestPage("x", "x", "x", "LQ520"); }, 4},
+    {"serial", [] { return WidgetSerial().buildTestPage(); }, 5},
+    {"Ethernet", filledTestPage<WidgetLan>, 6},
+    {"Wi-Fi", filledTestPage<WidgetWiFi>, 7},
+};
+
+// Columns on the printer: two for an East Asian Wide or Fullwidth character.
+int displayWidth(const QString& text)
+{
+    int width = 0;
+    for (const uint c : text.toUcs4()) {
+        const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0x303E) || (c >= 0x3041 && c <= 0x33FF)
+            || (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xA000 && c <= 0xA4CF)
+            || (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F)
+            || (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
+        width += wide ? 2 : 1;
+    }
+    return width;
+}
+
 } // namespace
 
 class TestTranslations : public QObject
@@ -288,6 +329,43 @@ private Q_SLOTS:
                 left << english.at(i).first + QStringLiteral(": ") + english.at(i).second;
         }
         QVERIFY2(left.isEmpty(), qPrintable(left.join(QLatin1Char('\n'))));
+    }
+
+    // Every value of a test page starts in one column.
+    void testPageValuesLineUp_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<int>("page");
+        for (const char* language : {"en", "zh_CN", "ja_JP"}) {
+            for (int i = 0; i < int(std::size(kTestPages)); ++i)
+                QTest::addRow("%s %s", language, kTestPages[i].name) << language << i;
+        }
+    }
+    void testPageValuesLineUp()
+    {
+        QFETCH(QString, language);
+        QFETCH(int, page);
+        QTranslator translator;
+        QVERIFY(language == "en" || translator.load(qmPath(language)));
+        QCoreApplication::installTranslator(&translator);
+        QByteArray bytes = kTestPages[page].build();
+        QCoreApplication::removeTranslator(&translator);
+        for (const QByteArray& style :
+            {TestPage::kStart, TestPage::kEnd, TestPage::kHeadingStyle, TestPage::kBodyStyle})
+            bytes.replace(style, QByteArray());
+
+        static const QRegularExpression label(QStringLiteral("^[^:\\x{FF1A}]*[:\\x{FF1A}] *"));
+        QStringList lines;
+        QSet<int> columns;
+        for (const QString& line : QString::fromUtf8(bytes).split(QLatin1Char('\n'))) {
+            const QRegularExpressionMatch match = label.match(line);
+            if (!match.hasMatch())
+                continue;
+            const int column = displayWidth(match.captured());
+            columns.insert(column);
+            lines << QStringLiteral("%1 |%2").arg(column, 2).arg(line);
+        }
+        QVERIFY2(lines.size() == kTestPages[page].valueLines && columns.size() == 1, qPrintable(lines.join('\n')));
     }
 
     void otherLanguagesStayEnglish_data()

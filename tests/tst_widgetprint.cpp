@@ -4,8 +4,8 @@
 
 #include "link/lastread.h"
 #include "pages/widgetprint.h"
-#include "recordcapture.h"
 #include "pagesupport.h"
+#include "recordcapture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -109,6 +109,9 @@ private Q_SLOTS:
         QFETCH(QByteArray, record);
         QFETCH(int, density);
         QFETCH(int, quality);
+        // Values typed off the grid, which the sliders do not follow.
+        spin(0)->setValue(107);
+        spin(1)->setValue(5);
         load(record);
         QCOMPARE(slider(0)->value(), density);
         QCOMPARE(spin(0)->value(), density);

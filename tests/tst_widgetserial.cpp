@@ -15,6 +15,7 @@
 #include "simprocess.h"
 #include "testsupport.h"
 #include "ui/mainwindow.h"
+#include "ui/messagebox.h"
 
 #include <QComboBox>
 #include <QPushButton>
@@ -82,6 +83,8 @@ public:
             queued += chunk.left(int(n));
         }
     }
+    // The far end holds the line with XOFF: it takes nothing, and says nothing.
+    bool stop() { return tcflow(slave_, TCOOFF) == 0; }
     void startReading()
     {
         notifier_ = new QSocketNotifier(master_, QSocketNotifier::Read);
@@ -310,30 +313,44 @@ private Q_SLOTS:
         QVERIFY(log.contains("Serial port created.") && log.contains("Serial port opened."));
     }
 
-    void noPortNoPrint_data()
+    void noPrint_data()
     {
-        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("chosen"); // "stalled": a line that never takes the page
         QTest::addColumn<QStringList>("logged");
         QTest::newRow("chooser cancelled") << QString() << QStringList();
         // Silent for the user; the log shows how far it got.
         QTest::newRow("port cannot be opened")
             << QString("/nonexistent/tty-for-the-test") << QStringList {"Serial port created."};
+        QTest::newRow("line never takes the page") << QString("stalled")
+                                                   << QStringList {"Serial port created.", "Serial port opened.",
+                                                          "Serial test page: not written in time, port closed."};
     }
-    void noPortNoPrint()
+    void noPrint()
     {
         QFETCH(QString, chosen);
         QFETCH(QStringList, logged);
         const int logBefore = readFile("log.txt").size();
-        WidgetSerial::setPortChooser([&](QWidget*) { return chosen; });
         WidgetSerial page;
+        PtyLine pty;
+        const bool stalled = chosen == "stalled";
+        const auto restore = qScopeGuard([] { WidgetSerial::setGiveUpMarginMs(WidgetSerial::kGiveUpMarginMs); });
+        if (stalled) {
+            QVERIFY(pty.stop());
+            chosen = pty.path();
+            select(page, {"115200"});
+            WidgetSerial::setGiveUpMarginMs(0);
+            MessageBox::queueAnswer(QMessageBox::Ok);
+        }
+        WidgetSerial::setPortChooser([&](QWidget*) { return chosen; });
         page.printTestPageButton()->click();
+        QTRY_VERIFY(page.printTestPageButton()->isEnabled());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(page.printTestPageButton()->isEnabled());
         QCOMPARE(page.findChild<QSerialPort*>(), nullptr);
         QStringList lines = QString::fromLatin1(readFile("log.txt").mid(logBefore)).split("\r\n", Qt::SkipEmptyParts);
         for (QString& line : lines)
             line = line.mid(line.indexOf("] ") + 2).section(" (", 0, 0);
         QCOMPARE(lines, logged);
+        QCOMPARE(MessageBox::takeShown().size(), stalled ? 1 : 0);
     }
 
     void savedRecordsReachThePrinter()

@@ -639,7 +639,7 @@
     </message>
     <message>
         <source> MAC Address:</source>
-        <translation>MACアドレス:</translation>
+        <translation>  MACアドレス:</translation>
     </message>
     <message>
         <source>    IP(DHCP):</source>
@@ -867,6 +867,14 @@
         <source>*** END ***</source>
         <translation>*** 終了 ***</translation>
     </message>
+    <message>
+        <source>Error</source>
+        <translation>エラー</translation>
+    </message>
+    <message>
+        <source>The test page could not be sent through the serial port.</source>
+        <translation>シリアルポートからテストページを送信できませんでした。</translation>
+    </message>
 </context>
 <context>
     <name>WidgetWiFi</name>
@@ -912,7 +920,7 @@
     </message>
     <message>
         <source> MAC Address:</source>
-        <translation>MACアドレス:</translation>
+        <translation>  MACアドレス:</translation>
     </message>
     <message>
         <source>    IP(DHCP):</source>
@@ -1040,6 +1048,14 @@
     <message>
         <source>Restart the 4G module?</source>
         <translation>4G モジュールを再起動しますか？</translation>
+    </message>
+    <message>
+        <source>Attention</source>
+        <translation>注意</translation>
+    </message>
+    <message>
+        <source>Unsaved settings will be lost. Continue?</source>
+        <translation>保存されていない設定は失われます。続行しますか？</translation>
     </message>
 </context>
 </TS>

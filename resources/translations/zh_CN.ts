@@ -867,6 +867,14 @@
         <source>*** END ***</source>
         <translation>*** 结束 ***</translation>
     </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>The test page could not be sent through the serial port.</source>
+        <translation>无法通过串口发送测试页。</translation>
+    </message>
 </context>
 <context>
     <name>WidgetWiFi</name>
@@ -1040,6 +1048,14 @@
     <message>
         <source>Restart the 4G module?</source>
         <translation>要重启 4G 模块吗？</translation>
+    </message>
+    <message>
+        <source>Attention</source>
+        <translation>注意</translation>
+    </message>
+    <message>
+        <source>Unsaved settings will be lost. Continue?</source>
+        <translation>未保存的设置将会丢失。是否继续？</translation>
     </message>
 </context>
 </TS>
