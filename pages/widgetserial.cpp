@@ -196,11 +196,14 @@ void WidgetSerial::doPrintTestPage()
 
     testPage_.clear();
     testPage_ = buildTestPage();
-    if (port_->write(testPage_) != testPage_.size()) {
-        LOG("Serial test page: write failed: %s", qPrintable(port_->errorString()));
+    // `port`, not `port_`: an error reported from inside write() ends the print.
+    if (port->write(testPage_) != testPage_.size()) {
+        LOG("Serial test page: write failed: %s", qPrintable(port->errorString()));
         endTestPrint();
         return;
     }
+    if (!port_)
+        return;
     // A port held up by flow control or a stuck adapter may neither write
     // nor fail: without an end of its own it would stay open for good.
     giveUpTimer_ = startTimer(lineTime() + giveUpMarginMs);
