@@ -49,11 +49,13 @@ void HostCmd::setKeys(const QByteArray& defaultKey, const QByteArray& iv)
 quint32 HostCmd::receive(const quint8* data, quint32 length)
 {
     const packet::Assembler::Step step = assembler_.feed(data, length);
-    if (step.complete) {
-        handlePacket();
-        assembler_.reset();
-    }
-    return step.consumed;
+    if (!step.complete)
+        return step.consumed;
+    const bool accepted = handlePacket();
+    assembler_.reset();
+    // A false header may have taken the start of real packets with it: they
+    // are looked for among the bytes it took from this chunk.
+    return accepted ? step.consumed : packet::Assembler::nextStart(data, length, step.consumed);
 }
 
 void HostCmd::receiveAll(const quint8* data, quint32 length)
@@ -73,20 +75,24 @@ void HostCmd::receiveAll(const quint8* data, quint32 length)
     }
 }
 
-void HostCmd::handlePacket()
+bool HostCmd::handlePacket()
 {
     std::array<quint8, packet::kMaxBody> plain;
     const int bodySize = assembler_.bodySize();
     const bool handshake = assembler_.blockCount() == packet::kHandshakeCount;
     if (!receiveAes_.decrypt(handshake ? defaultKey_ : sessionKey_, iv_, assembler_.body(), bodySize, plain.data()))
-        return;
+        return false;
     const int length = packet::unpaddedLength(plain.data(), bodySize);
     if (handshake) {
-        if (length == layout::devinfo::kSize)
-            acceptHandshakeAnswer(plain.data());
-    } else if (length > 0) {
-        Q_EMIT responseReceived(QByteArray(reinterpret_cast<const char*>(plain.data()), length));
+        if (length != layout::devinfo::kSize)
+            return false;
+        acceptHandshakeAnswer(plain.data());
+        return true;
     }
+    if (length == 0)
+        return false;
+    Q_EMIT responseReceived(QByteArray(reinterpret_cast<const char*>(plain.data()), length));
+    return true;
 }
 
 void HostCmd::acceptHandshakeAnswer(const quint8* plain)

@@ -77,7 +77,8 @@ Q_SIGNALS:
 private:
     bool sendCommand(quint8 code);
     bool write(const quint8* data, int length);
-    void handlePacket();
+    // False when the packet is rejected.
+    bool handlePacket();
     void acceptHandshakeAnswer(const quint8* plain);
 
     packet::Key defaultKey_ {};

@@ -1,7 +1,7 @@
 // The links to the printer simulator: the promises every link keeps, each
 // row run over TCP and over USB (the simulator's pseudo-terminal, found
 // through a fake sysfs tree); then what is the TCP link's own (heartbeat,
-// nonce, leftovers, bursts, refusal) and the USB link's own (probe, unplug,
+// nonce, bursts, a reset, refusal) and the USB link's own (probe, unplug,
 // an upload that cannot be cancelled).
 
 #include "app/conf.h"
@@ -188,16 +188,6 @@ private Q_SLOTS:
             QVERIFY(hostCmd.nonce() >= before);
         // The printer derived the same session key from that nonce.
         QCOMPARE(requestRecords({layout::readtype::kAudio}).size(), 1);
-    }
-
-    void leftoverBytesDoNotSpoilTheNextLink()
-    {
-        QVERIFY(f_.sim.start());
-        // Half a packet from a link that went away.
-        const QByteArray partial = QByteArray::fromHex("1001110a") + QByteArray(30, '\x42');
-        QCOMPARE(hostCmd.receive(reinterpret_cast<const quint8*>(partial.constData()), quint32(partial.size())),
-            quint32(partial.size()));
-        QVERIFY(f_.connectTcp());
     }
 
     void burstOfRepliesIsReadWhole()
