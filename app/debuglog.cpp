@@ -1,8 +1,6 @@
 #include "app/debuglog.h"
 
 #include <QFile>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QThread>
 
 #include <algorithm>
@@ -10,6 +8,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #if defined(Q_OS_WIN)
 #include <windows.h>
@@ -23,7 +22,8 @@ namespace {
 constexpr size_t kLineSize = 1024;
 
 QFile logFile;
-QMutex logMutex;
+// A std::mutex, which thread checkers see, unlike Qt's.
+std::mutex logMutex;
 char lineBuffer[kLineSize];
 // Checked without the lock so that calls before logOpen or after logClose
 // never wait on the mutex.
@@ -62,7 +62,7 @@ size_t written(int result, size_t room)
 
 bool logOpen()
 {
-    QMutexLocker lock(&logMutex);
+    const std::lock_guard<std::mutex> lock(logMutex);
     if (logFile.isOpen())
         return true;
     logFile.setFileName(QStringLiteral("log.txt"));
@@ -75,7 +75,7 @@ void logWrite(const char* sourceFile, int line, const char* format, ...)
 {
     if (!logIsOpen)
         return;
-    QMutexLocker lock(&logMutex);
+    const std::lock_guard<std::mutex> lock(logMutex);
     if (!logFile.isOpen())
         return;
 
@@ -107,7 +107,7 @@ void logWrite(const char* sourceFile, int line, const char* format, ...)
 
 void logClose()
 {
-    QMutexLocker lock(&logMutex);
+    const std::lock_guard<std::mutex> lock(logMutex);
     logIsOpen = false;
     if (logFile.isOpen()) {
         logFile.flush();

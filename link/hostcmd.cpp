@@ -49,11 +49,13 @@ void HostCmd::setKeys(const QByteArray& defaultKey, const QByteArray& iv)
 quint32 HostCmd::receive(const quint8* data, quint32 length)
 {
     const packet::Assembler::Step step = assembler_.feed(data, length);
-    if (step.complete) {
-        handlePacket();
-        assembler_.reset();
-    }
-    return step.consumed;
+    if (!step.complete)
+        return step.consumed;
+    const bool accepted = handlePacket();
+    assembler_.reset();
+    // A false header may have taken the start of real packets with it: they
+    // are looked for among the bytes it took from this chunk.
+    return accepted ? step.consumed : packet::Assembler::nextStart(data, length, step.consumed);
 }
 
 void HostCmd::receiveAll(const quint8* data, quint32 length)
@@ -73,20 +75,24 @@ void HostCmd::receiveAll(const quint8* data, quint32 length)
     }
 }
 
-void HostCmd::handlePacket()
+bool HostCmd::handlePacket()
 {
     std::array<quint8, packet::kMaxBody> plain;
     const int bodySize = assembler_.bodySize();
     const bool handshake = assembler_.blockCount() == packet::kHandshakeCount;
-    if (!receiveAes_.decrypt(handshake ? defaultKey_ : sessionKey_, iv_, assembler_.body(), bodySize, plain.data()))
-        return;
+    if (!receiveAes_.decrypt(handshake ? defaultKey_ : sessionKey(), iv_, assembler_.body(), bodySize, plain.data()))
+        return false;
     const int length = packet::unpaddedLength(plain.data(), bodySize);
     if (handshake) {
-        if (length == layout::devinfo::kSize)
-            acceptHandshakeAnswer(plain.data());
-    } else if (length > 0) {
-        Q_EMIT responseReceived(QByteArray(reinterpret_cast<const char*>(plain.data()), length));
+        if (length != layout::devinfo::kSize)
+            return false;
+        acceptHandshakeAnswer(plain.data());
+        return true;
     }
+    if (length == 0)
+        return false;
+    Q_EMIT responseReceived(QByteArray(reinterpret_cast<const char*>(plain.data()), length));
+    return true;
 }
 
 void HostCmd::acceptHandshakeAnswer(const quint8* plain)
@@ -99,15 +105,19 @@ void HostCmd::acceptHandshakeAnswer(const quint8* plain)
 
     // Session key: MD5 of the nonce (least significant byte first) and the
     // serial number up to its first NUL in a zeroed 16-byte area.
+    const quint32 nonce = this->nonce();
     quint8 seed[20] = {};
     for (int i = 0; i < 4; ++i)
-        seed[i] = quint8(nonce_ >> (8 * i));
+        seed[i] = quint8(nonce >> (8 * i));
     const void* nul = std::memchr(info.sn, 0, sizeof info.sn);
     const size_t snLength = nul ? size_t(static_cast<const char*>(nul) - info.sn) : sizeof info.sn;
     std::memcpy(seed + 4, info.sn, snLength);
     const QByteArray digest = QCryptographicHash::hash(
         QByteArray::fromRawData(reinterpret_cast<const char*>(seed), sizeof seed), QCryptographicHash::Md5);
-    sessionKey_ = packet::keyFromBytes(digest);
+    {
+        const std::lock_guard<std::mutex> lock(sessionMutex_);
+        sessionKey_ = packet::keyFromBytes(digest);
+    }
 
     Q_EMIT deviceFound(info);
 }
@@ -121,10 +131,26 @@ bool HostCmd::write(const quint8* data, int length)
     return transceiver && transceiver->write(data, quint32(length), kWriteTimeoutMs);
 }
 
+packet::Key HostCmd::sessionKey() const
+{
+    const std::lock_guard<std::mutex> lock(sessionMutex_);
+    return sessionKey_;
+}
+
+quint32 HostCmd::nonce() const
+{
+    const std::lock_guard<std::mutex> lock(sessionMutex_);
+    return nonce_;
+}
+
 bool HostCmd::sendHandshake(bool fixedNonce)
 {
-    nonce_ = fixedNonce ? 1u : quint32(QDateTime::currentSecsSinceEpoch());
-    const quint8 record[4] = {quint8(nonce_), quint8(nonce_ >> 8), quint8(nonce_ >> 16), quint8(nonce_ >> 24)};
+    const quint32 nonce = fixedNonce ? 1u : quint32(QDateTime::currentSecsSinceEpoch());
+    {
+        const std::lock_guard<std::mutex> lock(sessionMutex_);
+        nonce_ = nonce;
+    }
+    const quint8 record[4] = {quint8(nonce), quint8(nonce >> 8), quint8(nonce >> 16), quint8(nonce >> 24)};
     std::array<quint8, packet::kMaxPacket> out;
     return write(out.data(), packet::build(sendAes_, defaultKey_, iv_, record, sizeof record, false, out.data()));
 }
@@ -132,7 +158,7 @@ bool HostCmd::sendHandshake(bool fixedNonce)
 bool HostCmd::sendRecord(const QByteArray& record, bool useSessionKey)
 {
     std::array<quint8, packet::kMaxPacket> out;
-    const int length = packet::build(sendAes_, useSessionKey ? sessionKey_ : defaultKey_, iv_,
+    const int length = packet::build(sendAes_, useSessionKey ? sessionKey() : defaultKey_, iv_,
         reinterpret_cast<const quint8*>(record.constData()), int(record.size()), useSessionKey, out.data());
     return write(out.data(), length);
 }

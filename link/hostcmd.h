@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <functional>
+#include <mutex>
 
 // The printer's identity: plaintext of the handshake answer.
 struct host_cmd_dev_info_t
@@ -63,8 +64,8 @@ public:
     void setKeys(const QByteArray& defaultKey, const QByteArray& iv);
     // Where packets go; the default is the global Transceiver.
     void setWriter(Writer writer) { writer_ = std::move(writer); }
-    const packet::Key& sessionKey() const { return sessionKey_; }
-    quint32 nonce() const { return nonce_; }
+    packet::Key sessionKey() const;
+    quint32 nonce() const;
 
     // Set by the connect dialog when the user connects; read for per-model rules.
     QString project;
@@ -77,11 +78,16 @@ Q_SIGNALS:
 private:
     bool sendCommand(quint8 code);
     bool write(const quint8* data, int length);
-    void handlePacket();
+    // False when the packet is rejected.
+    bool handlePacket();
     void acceptHandshakeAnswer(const quint8* plain);
 
     packet::Key defaultKey_ {};
     packet::Key iv_ {};
+    // The USB reader thread takes handshake answers in, while the GUI thread
+    // sends handshakes and records: the session state is theirs only under
+    // this lock. A std::mutex, which thread checkers see, unlike Qt's.
+    mutable std::mutex sessionMutex_;
     packet::Key sessionKey_ {};
     quint32 nonce_ = 0;
     packet::Assembler assembler_ {packet::kHandshakeAnswerBody};

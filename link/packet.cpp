@@ -98,8 +98,67 @@ Assembler::Assembler(int handshakeBody)
 {
 }
 
+namespace {
+
+bool possibleCount(quint8 count)
+{
+    return count <= kMaxBlocks || count == kBodylessCount;
+}
+
+// The first byte in data[from..to) that may begin the magic; `to` when none.
+quint32 nextMagicByte(const quint8* data, quint32 from, quint32 to)
+{
+    if (from >= to)
+        return to;
+    const void* hit = std::memchr(data + from, kMagic[0], to - from);
+    return hit ? quint32(static_cast<const quint8*>(hit) - data) : to;
+}
+
+} // namespace
+
+bool Assembler::startsPacket(const quint8* data, quint32 length)
+{
+    return length >= quint32(kHeaderSize) && std::memcmp(data, kMagic, sizeof kMagic) == 0 && possibleCount(data[3]);
+}
+
+quint32 Assembler::nextStart(const quint8* data, quint32 length, quint32 limit)
+{
+    for (quint32 at = nextMagicByte(data, 1, limit); at < limit; at = nextMagicByte(data, at + 1, limit)) {
+        if (std::memcmp(data + at, kMagic, std::min<size_t>(sizeof kMagic, length - at)) == 0)
+            return at;
+    }
+    return limit;
+}
+
+void Assembler::dropStray(const quint8* data, quint32 length)
+{
+    if (startsPacket(data, length)) {
+        held_ = 0;
+        return;
+    }
+    if (held_ < quint32(kHeaderSize))
+        return;
+    // A packet start cut by the end of the last chunk: its first bytes end
+    // the held ones and this chunk goes on with the rest of its header.
+    for (quint32 tail = 1; tail <= sizeof kMagic && kHeaderSize - tail <= length; ++tail) {
+        quint8 header[kHeaderSize];
+        std::memcpy(header, buffer_.data() + held_ - tail, tail);
+        std::memcpy(header + tail, data, kHeaderSize - tail);
+        if (startsPacket(header, kHeaderSize)) {
+            std::memmove(buffer_.data(), buffer_.data() + held_ - tail, tail);
+            held_ = tail;
+            return;
+        }
+    }
+}
+
 Assembler::Step Assembler::feed(const quint8* data, quint32 length)
 {
+    // Only a packet that spans chunks is carried over; bytes that turn out
+    // not to be one must not swallow the packets behind them.
+    if (held_ != 0)
+        dropStray(data, length);
+    const quint32 offset = held_;
     quint32 taken = 0;
     if (held_ < quint32(kHeaderSize)) {
         const bool continuing = held_ != 0;
@@ -107,8 +166,6 @@ Assembler::Step Assembler::feed(const quint8* data, quint32 length)
             const quint8 byte = data[taken];
             if (held_ < 3 && byte != kMagic[held_]) {
                 held_ = 0;
-                // A stray partial header from an earlier chunk must not cost
-                // the packet this chunk starts with.
                 if (continuing)
                     return feed(data, length);
                 return {};
@@ -131,6 +188,18 @@ Assembler::Step Assembler::feed(const quint8* data, quint32 length)
         // The handshake's length is implied by its direction, never by how
         // much the chunk happens to hold.
         total_ = quint32(kHeaderSize + (count == kHandshakeCount ? handshakeBody_ : count * kBlockSize));
+    }
+
+    // A stray piece of a header is mostly followed by the packet it did not
+    // begin: a real packet rarely holds a packet start this early.
+    if (offset < kStrayWindow) {
+        const quint32 end = std::min(length, kStrayWindow - offset);
+        for (quint32 at = nextMagicByte(data, 1, end); at < end; at = nextMagicByte(data, at + 1, end)) {
+            if (startsPacket(data + at, length - at)) {
+                held_ = 0;
+                return {at, false};
+            }
+        }
     }
 
     const quint32 n = std::min(total_ - held_, length - taken);

@@ -91,6 +91,8 @@ public:
         bool complete = false;
     };
 
+    // A chunk that follows held bytes must start right after them: a feed
+    // with bytes held is taken as the start of a new chunk.
     Step feed(const quint8* data, quint32 length);
     void reset() { held_ = 0; }
     bool inProgress() const { return held_ != 0; }
@@ -101,7 +103,20 @@ public:
     const quint8* body() const { return buffer_.data() + kHeaderSize; }
     int bodySize() const { return int(held_) - kHeaderSize; }
 
+    // True when `data` begins with the magic and a block count a packet can
+    // have (the first 4 bytes are needed).
+    static bool startsPacket(const quint8* data, quint32 length);
+    // Where a packet may start among data[1..limit): the first byte from
+    // which the chunk reads as the magic, or as much of it as the chunk still
+    // holds; `limit` when there is none.
+    static quint32 nextStart(const quint8* data, quint32 length, quint32 limit);
+
 private:
+    // Packet starts this close behind a header mean that the header was stray.
+    static constexpr quint32 kStrayWindow = 20;
+
+    void dropStray(const quint8* data, quint32 length);
+
     std::array<quint8, kMaxPacket> buffer_ {};
     quint32 held_ = 0;
     quint32 total_ = 0;

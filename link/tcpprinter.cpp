@@ -72,8 +72,9 @@ bool TcpPrinter::write(const void* data, quint32 length, int timeoutMs)
         return false;
     idleTicks_ = 0;
     // Out now, as far as the kernel takes it, not when the event loop next turns.
+    // A link the printer has reset is found out here: the flush aborts the socket.
     socket_->flush();
-    return true;
+    return socket_->state() == QAbstractSocket::ConnectedState;
 }
 
 void TcpPrinter::onReadyRead()

@@ -5,8 +5,6 @@
 #include "link/hostcmd.h"
 #include "link/usbdevice.h"
 
-#include <QMutexLocker>
-
 #include <vector>
 
 #if defined(Q_OS_WIN)
@@ -58,7 +56,7 @@ UsbPrinter::UsbPrinter(QObject* parent)
     matchPatterns.clear();
     for (quint32 entry : qAsConst(conf.vidPidList))
         matchPatterns.append(QString::asprintf("usb#vid_%04x&pid_%04x", entry >> 16, entry & 0xFFFF));
-    connect(this, &QThread::finished, this, &UsbPrinter::onFinished);
+    connect(this, &UsbPrinter::readerEnded, this, &UsbPrinter::onReaderEnded, Qt::QueuedConnection);
 }
 
 UsbPrinter::~UsbPrinter()
@@ -101,6 +99,7 @@ bool UsbPrinter::usbOpen(QString interfaceName)
         return false;
     }
     stop_ = false;
+    ++reader_;
     interfaceName_ = interfaceName;
     LOG("USB opened.");
     start();
@@ -117,7 +116,7 @@ void UsbPrinter::usbClose()
     }
     bool wasOpen = false;
     {
-        QMutexLocker lock(&mutex_);
+        const std::lock_guard<std::mutex> lock(mutex_);
         wasOpen = device_->isOpen();
         if (wasOpen) {
             device_->close();
@@ -147,13 +146,11 @@ bool UsbPrinter::write(const void* data, uint32_t size, uint32_t milliseconds)
 void UsbPrinter::run()
 {
     LOG("thread started");
+    const quint64 reader = reader_;
+    // No lock while reading, which can wait for ever: the device is closed
+    // only once this thread has ended.
     while (!stop_) {
-        UsbResult result = UsbResult::failed(UsbCall::Read, 0);
-        {
-            QMutexLocker lock(&mutex_);
-            if (device_->isOpen())
-                result = device_->read(readBuffer_.data(), kReadChunk);
-        }
+        const UsbResult result = device_->read(readBuffer_.data(), kReadChunk);
         if (result.outcome == UsbResult::Stopped || stop_)
             break;
         if (result.outcome == UsbResult::Failed) {
@@ -167,13 +164,18 @@ void UsbPrinter::run()
         hostCmd.receiveAll(readBuffer_.data(), result.bytes);
     }
     LOG("thread exited");
+    // The end is handed over under the lock that the close takes after
+    // waiting for this thread (QThread's own wait is not seen by thread
+    // checkers), and the device is closed on the thread it belongs to.
+    const std::lock_guard<std::mutex> lock(mutex_);
+    Q_EMIT readerEnded(reader, QPrivateSignal());
 }
 
-void UsbPrinter::onFinished()
+void UsbPrinter::onReaderEnded(quint64 reader)
 {
-    // The reader ended on its own (the device stopped answering), or this is
-    // the late notice of a reader that usbClose already waited for: a device
-    // opened since then has a reader running and must stay open.
-    if (!isRunning())
+    // A reader that ended on its own leaves a device that stopped answering.
+    // The late notice of one that usbClose already waited for is ignored: a
+    // device opened since then has a reader running and must stay open.
+    if (reader == reader_)
         usbClose();
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QMutex>
 #include <QString>
 #include <QStringList>
 #include <QThread>
@@ -9,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 class UsbDevice;
 
@@ -44,16 +44,22 @@ Q_SIGNALS:
     void connected();
     void disconnected();
     void bytesWritten(qint64 bytes);
+    // From the reader thread as it ends; `reader` counts the readers started.
+    void readerEnded(quint64 reader, QPrivateSignal);
 
 protected:
     void run() override;
 
 private:
-    void onFinished();
+    void onReaderEnded(quint64 reader);
 
-    QMutex mutex_;
+    // Taken by the reader as it ends and by the close after waiting for it,
+    // around the device's closing; never held while the reader waits for bytes.
+    std::mutex mutex_;
     QString interfaceName_;
     std::unique_ptr<UsbDevice> device_;
     std::atomic<bool> stop_ {false};
+    // Counts the readers started; written before each start.
+    quint64 reader_ = 0;
     std::array<quint8, kReadChunk> readBuffer_ {};
 };

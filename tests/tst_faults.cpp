@@ -119,7 +119,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("logged");
         QTest::newRow("split") << QStringList {"--fault-split", "--fault-seed", "7"} << QByteArray("packet split at");
         QTest::newRow("garbage") << QStringList {"--fault-garbage", "--fault-seed", "11"}
-                                 << QByteArray("garbage bytes before");
+                                 << QByteArray("bytes of a stray header after the packet");
         QTest::newRow("split and garbage")
             << QStringList {"--fault-split", "--fault-garbage", "--fault-seed", "13"} << QByteArray("packet split at");
         QTest::newRow("handshake twice") << QStringList {"--fault-handshake", "twice"}

@@ -1,11 +1,12 @@
 // The links to the printer simulator: the promises every link keeps, each
 // row run over TCP and over USB (the simulator's pseudo-terminal, found
 // through a fake sysfs tree); then what is the TCP link's own (heartbeat,
-// nonce, leftovers, bursts, refusal) and the USB link's own (probe, unplug,
+// nonce, bursts, a reset, refusal) and the USB link's own (probe, unplug,
 // an upload that cannot be cancelled).
 
 #include "app/conf.h"
 #include "link/fileupload.h"
+#include "link/lastread.h"
 #include "link/recordlayouts.h"
 #include "link/records.h"
 #include "link/tcpprinter.h"
@@ -13,8 +14,11 @@
 #include "usb/usbtestsupport.h"
 
 #include <QDateTime>
+#include <QTcpServer>
+#include <QTcpSocket>
 
 #include <csignal>
+#include <sys/socket.h>
 
 class TestLinkEndToEnd : public QObject
 {
@@ -186,16 +190,6 @@ private Q_SLOTS:
         QCOMPARE(requestRecords({layout::readtype::kAudio}).size(), 1);
     }
 
-    void leftoverBytesDoNotSpoilTheNextLink()
-    {
-        QVERIFY(f_.sim.start());
-        // Half a packet from a link that went away.
-        const QByteArray partial = QByteArray::fromHex("1001110a") + QByteArray(30, '\x42');
-        QCOMPARE(hostCmd.receive(reinterpret_cast<const quint8*>(partial.constData()), quint32(partial.size())),
-            quint32(partial.size()));
-        QVERIFY(f_.connectTcp());
-    }
-
     void burstOfRepliesIsReadWhole()
     {
         // More reply bytes than one 8 KiB read, and no later traffic to
@@ -206,6 +200,27 @@ private Q_SLOTS:
         QCOMPARE(records.size(), 40);
         for (const QByteArray& record : records)
             QCOMPARE(RecordReader(record).u16(0), layout::readtype::kWnet);
+    }
+
+    void writeIntoAResetLinkLeavesTheEditUnsaved()
+    {
+        // A printer of our own on the printer port, which resets the link
+        // before the event loop has seen it: the write finds out.
+        QTcpServer printer;
+        QVERIFY(printer.listen(f_.sim.address(), TcpPrinter::kPort));
+        QSignalSpy up(f_.link->tcpPrinter(), &TcpPrinter::connected);
+        QVERIFY(f_.link->openTcp(f_.sim.address()) && up.wait(15000));
+        QVERIFY(printer.hasPendingConnections() || printer.waitForNewConnection(5000));
+        QTcpSocket* peer = printer.nextPendingConnection();
+        const linger reset {1, 0};
+        QCOMPARE(::setsockopt(int(peer->socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset, sizeof reset), 0);
+        peer->abort();
+        pollfd seen {int(f_.link->tcpPrinter()->findChild<QTcpSocket*>()->socketDescriptor()), POLLIN, 0};
+        QCOMPARE(::poll(&seen, 1, 5000), 1);
+
+        QByteArray copy(layout::audio::kSize, '\0');
+        QCOMPARE(LastRead::send(copy, QByteArray::fromHex("03010101010101")), LastRead::Save::Failed);
+        QCOMPARE(copy, QByteArray(layout::audio::kSize, '\0'));
     }
 
     void refusedConnectionIsNoLink()

@@ -8,6 +8,7 @@
 #include "link/usbprinter.h"
 #include "usb/usbtestsupport.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -16,6 +17,17 @@ namespace {
 const QString kIds = QStringLiteral("?usb#vid_5a7c&pid_0002");
 
 const QString kPath = QStringLiteral("/dev/usb/lp0?usb#vid_5a7c&pid_0002");
+
+// The handshake with nonce 1 and the answer for serial number
+// "TV520241100001", as tst_hostcmd has them (openssl enc -aes-128-cbc -nopad
+// under the default key), and the read request for type 6 under the session
+// key they give, MD5 of 01 00 00 00 and the serial number.
+const char kHandshakeNonce1[] = "10011100e4b0276f66640b1ebbb02fdb686f3f17";
+const char kAnswerLq520[] = "10011100"
+                            "70250d566c02d583eb3c583aa6de2a57018860c0d772c1960232224b00e5c5e9"
+                            "27866dab3c2de39a2cfcac7bde3dd215c35bb4931c1201983fee14a3c96a9c0b";
+const char kSessionKeyLq520[] = "2cbc92298f1463a0f2749fba26b757ba";
+const char kType6Lq520[] = "10011101e6afcf42de78ee3a934049063225bee8";
 
 bool insideTestbed()
 {
@@ -335,6 +347,32 @@ private Q_SLOTS:
         QVERIFY(printer.write("x", 1, 5000));
         printer.usbClose();
         QCOMPARE(disconnected.size(), 2);
+    }
+
+    // The reader thread takes the answer in while this thread, like a window
+    // busy sending, does not turn its event loop: it sends under the whole
+    // derived key, and a new handshake (the next link's) may follow at once.
+    void sessionStateCrossesThreads()
+    {
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        UsbPrinter printer;
+        QVERIFY(printer.usbOpen(pty.slavePath() + kIds));
+        hostCmd.setWriter([&printer](const quint8* data, quint32 length, int timeoutMs) {
+            return printer.write(data, length, uint32_t(timeoutMs));
+        });
+        QVERIFY(hostCmd.sendHandshake(true));
+        QCOMPARE(pty.readFromMaster(20).toHex(), QByteArray(kHandshakeNonce1));
+        QVERIFY(pty.writeToMaster(QByteArray::fromHex(kAnswerLq520)));
+        const packet::Key derived = packet::keyFromBytes(QByteArray::fromHex(kSessionKeyLq520));
+        QElapsedTimer clock;
+        clock.start();
+        while (hostCmd.sessionKey() != derived && clock.elapsed() < 15000) { }
+        QVERIFY(hostCmd.requestRecord(6));
+        QCOMPARE(pty.readFromMaster(20).toHex(), QByteArray(kType6Lq520));
+        QVERIFY(hostCmd.sendHandshake(true));
+        QCOMPARE(pty.readFromMaster(20).toHex(), QByteArray(kHandshakeNonce1));
+        hostCmd.setWriter({});
     }
 
     void defaultPathsInATestbed()

@@ -70,6 +70,18 @@ void deliver(Session& s, const QByteArray& bytes)
     }
 }
 
+// A packet whose own bytes hold another packet start may be taken for a
+// stray header followed by that packet: whether it comes out is left open.
+bool ambiguous(const QByteArray& bytes)
+{
+    const auto* data = reinterpret_cast<const quint8*>(bytes.constData());
+    for (int at = 1; at < bytes.size(); ++at) {
+        if (packet::Assembler::startsPacket(data + at, quint32(bytes.size() - at)))
+            return true;
+    }
+    return false;
+}
+
 QByteArray record(FuzzInput& in)
 {
     const int length = 1 + in.u16() % packet::kMaxRecord;
@@ -112,11 +124,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             QByteArray plain = in.bytes(sizeof(host_cmd_dev_info_t));
             plain.append(int(sizeof(host_cmd_dev_info_t)) - plain.size(), '\0');
             // A clean one must be taken as the device's answer.
-            const bool clean = (plain.at(0) & 1) != 0;
+            const QByteArray bytes = packet::build(s.aes, s.defaultKey, s.iv, plain, false);
+            const bool clean = (plain.at(0) & 1) != 0 && !ambiguous(bytes);
             if (clean)
                 s.host.resetReassembly();
             const int before = s.devicesFound;
-            deliver(s, packet::build(s.aes, s.defaultKey, s.iv, plain, false));
+            deliver(s, bytes);
             if (clean
                 && (s.devicesFound != before + 1 || s.lastProject != plain.left(int(qstrnlen(plain.constData(), 16)))))
                 fail("a whole handshake answer was not reported");
@@ -128,7 +141,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 = packet::build(s.aes, session ? s.host.sessionKey() : s.defaultKey, s.iv, plain, session);
             const int before = int(s.responses.size());
             deliver(s, op == TruncatedRecord ? bytes.left(in.u8()) : bytes);
-            if (op == CleanSessionRecord && (s.responses.size() != before + 1 || s.responses.last() != plain))
+            if (op == CleanSessionRecord && !ambiguous(bytes)
+                && (s.responses.size() != before + 1 || s.responses.last() != plain))
                 fail("a whole session packet did not come out as its record");
         }
     }

@@ -12,7 +12,8 @@ struct SimFaults
 
     // Every write goes out in random pieces, each flushed on its own.
     bool split = false;
-    // A few random bytes before every packet but a connection's first.
+    // A few random bytes before a packet (not a connection's first), or the
+    // first bytes of a header after one, ending the write.
     bool garbage = false;
     // Seeds the pieces and the garbage, for runs that can be repeated.
     quint32 seed = 0;

@@ -114,7 +114,7 @@ OptionsResult parseOptions(const QStringList& arguments, SimOptions& options, QS
     const QCommandLineOption faultSplit(QStringLiteral("fault-split"),
         QStringLiteral("Fault: send every packet in random pieces, each written and flushed on its own."));
     const QCommandLineOption faultGarbage(QStringLiteral("fault-garbage"),
-        QStringLiteral("Fault: send a few random bytes (never 0x10, which starts a packet) between packets."));
+        QStringLiteral("Fault: send a few random bytes before packets, or a piece of a header after them."));
     const QCommandLineOption faultSeed(QStringLiteral("fault-seed"),
         QStringLiteral("Seed of the random pieces and garbage (default: a random one, logged)."), QStringLiteral("n"));
     const QCommandLineOption faultDropAfter(QStringLiteral("fault-drop-after"),

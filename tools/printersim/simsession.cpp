@@ -244,27 +244,44 @@ void SimSession::write(const quint8* data, int length)
         return;
     const SimFaults& faults = printer_->faults();
     QRandomGenerator& random = printer_->faultRandom();
-    if (faults.garbage && packetsSent_ > 0) {
-        // Never 0x10: garbage must not look like the start of a packet.
-        QByteArray garbage(random.bounded(1, 17), '\0');
-        for (char& byte : garbage)
-            byte = char(0x11 + random.bounded(0xEF));
-        printer_->log(tag_,
-            QStringLiteral("fault: %1 garbage bytes before the next packet: %2")
-                .arg(garbage.size())
-                .arg(QString::fromLatin1(garbage.toHex(' '))));
-        writeRaw(garbage.constData(), garbage.size());
+    QByteArray bytes(reinterpret_cast<const char*>(data), length);
+    if (faults.garbage) {
+        // Random bytes before the packet, or a piece of a header after it,
+        // which then ends the write; never both between two packets, so that
+        // the piece is right in front of the next packet.
+        if (packetsSent_ > 0 && !strayEnded_) {
+            QByteArray garbage(random.bounded(1, 17), '\0');
+            for (char& byte : garbage)
+                byte = char(random.bounded(256));
+            printer_->log(tag_,
+                QStringLiteral("fault: %1 garbage bytes before the next packet: %2")
+                    .arg(garbage.size())
+                    .arg(QString::fromLatin1(garbage.toHex(' '))));
+            writeRaw(garbage.constData(), int(garbage.size()));
+        }
+        strayEnded_ = random.bounded(2) == 1;
+        if (strayEnded_) {
+            QByteArray stray(packet::kHeaderSize + packet::kBlockSize, '\0');
+            std::memcpy(stray.data(), packet::kMagic, sizeof packet::kMagic);
+            for (int i = int(sizeof packet::kMagic); i < stray.size(); ++i)
+                stray[i] = char(random.bounded(256));
+            stray.truncate(random.bounded(1, stray.size()));
+            printer_->log(tag_,
+                QStringLiteral("fault: %1 bytes of a stray header after the packet: %2")
+                    .arg(stray.size())
+                    .arg(QString::fromLatin1(stray.toHex(' '))));
+            bytes.append(stray);
+        }
     }
     ++packetsSent_;
-    const auto* bytes = reinterpret_cast<const char*>(data);
-    if (!faults.split || length < 2) {
-        writeRaw(bytes, length);
+    if (!faults.split || bytes.size() < 2) {
+        writeRaw(bytes.constData(), int(bytes.size()));
         return;
     }
     QList<int> cuts;
-    const int pieces = random.bounded(2, qMin(length, 6) + 1);
+    const int pieces = random.bounded(2, qMin(int(bytes.size()), 6) + 1);
     while (cuts.size() < pieces - 1) {
-        const int cut = random.bounded(1, length);
+        const int cut = random.bounded(1, int(bytes.size()));
         if (!cuts.contains(cut))
             cuts.append(cut);
     }
@@ -272,14 +289,15 @@ void SimSession::write(const quint8* data, int length)
     QStringList at;
     for (int cut : qAsConst(cuts))
         at.append(QString::number(cut));
-    printer_->log(tag_, QStringLiteral("fault: %1-byte packet split at %2").arg(length).arg(at.join(QLatin1Char(','))));
+    printer_->log(
+        tag_, QStringLiteral("fault: %1-byte packet split at %2").arg(bytes.size()).arg(at.join(QLatin1Char(','))));
     int from = 0;
-    cuts.append(length);
+    cuts.append(int(bytes.size()));
     for (int cut : qAsConst(cuts)) {
-        writeRaw(bytes + from, cut - from);
+        writeRaw(bytes.constData() + from, cut - from);
         flush();
         // A moment, so that the pieces reach the host as reads of their own.
-        if (cut != length)
+        if (cut != bytes.size())
             QThread::usleep(300);
         from = cut;
     }

@@ -81,5 +81,6 @@ private:
     // For the faults: packets and reply records sent so far.
     int packetsSent_ = 0;
     int repliesSent_ = 0;
+    bool strayEnded_ = false;
     bool stalled_ = false;
 };
