@@ -299,6 +299,10 @@
         <source>The printer did not answer.</source>
         <translation>プリンターから応答がありません。</translation>
     </message>
+    <message>
+        <source>The printer did not keep the file.</source>
+        <translation>プリンターはファイルを保存しませんでした。</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
