@@ -5,7 +5,6 @@
 #include "link/recordlayouts.h"
 #include "link/records.h"
 #include "link/transceiver.h"
-#include "link/usbprinter.h"
 
 #include <QCryptographicHash>
 #include <QTimerEvent>
@@ -154,6 +153,8 @@ void FileUpload::sendNextBlock()
     }
     digest_.addData(block, int(length));
     handed_ += length;
+    // A block reported short, or not at all, would hold the transfer for ever.
+    timer_.start(blockTimeoutMs_, this);
 }
 
 void FileUpload::complete()
@@ -203,29 +204,16 @@ bool FileUpload::canCancel() const
 
 void FileUpload::restartLink()
 {
-    Transceiver* target = link();
-    if (!target)
-        return;
     // Once the request is out the printer may wait for the announced bytes;
-    // only a new connection makes it drop the partial file.
-    switch (target->linkState()) {
-    case Transceiver::Tcp: {
-        const QHostAddress address = target->hostAddress();
-        target->close();
-        if (!target->openTcp(address))
-            LOG("Reconnecting to %s after a stopped upload failed", qUtf8Printable(address.toString()));
-        break;
-    }
-    case Transceiver::Usb: {
-        const QString path = target->usbPrinter()->interfaceName();
-        target->close();
-        if (!target->openUsb(path, false))
-            LOG("Reopening %s after a stopped upload failed", qUtf8Printable(path));
-        break;
-    }
-    default:
-        break;
-    }
+    // only a new connection makes it drop the partial file. A USB printer
+    // does not notice the device being reopened, so that link is left alone.
+    Transceiver* target = link();
+    if (!target || target->linkState() != Transceiver::Tcp)
+        return;
+    const QHostAddress address = target->hostAddress();
+    target->close();
+    if (!target->openTcp(address))
+        LOG("Reconnecting to %s after a stopped upload failed", qUtf8Printable(address.toString()));
 }
 
 void FileUpload::onLinkDown()
@@ -246,11 +234,14 @@ void FileUpload::timerEvent(QTimerEvent* event)
         // An answer could still come and leave the printer waiting for the file.
         abandon(tr("The printer did not answer."));
         break;
+    case State::Transferring:
+        LOG("Upload of %s: %lld of the %lld bytes handed were reported written", path_.constData(), written_, handed_);
+        abandon(tr("The printer stopped taking the file."));
+        break;
     case State::Verifying:
         LOG("Upload of %s: not in the printer's listing", path_.constData());
         fail(tr("The printer did not keep the file."));
         break;
-    case State::Transferring:
     case State::Idle:
         timer_.stop();
         break;

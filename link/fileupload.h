@@ -43,9 +43,9 @@ public:
     void cancel();
     // A TCP printer drops a partial file when the connection closes; a USB
     // printer does not notice the device being reopened and would read the
-    // next commands as file data, so a USB upload runs to its end (each
-    // block write has its timeout, so it cannot hang). Once the file is
-    // out, any upload can stop.
+    // next commands as file data, so a USB upload runs until it ends or
+    // fails (every step has its timeout). Once the file is out, any upload
+    // can stop.
     bool canCancel() const;
     // Acts on the printer's answer to the upload request and on the folder
     // listing entries that follow the file; other records are ignored.
@@ -59,6 +59,7 @@ public:
     void setBlockWriter(BlockWriter writer) { writer_ = std::move(writer); }
     void setLink(Transceiver* link) { link_ = link; }
     void setReplyTimeout(int milliseconds) { replyTimeoutMs_ = milliseconds; }
+    void setBlockTimeout(int milliseconds) { blockTimeoutMs_ = milliseconds; }
 
 Q_SIGNALS:
     void progress(qint64 written, qint64 total);
@@ -69,8 +70,8 @@ Q_SIGNALS:
     // The printer answered the request with a non-zero status.
     void refused(quint16 status);
     void cancelled();
-    // The link failed or went down, or the printer did not answer or did
-    // not keep the file; the upload is dropped.
+    // The link failed or went down, or the printer did not answer, stopped
+    // taking the file or did not keep it; the upload is dropped.
     void failed(QString reason);
 
 public Q_SLOTS:
@@ -109,7 +110,8 @@ private:
     QCryptographicHash digest_ {QCryptographicHash::Md5};
     QMetaObject::Connection pacing_;
     QMetaObject::Connection linkDown_;
-    // The reply or the listing.
+    // The reply, the block in flight, or the listing.
     QBasicTimer timer_;
     int replyTimeoutMs_ = kReplyTimeoutMs;
+    int blockTimeoutMs_ = kWriteTimeoutMs;
 };

@@ -292,8 +292,8 @@ private Q_SLOTS:
         QVERIFY(names.contains("fonts.conf"));
     }
 
-    // Each wait has its bound: an unanswered request, a listing without the
-    // file fail the upload, and the next may start.
+    // Each wait has its bound: an unanswered request, a block never reported
+    // in full, a listing without the file fail the upload, and the next may start.
     void stuckUploadFails_data()
     {
         QTest::addColumn<bool>("accepted");
@@ -301,6 +301,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("listed");
         QTest::addColumn<QString>("reason");
         QTest::newRow("request unanswered") << false << 0 << -1 << "The printer did not answer.";
+        QTest::newRow("block reported short") << true << 4079 << -1 << "The printer stopped taking the file.";
+        QTest::newRow("block reported as 0") << true << 0 << -1 << "The printer stopped taking the file.";
         QTest::newRow("file not listed") << true << 4080 << -1 << "The printer did not keep the file.";
         QTest::newRow("listed with another size") << true << 4080 << 4079 << "The printer did not keep the file.";
     }
@@ -317,6 +319,7 @@ private Q_SLOTS:
         upload.setLink(&fakeLink);
         upload.setBlockWriter([](const char*, quint32, int) { return true; });
         upload.setReplyTimeout(50);
+        upload.setBlockTimeout(50);
         QSignalSpy failed(&upload, &FileUpload::failed);
         QVERIFY(upload.start("Stuck.ttf", fileData(4080)));
         if (accepted)

@@ -303,6 +303,10 @@
         <source>The printer did not keep the file.</source>
         <translation>プリンターはファイルを保存しませんでした。</translation>
     </message>
+    <message>
+        <source>The printer stopped taking the file.</source>
+        <translation>プリンターがファイルの受信を停止しました。</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>

@@ -303,6 +303,10 @@
         <source>The printer did not keep the file.</source>
         <translation>打印机未保存该文件。</translation>
     </message>
+    <message>
+        <source>The printer stopped taking the file.</source>
+        <translation>打印机停止接收该文件。</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
