@@ -109,6 +109,7 @@ DialogFontSettings::DialogFontSettings(QWidget* parent)
     , apply_(new QPushButton(tr("&Apply"), this))
     , reset_(new QPushButton(tr("Reset to &Default"), this))
     , close_(new QPushButton(tr("&Close"), this))
+    , senders_(new QWidget(this))
     , upload_(new FileUpload(this))
 {
     fontSettings_->setHorizontalHeaderLabels({QString(), tr("Script"), tr("Language"), tr("Font"), tr("Face Index"),
@@ -138,10 +139,14 @@ DialogFontSettings::DialogFontSettings(QWidget* parent)
     installedFonts_->setSelectionBehavior(QAbstractItemView::SelectRows);
     installedFonts_->setSelectionMode(QAbstractItemView::SingleSelection);
 
+    auto* senderButtons = new QHBoxLayout(senders_);
+    senderButtons->setContentsMargins(0, 0, 0, 0);
+    for (QPushButton* button : {refresh_, install_, uninstall_, apply_, reset_})
+        senderButtons->addWidget(button);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    for (QPushButton* button : {refresh_, install_, uninstall_, apply_, reset_, close_})
-        buttons->addWidget(button);
+    buttons->addWidget(senders_);
+    buttons->addWidget(close_);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(fontSettingsLabel_);
@@ -160,19 +165,18 @@ DialogFontSettings::DialogFontSettings(QWidget* parent)
     connect(&hostCmd, &HostCmd::responseReceived, this, &DialogFontSettings::handleResponse, Qt::QueuedConnection);
 
     connect(upload_, &FileUpload::progress, this, &DialogFontSettings::onUploadProgress);
-    connect(upload_, &FileUpload::finished, this, [this] {
-        closeProgress();
-        listInstalledFonts();
-    });
+    // The listing that shows the new file refills the table.
+    connect(upload_, &FileUpload::verifying, this, &DialogFontSettings::clearInstalledFonts);
+    connect(upload_, &FileUpload::finished, this, &DialogFontSettings::endUpload);
     connect(upload_, &FileUpload::refused, this, [this](quint16 status) {
-        closeProgress();
+        endUpload();
         MessageBox::warning(this, tr("Install Font"), tr("The printer refused the font file (status %1).").arg(status));
     });
     connect(upload_, &FileUpload::failed, this, [this](const QString& reason) {
-        closeProgress();
+        endUpload();
         MessageBox::warning(this, tr("Install Font"), tr("The font was not installed. %1").arg(reason));
     });
-    connect(upload_, &FileUpload::cancelled, this, &DialogFontSettings::closeProgress);
+    connect(upload_, &FileUpload::cancelled, this, &DialogFontSettings::endUpload);
 
     refresh_->setEnabled(false);
     // The dialog is on screen before anything is asked of the printer.
@@ -213,6 +217,9 @@ QString DialogFontSettings::rangeText(const QByteArray& ranges)
 void DialogFontSettings::timerEvent(QTimerEvent* event)
 {
     if (event->timerId() == startTimer_) {
+        // Kept running until the upload lets go of the link.
+        if (upload_->isActive())
+            return;
         killTimer(startTimer_);
         startTimer_ = 0;
         doRefresh();
@@ -246,12 +253,17 @@ void DialogFontSettings::clearFontSettings()
         fontSettings_->removeRow(row);
 }
 
-void DialogFontSettings::listInstalledFonts()
+void DialogFontSettings::clearInstalledFonts()
 {
     installedFonts_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     installedFontNames_.clear();
     for (int row = installedFonts_->rowCount() - 1; row >= 0; --row)
         installedFonts_->removeRow(row);
+}
+
+void DialogFontSettings::listInstalledFonts()
+{
+    clearInstalledFonts();
     hostCmd.requestDirectory(QByteArray(kFontFolder));
 }
 
@@ -266,6 +278,7 @@ void DialogFontSettings::handleResponse(QByteArray response)
     case kListingReply:
         if (reader.size() >= layout::fontlisting::kMinLength)
             addInstalledFont(response);
+        upload_->handleResponse(response);
         break;
     case FileUpload::kReplyId:
         upload_->handleResponse(response);
@@ -417,8 +430,11 @@ void DialogFontSettings::doAddFont()
         LOG("Font file %s not installed: read %d of %lld bytes", qUtf8Printable(fileName), int(data.size()), size);
         return;
     }
-    if (!upload_->start(QFileInfo(fileName).fileName(), data))
+    if (!upload_->start(QFileInfo(fileName).fileName(), data)) {
         MessageBox::warning(this, tr("Install Font"), upload_->errorString());
+        return;
+    }
+    senders_->setEnabled(false);
 }
 
 void DialogFontSettings::onUploadProgress(qint64 written, qint64 total)
@@ -442,8 +458,9 @@ void DialogFontSettings::onUploadProgress(qint64 written, qint64 total)
     progress_->setValue(int(written));
 }
 
-void DialogFontSettings::closeProgress()
+void DialogFontSettings::endUpload()
 {
+    senders_->setEnabled(true);
     if (!progress_)
         return;
     progress_->disconnect(upload_);

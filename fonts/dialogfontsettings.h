@@ -81,12 +81,14 @@ protected:
 
 private:
     void clearFontSettings();
+    void clearInstalledFonts();
     void listInstalledFonts();
     void addFontSettingsRow(const QByteArray& entry);
     void addInstalledFont(const QByteArray& entry);
     QByteArray buildEntry(int row) const;
     void onUploadProgress(qint64 written, qint64 total);
-    void closeProgress();
+    // Closes the progress and gives the buttons that write back.
+    void endUpload();
 
     QLabel* fontSettingsLabel_;
     QTableWidget* fontSettings_;
@@ -98,6 +100,8 @@ private:
     QPushButton* apply_;
     QPushButton* reset_;
     QPushButton* close_;
+    // The buttons that write to the printer: off while an upload holds the link.
+    QWidget* senders_;
     QStringList installedFontNames_;
     FileUpload* upload_;
     QPointer<QProgressDialog> progress_;

@@ -5,7 +5,6 @@
 #include "link/recordlayouts.h"
 #include "link/records.h"
 #include "link/transceiver.h"
-#include "link/usbprinter.h"
 
 #include <QCryptographicHash>
 #include <QTimerEvent>
@@ -63,18 +62,28 @@ bool FileUpload::start(const QString& fileName, const QByteArray& data)
     handed_ = written_ = 0;
     digest_.reset();
     state_ = State::Requested;
-    if (Transceiver* source = link())
+    if (Transceiver* source = link()) {
         linkDown_ = connect(source, &Transceiver::disconnected, this, &FileUpload::onLinkDown);
-    replyTimer_ = startTimer(replyTimeoutMs_);
+        // Once the request is out, whatever the printer reads next is taken as file data.
+        source->hold(this);
+    }
+    timer_.start(replyTimeoutMs_, this);
     return true;
 }
 
 void FileUpload::handleResponse(const QByteArray& response)
 {
     const RecordReader reader(response);
-    if (reader.size() < kMinReplyLength || reader.u16(layout::kIdOffset) != kReplyId || state_ != State::Requested)
-        return;
-    const quint16 status = reader.u16(layout::file::kShortPath);
+    const quint16 id = reader.u16(layout::kIdOffset);
+    if (state_ == State::Requested && id == kReplyId && reader.size() >= kMinReplyLength)
+        onReply(reader.u16(layout::file::kShortPath));
+    else if (state_ == State::Verifying && id == layout::recordId(layout::code::kListDirectory)
+        && reader.size() >= layout::fontlisting::kMinLength)
+        onListed(reader.text(layout::file::kShortPath, layout::file::kPathWidth), reader.u32(layout::file::kShortSize));
+}
+
+void FileUpload::onReply(quint16 status)
+{
     if (status != 0) {
         LOG("Upload of %s refused by the printer: status %u", path_.constData(), unsigned(status));
         reset();
@@ -87,14 +96,27 @@ void FileUpload::handleResponse(const QByteArray& response)
         fail(tr("The printer is not connected."));
         return;
     }
-    killTimer(replyTimer_);
-    replyTimer_ = 0;
+    timer_.stop();
     state_ = State::Transferring;
     // Queued: Qt does not emit bytesWritten again while it is being emitted,
     // so a block written from inside the emission would never be reported.
     pacing_ = connect(source, &Transceiver::bytesWritten, this, &FileUpload::sendFileBlock, Qt::QueuedConnection);
     Q_EMIT progress(0, data_.size());
-    sendNextBlock();
+    if (state_ == State::Transferring)
+        sendNextBlock();
+}
+
+void FileUpload::onListed(const QByteArray& name, quint32 size)
+{
+    if (name != path_.mid(int(sizeof kFontFolder) - 1))
+        return;
+    if (size != quint32(data_.size())) {
+        LOG("Upload of %s: the printer lists %u bytes, not %d", path_.constData(), size, int(data_.size()));
+        fail(tr("The printer did not keep the file."));
+        return;
+    }
+    reset();
+    Q_EMIT finished();
 }
 
 void FileUpload::sendFileBlock(qint64 bytes)
@@ -120,7 +142,8 @@ void FileUpload::sendNextBlock()
     const QByteArray data = data_;
     const quint32 length = quint32(std::min<qint64>(kBlockSize, data.size() - handed_));
     const char* block = data.constData() + handed_;
-    const bool ok = writer_ ? writer_(block, length, kWriteTimeoutMs) : link()->write(block, length, kWriteTimeoutMs);
+    const bool ok
+        = writer_ ? writer_(block, length, kWriteTimeoutMs) : link()->write(block, length, kWriteTimeoutMs, this);
     if (state_ != State::Transferring)
         return;
     if (!ok) {
@@ -130,17 +153,31 @@ void FileUpload::sendNextBlock()
     }
     digest_.addData(block, int(length));
     handed_ += length;
+    // A block reported short, or not at all, would hold the transfer for ever.
+    timer_.start(blockTimeoutMs_, this);
 }
 
 void FileUpload::complete()
 {
-    const QByteArray digest = digest_.result();
-    const QByteArray path = path_;
-    const quint32 size = quint32(data_.size());
-    reset();
-    if (!hostCmd.completeUpload(path, size, digest))
-        LOG("Upload of %s: completion record not sent", path.constData());
-    Q_EMIT finished();
+    disconnect(pacing_);
+    if (Transceiver* target = link())
+        target->release(this);
+    if (!hostCmd.completeUpload(path_, quint32(data_.size()), digest_.result())) {
+        LOG("Upload of %s: completion record not sent", path_.constData());
+        fail(tr("The link to the printer failed."));
+        return;
+    }
+    // The printer keeps the file only if size and digest match: its listing tells.
+    state_ = State::Verifying;
+    Q_EMIT verifying();
+    if (state_ != State::Verifying)
+        return;
+    if (!hostCmd.requestDirectory(QByteArray(kFontFolder))) {
+        LOG("Upload of %s: listing request not sent", path_.constData());
+        fail(tr("The link to the printer failed."));
+        return;
+    }
+    timer_.start(replyTimeoutMs_, this);
 }
 
 void FileUpload::cancel()
@@ -152,42 +189,31 @@ void FileUpload::cancel()
         return;
     }
     LOG("Upload of %s cancelled after %lld of %lld bytes", path_.constData(), handed_, qint64(data_.size()));
+    const bool inStep = state_ == State::Verifying;
     reset();
-    restartLink();
+    if (!inStep)
+        restartLink();
     Q_EMIT cancelled();
 }
 
 bool FileUpload::canCancel() const
 {
     const Transceiver* target = link();
-    return !target || target->linkState() != Transceiver::Usb;
+    return state_ == State::Verifying || !target || target->linkState() != Transceiver::Usb;
 }
 
 void FileUpload::restartLink()
 {
-    Transceiver* target = link();
-    if (!target)
-        return;
     // Once the request is out the printer may wait for the announced bytes;
-    // only a new connection makes it drop the partial file.
-    switch (target->linkState()) {
-    case Transceiver::Tcp: {
-        const QHostAddress address = target->hostAddress();
-        target->close();
-        if (!target->openTcp(address))
-            LOG("Reconnecting to %s after a stopped upload failed", qUtf8Printable(address.toString()));
-        break;
-    }
-    case Transceiver::Usb: {
-        const QString path = target->usbPrinter()->interfaceName();
-        target->close();
-        if (!target->openUsb(path, false))
-            LOG("Reopening %s after a stopped upload failed", qUtf8Printable(path));
-        break;
-    }
-    default:
-        break;
-    }
+    // only a new connection makes it drop the partial file. A USB printer
+    // does not notice the device being reopened, so that link is left alone.
+    Transceiver* target = link();
+    if (!target || target->linkState() != Transceiver::Tcp)
+        return;
+    const QHostAddress address = target->hostAddress();
+    target->close();
+    if (!target->openTcp(address))
+        LOG("Reconnecting to %s after a stopped upload failed", qUtf8Printable(address.toString()));
 }
 
 void FileUpload::onLinkDown()
@@ -198,15 +224,28 @@ void FileUpload::onLinkDown()
 
 void FileUpload::timerEvent(QTimerEvent* event)
 {
-    if (event->timerId() != replyTimer_) {
+    if (event->timerId() != timer_.timerId()) {
         QObject::timerEvent(event);
         return;
     }
-    LOG("Upload of %s: no answer to the request", path_.constData());
-    // An answer could still come and leave the printer waiting for the file.
-    reset();
-    restartLink();
-    Q_EMIT failed(tr("The printer did not answer."));
+    switch (state_) {
+    case State::Requested:
+        LOG("Upload of %s: no answer to the request", path_.constData());
+        // An answer could still come and leave the printer waiting for the file.
+        abandon(tr("The printer did not answer."));
+        break;
+    case State::Transferring:
+        LOG("Upload of %s: %lld of the %lld bytes handed were reported written", path_.constData(), written_, handed_);
+        abandon(tr("The printer stopped taking the file."));
+        break;
+    case State::Verifying:
+        LOG("Upload of %s: not in the printer's listing", path_.constData());
+        fail(tr("The printer did not keep the file."));
+        break;
+    case State::Idle:
+        timer_.stop();
+        break;
+    }
 }
 
 void FileUpload::fail(const QString& reason)
@@ -215,14 +254,21 @@ void FileUpload::fail(const QString& reason)
     Q_EMIT failed(reason);
 }
 
+void FileUpload::abandon(const QString& reason)
+{
+    reset();
+    restartLink();
+    Q_EMIT failed(reason);
+}
+
 void FileUpload::reset()
 {
     disconnect(pacing_);
     disconnect(linkDown_);
+    if (Transceiver* target = link())
+        target->release(this);
     digest_.reset();
-    if (replyTimer_ != 0)
-        killTimer(replyTimer_);
-    replyTimer_ = 0;
+    timer_.stop();
     state_ = State::Idle;
     data_.clear();
     path_.clear();

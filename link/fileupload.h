@@ -2,6 +2,7 @@
 
 #include "link/transceiver.h"
 
+#include <QBasicTimer>
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QObject>
@@ -11,8 +12,11 @@
 #include <functional>
 
 // Installs one file into the printer's font folder: the upload request, the
-// raw data blocks paced by the link's bytesWritten reports, and the closing
-// record with the file's MD5 digest. Holds the whole file in memory.
+// raw data blocks paced by the link's bytesWritten reports, the closing
+// record with the file's MD5 digest, and the folder listing that shows the
+// printer kept it. Holds the whole file in memory, and the link from the
+// request to the closing record, so that no other record lands among the
+// file's bytes.
 class FileUpload final : public QObject
 {
     Q_OBJECT
@@ -23,7 +27,8 @@ public:
     static constexpr int kMaxPathBytes = 127;
     static constexpr quint16 kReplyId = 0x0162;
     static constexpr int kMinReplyLength = 152;
-    // A printer that never answers the request must not block every later install.
+    // A printer that never answers the request, or never lists the file,
+    // must not block every later install.
     static constexpr int kReplyTimeoutMs = 10000;
     using BlockWriter = std::function<bool(const char* data, quint32 length, int timeoutMs)>;
 
@@ -38,10 +43,12 @@ public:
     void cancel();
     // A TCP printer drops a partial file when the connection closes; a USB
     // printer does not notice the device being reopened and would read the
-    // next commands as file data, so a USB upload runs to its end (each
-    // block write has its timeout, so it cannot hang).
+    // next commands as file data, so a USB upload runs until it ends or
+    // fails (every step has its timeout). Once the file is out, any upload
+    // can stop.
     bool canCancel() const;
-    // Acts on the printer's answer to the upload request; other records are ignored.
+    // Acts on the printer's answer to the upload request and on the folder
+    // listing entries that follow the file; other records are ignored.
     void handleResponse(const QByteArray& response);
 
     bool isActive() const { return state_ != State::Idle; }
@@ -52,14 +59,19 @@ public:
     void setBlockWriter(BlockWriter writer) { writer_ = std::move(writer); }
     void setLink(Transceiver* link) { link_ = link; }
     void setReplyTimeout(int milliseconds) { replyTimeoutMs_ = milliseconds; }
+    void setBlockTimeout(int milliseconds) { blockTimeoutMs_ = milliseconds; }
 
 Q_SIGNALS:
     void progress(qint64 written, qint64 total);
+    // The file and its closing record are out; the folder listing is asked for next.
+    void verifying();
+    // The printer's listing shows the file with its size.
     void finished();
     // The printer answered the request with a non-zero status.
     void refused(quint16 status);
     void cancelled();
-    // The link failed or went down, or the printer did not answer; the upload is dropped.
+    // The link failed or went down, or the printer did not answer, stopped
+    // taking the file or did not keep it; the upload is dropped.
     void failed(QString reason);
 
 public Q_SLOTS:
@@ -70,10 +82,14 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
-    enum class State { Idle, Requested, Transferring };
+    enum class State { Idle, Requested, Transferring, Verifying };
 
+    void onReply(quint16 status);
+    void onListed(const QByteArray& name, quint32 size);
     void onLinkDown();
     void fail(const QString& reason);
+    // Fails an upload the printer may still be waiting on.
+    void abandon(const QString& reason);
     void restartLink();
     void sendNextBlock();
     void complete();
@@ -94,6 +110,8 @@ private:
     QCryptographicHash digest_ {QCryptographicHash::Md5};
     QMetaObject::Connection pacing_;
     QMetaObject::Connection linkDown_;
-    int replyTimer_ = 0;
+    // The reply, the block in flight, or the listing.
+    QBasicTimer timer_;
     int replyTimeoutMs_ = kReplyTimeoutMs;
+    int blockTimeoutMs_ = kWriteTimeoutMs;
 };

@@ -1,5 +1,6 @@
 #include "link/transceiver.h"
 
+#include "app/debuglog.h"
 #include "link/tcpprinter.h"
 #include "link/usbprinter.h"
 
@@ -58,8 +59,12 @@ void Transceiver::close()
     probe_ = false;
 }
 
-bool Transceiver::write(const void* data, quint32 length, qint32 timeoutMs)
+bool Transceiver::write(const void* data, quint32 length, qint32 timeoutMs, const QObject* writer)
 {
+    if (holder_ && holder_ != writer) {
+        LOG("%u bytes not written: a file upload holds the link", length);
+        return false;
+    }
     switch (linkState_) {
     case Usb:
         return usb_->write(data, length, uint32_t(timeoutMs));
@@ -68,6 +73,20 @@ bool Transceiver::write(const void* data, quint32 length, qint32 timeoutMs)
     default:
         return false;
     }
+}
+
+bool Transceiver::hold(QObject* holder)
+{
+    if (holder_ && holder_ != holder)
+        return false;
+    holder_ = holder;
+    return true;
+}
+
+void Transceiver::release(const QObject* holder)
+{
+    if (holder_ == holder)
+        holder_.clear();
 }
 
 void Transceiver::onConnected()

@@ -4,6 +4,7 @@
 
 #include <QHostAddress>
 #include <QObject>
+#include <QPointer>
 
 #include <functional>
 
@@ -25,7 +26,14 @@ public:
     bool openUsb(const QString& interfacePath, bool probe);
     bool openTcp(const QHostAddress& address);
     void close();
-    bool write(const void* data, quint32 length, qint32 timeoutMs);
+    // Refused (false, logged) while the link is held by another than `writer`.
+    bool write(const void* data, quint32 length, qint32 timeoutMs, const QObject* writer = nullptr);
+
+    // A file upload's raw bytes must reach the printer unbroken: while a
+    // holder has the link, only its own writes go. False when another holds it.
+    bool hold(QObject* holder);
+    void release(const QObject* holder);
+    bool isHeld() const { return !holder_.isNull(); }
 
     qint32 linkState() const { return linkState_; }
     QHostAddress hostAddress() const { return hostAddress_; }
@@ -51,6 +59,7 @@ private:
     qint32 linkState_ = None;
     QHostAddress hostAddress_;
     bool probe_ = false;
+    QPointer<QObject> holder_;
     std::function<Qt::KeyboardModifiers()> modifiers_;
 };
 

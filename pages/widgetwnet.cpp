@@ -5,6 +5,7 @@
 #include "link/lastread.h"
 #include "link/recordlayouts.h"
 #include "link/records.h"
+#include "link/transceiver.h"
 #include "ui/messagebox.h"
 
 #include <QCheckBox>
@@ -218,7 +219,9 @@ void WidgetWnet::timerEvent(QTimerEvent* event)
         return;
     }
     if (restartCountdown_ != 0) {
-        hostCmd.requestRecord(layout::readtype::kWnet);
+        // A poll kept off the link by a file upload is not counted: it goes at a later tick.
+        if (!hostCmd.requestRecord(layout::readtype::kWnet) && transceiver && transceiver->isHeld())
+            return;
         if (--restartCountdown_ > 0)
             return;
     }

@@ -6,6 +6,7 @@
 
 #include "app/debuglog.h"
 #include "link/hostcmd.h"
+#include "link/records.h"
 #include "link/transceiver.h"
 #include "simprocess.h"
 #include "testsupport.h"
@@ -110,12 +111,16 @@ public:
 
 // Replies as the GUI objects see them: HostCmd emits on the USB reader
 // thread, so they are collected through a queued connection on this one.
+// Only those with one of `ids`, when given: other traffic may still trail.
 class Responses final : public QObject
 {
 public:
-    Responses()
+    explicit Responses(const QList<quint16>& ids = {})
     {
-        connect(&hostCmd, &HostCmd::responseReceived, this, [this](QByteArray record) { records.append(record); });
+        connect(&hostCmd, &HostCmd::responseReceived, this, [this, ids](QByteArray record) {
+            if (ids.isEmpty() || ids.contains(RecordReader(record).u16(0)))
+                records.append(record);
+        });
     }
     bool waitFor(int count, int timeoutMs = 15000)
     {
@@ -127,7 +132,7 @@ public:
 // Sends the read requests and collects one reply per request, in order.
 inline QList<QByteArray> requestRecords(const QList<quint16>& types)
 {
-    Responses responses;
+    Responses responses(types);
     for (quint16 type : types) {
         if (!hostCmd.requestRecord(type))
             return {};

@@ -363,9 +363,12 @@ private Q_SLOTS:
 
     // The printer's answer decides: a refusal shows no progress and says so;
     // an acceptance shows progress whose Cancel really stops the transfer.
+    // Until the answer, nothing else follows the request: neither the
+    // dialog's first requests nor any button.
     void uploadReplyDrivesTheProgress()
     {
-        openStarted();
+        dialog_ = std::make_unique<DialogFontSettings>();
+        dialog_->show();
         const QString path = QDir::current().filePath("Font.ttf");
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -381,6 +384,12 @@ private Q_SLOTS:
         });
 
         dialog_->doAddFont();
+        const QStringList senders {"&Refresh", "&Uninstall Font", "&Apply", "Reset to &Default"};
+        for (QPushButton* button : dialog_->findChildren<QPushButton*>()) {
+            if (senders.contains(button->text()))
+                button->click();
+        }
+        QTest::qWait(2 * DialogFontSettings::kStartDelayMs);
         QCOMPARE(capture_.records.size(), 1);
         QCOMPARE(RecordReader(capture_.records.at(0)).u32(132), quint32(10000));
         MessageBox::queueAnswer(QMessageBox::Ok);
@@ -388,6 +397,8 @@ private Q_SLOTS:
         QVERIFY(!dialog_->progressDialog());
         QVERIFY(blocks.isEmpty());
         QCOMPARE(MessageBox::takeShown().size(), 1);
+        QVERIFY(dialog_->applyButton()->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(capture_.records.size(), 3, 5000);
 
         dialog_->doAddFont();
         dialog_->handleResponse(RecordWriter(152).u8(0, 0x62).u8(1, 1).data());

@@ -234,9 +234,9 @@ private Q_SLOTS:
         QVERIFY(watch.growth() < kResidentGrowthLimit);
     }
 
-    // The printer stops reading in the middle of a font: the progress
-    // stays, Cancel works, the link comes back and a later font installs.
-    void stalledUploadCanBeCancelled()
+    // The printer stops reading in the middle of a font: the upload fails
+    // with a word to the user, the link comes back and a later font installs.
+    void stalledUploadFails()
     {
         QVERIFY(f_.sim.start(simArguments({"--fault-stall-upload", QString::number(kMiB)})));
         QVERIFY(connectLink());
@@ -248,20 +248,18 @@ private Q_SLOTS:
         QString path = writeScratchFile("Stalled.ttf", fileData(int(32 * kMiB)));
         QVERIFY(!path.isEmpty());
         DialogFontSettings::setFileChooser([path](QWidget*) { return path; });
-        QSignalSpy cancelled(dialog_->upload(), &FileUpload::cancelled);
-        LoopWatch watch;
-        dialog_->doAddFont();
-        QTRY_VERIFY_WITH_TIMEOUT(simLog().contains("fault: stopped reading after"), 30000);
-        QTest::qWait(1000);
-        QVERIFY(dialog_->progressDialog());
-        QVERIFY(dialog_->upload()->isActive());
-        QVERIFY(watch.turned());
-
-        QPushButton* cancel = dialog_->progressDialog()->findChild<QPushButton*>();
-        QVERIFY(cancel);
+        dialog_->upload()->setBlockTimeout(1000);
+        QSignalSpy failed(dialog_->upload(), &FileUpload::failed);
         QSignalSpy reconnected(f_.link.get(), &Transceiver::connected);
-        cancel->click();
-        QTRY_COMPARE_WITH_TIMEOUT(cancelled.size(), 1, 15000);
+        LoopWatch watch;
+        MessageBox::queueAnswer(QMessageBox::Ok);
+        dialog_->doAddFont();
+        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 30000);
+        QVERIFY(simLog().contains("fault: stopped reading after"));
+        QCOMPARE(failed.at(0).at(0).toString(), QString("The printer stopped taking the file."));
+        const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown.at(0).text.endsWith("The printer stopped taking the file."));
         QTRY_COMPARE_WITH_TIMEOUT(reconnected.size(), 1, 15000);
         QTRY_VERIFY_WITH_TIMEOUT(!dialog_->progressDialog(), 15000);
         QTRY_COMPARE_WITH_TIMEOUT(window_->statusLabel()->text(), f_.connectedText(), 15000);

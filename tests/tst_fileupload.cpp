@@ -10,6 +10,7 @@
 #include "link/records.h"
 #include "linkfixture.h"
 #include "modalcloser.h"
+#include "pages/widgetwnet.h"
 #include "pagesupport.h"
 #include "recordcapture.h"
 #include "ui/mainwindow.h"
@@ -24,6 +25,11 @@ namespace {
 QByteArray uploadReply(quint16 status)
 {
     return RecordWriter(152).u8(0, 0x62).u8(1, 1).u16(2, status).data();
+}
+
+QByteArray listing(const QByteArray& name, quint32 size)
+{
+    return RecordWriter(134).u8(0, 0x61).u8(1, 1).bytes(2, name).u32(130, size).data();
 }
 
 } // namespace
@@ -47,10 +53,10 @@ class TestFileUpload : public QObject
     // The engine on the real link, recording each block on its way.
     void attach(FileUpload& upload)
     {
-        upload.setBlockWriter([this](const char* data, quint32 length, int timeoutMs) {
+        upload.setBlockWriter([this, &upload](const char* data, quint32 length, int timeoutMs) {
             blocks_.append(int(length));
             handed_.append(data, int(length));
-            return f_.link->write(data, length, timeoutMs);
+            return f_.link->write(data, length, timeoutMs, &upload);
         });
         connect(&hostCmd, &HostCmd::responseReceived, &upload, &FileUpload::handleResponse);
     }
@@ -141,26 +147,31 @@ private Q_SLOTS:
         const QByteArray data = fileData(size);
         QVERIFY(upload.start("Font.ttf", data));
         upload.handleResponse(uploadReply(0));
-        for (int i = 0; finished.isEmpty() && i < 10000; ++i) {
+        for (int i = 0; capture.records.size() < 2 && i < 10000; ++i) {
             Q_EMIT fakeLink.bytesWritten(reports[i % reports.size()]);
             QCoreApplication::sendPostedEvents(&upload);
         }
-        QCOMPARE(finished.size(), 1);
         QCOMPARE(handed_, data);
         for (int block : qAsConst(blocks_))
             QVERIFY(block <= FileUpload::kBlockSize);
-        QCOMPARE(capture.records.size(), 2);
+        QCOMPARE(capture.records.size(), 3);
         const RecordReader done(capture.records[1]);
         QCOMPARE(done.u8(0), quint8(0x63));
         QCOMPARE(done.u32(layout::file::kFileSize), quint32(size));
         QCOMPARE(done.bytes(layout::file::kDigest, 16), QCryptographicHash::hash(data, QCryptographicHash::Md5));
+        // Finished once the printer lists the file with its size.
+        QCOMPARE(capture.records[2].left(18), QByteArray("a\x01/data/PUB/fonts/"));
+        upload.handleResponse(listing("Other.ttf", quint32(size)));
+        QVERIFY(finished.isEmpty());
+        upload.handleResponse(listing("Font.ttf", quint32(size)));
+        QCOMPARE(finished.size(), 1);
 
         // A late report after completion changes nothing.
         QSignalSpy progress(&upload, &FileUpload::progress);
         Q_EMIT fakeLink.bytesWritten(4080);
         QCoreApplication::sendPostedEvents(&upload);
         QCOMPARE(handed_.size(), size);
-        QCOMPARE(capture.records.size(), 2);
+        QCOMPARE(capture.records.size(), 3);
         QVERIFY(progress.isEmpty());
     }
 
@@ -193,23 +204,42 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("size");
         QTest::addColumn<QList<int>>("blocks");
-        QTest::newRow("10000 bytes") << 10000 << QList<int> {4080, 4080, 1840};
-        QTest::newRow("one block") << 4080 << QList<int> {4080};
+        QTest::addColumn<bool>("polled");
+        QTest::newRow("10000 bytes") << 10000 << QList<int> {4080, 4080, 1840} << false;
+        QTest::newRow("one block") << 4080 << QList<int> {4080} << false;
         // Megabytes prove the queued pacing: a directly connected slot stalls.
-        QTest::newRow("3 MiB") << 3 * 1024 * 1024 << QList<int>();
+        QTest::newRow("3 MiB") << 3 * 1024 * 1024 << QList<int>() << false;
+        // The 4G page's status poll, due at every turn of the event loop,
+        // keeps off the file's bytes and goes afterwards.
+        QTest::newRow("1 MiB under status polls") << 1024 * 1024 << QList<int>() << true;
     }
     void uploadLandsByteExact()
     {
         QFETCH(int, size);
         QFETCH(QList<int>, blocks);
+        QFETCH(bool, polled);
         QVERIFY(startAndConnect());
         FileUpload upload;
         attach(upload);
         QSignalSpy finished(&upload, &FileUpload::finished);
         const QString name = QStringLiteral("Upload-%1.ttf").arg(size);
         const QByteArray data = fileData(size);
+        WidgetWnet page;
+        int statusReplies = 0;
+        if (polled) {
+            page.setPollIntervalMs(0);
+            MessageBox::queueAnswer(QMessageBox::Yes);
+            page.doRestart();
+            connect(&hostCmd, &HostCmd::responseReceived, &page, [&statusReplies](const QByteArray& record) {
+                statusReplies += RecordReader(record).u16(0) == layout::readtype::kWnet;
+            });
+        }
+        const qint64 log = logSize();
         QVERIFY(upload.start(name, data));
         QVERIFY(finished.wait(60000));
+        QCOMPARE(logMessagesSince(log, "20 bytes not written").isEmpty(), !polled);
+        // The polls kept off the link go afterwards.
+        QTRY_VERIFY_WITH_TIMEOUT(statusReplies > 0 || !polled, 15000);
         if (!blocks.isEmpty())
             QCOMPARE(blocks_, blocks);
         QCOMPARE(handed_, data);
@@ -262,18 +292,46 @@ private Q_SLOTS:
         QVERIFY(names.contains("fonts.conf"));
     }
 
-    // A request the printer never answers must not block every later install.
-    void unansweredRequestFails()
+    // Each wait has its bound: an unanswered request, a block never reported
+    // in full, a listing without the file fail the upload, and the next may start.
+    void stuckUploadFails_data()
     {
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<int>("report");
+        QTest::addColumn<int>("listed");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("request unanswered") << false << 0 << -1 << "The printer did not answer.";
+        QTest::newRow("block reported short") << true << 4079 << -1 << "The printer stopped taking the file.";
+        QTest::newRow("block reported as 0") << true << 0 << -1 << "The printer stopped taking the file.";
+        QTest::newRow("file not listed") << true << 4080 << -1 << "The printer did not keep the file.";
+        QTest::newRow("listed with another size") << true << 4080 << 4079 << "The printer did not keep the file.";
+    }
+    void stuckUploadFails()
+    {
+        QFETCH(bool, accepted);
+        QFETCH(int, report);
+        QFETCH(int, listed);
+        QFETCH(QString, reason);
         RecordCapture capture;
         capture.install();
+        Transceiver fakeLink;
         FileUpload upload;
-        upload.setReplyTimeout(100);
+        upload.setLink(&fakeLink);
+        upload.setBlockWriter([](const char*, quint32, int) { return true; });
+        upload.setReplyTimeout(50);
+        upload.setBlockTimeout(50);
         QSignalSpy failed(&upload, &FileUpload::failed);
-        QVERIFY(upload.start("Silent.ttf", fileData(100)));
-        QVERIFY(failed.wait(5000));
+        QVERIFY(upload.start("Stuck.ttf", fileData(4080)));
+        if (accepted)
+            upload.handleResponse(uploadReply(0));
+        Q_EMIT fakeLink.bytesWritten(report);
+        QCoreApplication::sendPostedEvents(&upload);
+        if (listed >= 0)
+            upload.handleResponse(listing("Stuck.ttf", quint32(listed)));
+        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 5000);
+        QCOMPARE(failed.at(0).at(0).toString(), reason);
         QVERIFY(!upload.isActive());
-        QVERIFY(upload.start("Silent.ttf", fileData(100)));
+        QVERIFY(upload.start("Stuck.ttf", fileData(100)));
     }
 
     void tableIsReadAppliedAndReset()

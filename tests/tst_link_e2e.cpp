@@ -2,7 +2,7 @@
 // row run over TCP and over USB (the simulator's pseudo-terminal, found
 // through a fake sysfs tree); then what is the TCP link's own (heartbeat,
 // nonce, bursts, a reset, refusal) and the USB link's own (probe, unplug,
-// an upload that cannot be cancelled).
+// an upload that cannot be cancelled, nor reopens the link).
 
 #include "app/conf.h"
 #include "link/fileupload.h"
@@ -297,7 +297,7 @@ private Q_SLOTS:
     }
 
     // A USB printer does not notice the device being reopened, so a USB
-    // upload cannot be cancelled: it runs to its end.
+    // upload cannot be cancelled, nor does it ever reopen the link.
     void fontUploadOverUsb()
     {
         QTemporaryDir fonts;
@@ -316,6 +316,16 @@ private Q_SLOTS:
             QCOMPARE(requestRecords({layout::readtype::kAudio}).size(), 1);
             QCOMPARE(readFile(QDir(fonts.path()).filePath(name)), data);
         }
+        // A request the printer never gets fails, and the link stays as it is.
+        QSignalSpy disconnected(f_.link.get(), &Transceiver::disconnected);
+        QSignalSpy failed(&upload, &FileUpload::failed);
+        upload.setReplyTimeout(50);
+        hostCmd.setWriter([](const quint8*, quint32, int) { return true; });
+        QVERIFY(upload.start("Unheard.ttf", data));
+        hostCmd.setWriter({});
+        QVERIFY(failed.wait(5000));
+        QVERIFY(disconnected.isEmpty());
+        QCOMPARE(requestRecords({layout::readtype::kAudio}).size(), 1);
     }
 };
 

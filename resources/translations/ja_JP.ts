@@ -303,6 +303,14 @@
         <source>The printer did not answer.</source>
         <translation>プリンターから応答がありません。</translation>
     </message>
+    <message>
+        <source>The printer did not keep the file.</source>
+        <translation>プリンターはファイルを保存しませんでした。</translation>
+    </message>
+    <message>
+        <source>The printer stopped taking the file.</source>
+        <translation>プリンターがファイルの受信を停止しました。</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>

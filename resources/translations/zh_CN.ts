@@ -303,6 +303,14 @@
         <source>The printer did not answer.</source>
         <translation>打印机没有响应。</translation>
     </message>
+    <message>
+        <source>The printer did not keep the file.</source>
+        <translation>打印机未保存该文件。</translation>
+    </message>
+    <message>
+        <source>The printer stopped taking the file.</source>
+        <translation>打印机停止接收该文件。</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
