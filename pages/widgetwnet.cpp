@@ -167,10 +167,7 @@ void WidgetWnet::doRestart()
 {
     // The polls that follow reload the APN fields, and the module restarts
     // with what the printer holds.
-    if (save_->isEnabled()
-        && MessageBox::question(this, tr("Attention"), tr("Unsaved settings will be lost. Continue?"),
-               QMessageBox::Yes | QMessageBox::No)
-            != QMessageBox::Yes)
+    if (save_->isEnabled() && !MessageBox::unsavedSettingsMayBeLost(this))
         return;
     if (MessageBox::question(this, tr("Confirmation"), tr("Restart the 4G module?"), QMessageBox::Yes | QMessageBox::No)
         != QMessageBox::Yes)

@@ -206,10 +206,7 @@ void MainWindow::doDisconnect()
 
 void MainWindow::doReload()
 {
-    if (hasUnsavedSettings()
-        && MessageBox::question(this, tr("Attention"), tr("Unsaved settings will be lost. Continue?"),
-               QMessageBox::Yes | QMessageBox::No)
-            != QMessageBox::Yes)
+    if (hasUnsavedSettings() && !MessageBox::unsavedSettingsMayBeLost(this))
         return;
 
     reloadAction_->setEnabled(false);
@@ -243,10 +240,7 @@ void MainWindow::onConnected()
     const bool samePrinter = answeredSerial_ && answeredSerial_ == loadedSerial_;
     loadedSerial_ = answeredSerial_;
     linkUp_.start();
-    const bool keepEdits = samePrinter && hasUnsavedSettings()
-        && MessageBox::question(this, tr("Attention"), tr("Unsaved settings will be lost. Continue?"),
-               QMessageBox::Yes | QMessageBox::No)
-            != QMessageBox::Yes;
+    const bool keepEdits = samePrinter && hasUnsavedSettings() && !MessageBox::unsavedSettingsMayBeLost(this);
 
     connectAction_->setEnabled(false);
     disconnectAction_->setEnabled(true);

@@ -1,5 +1,6 @@
 #include "ui/messagebox.h"
 
+#include <QCoreApplication>
 #include <QList>
 
 namespace {
@@ -7,8 +8,8 @@ namespace {
 QList<QMessageBox::StandardButton> queuedAnswers;
 QList<MessageBox::Shown> shownBoxes;
 
-QMessageBox::StandardButton show(QMessageBox::Icon icon, QWidget* parent, const QString& title,
-                                 const QString& text, QMessageBox::StandardButtons buttons)
+QMessageBox::StandardButton show(QMessageBox::Icon icon, QWidget* parent, const QString& title, const QString& text,
+    QMessageBox::StandardButtons buttons)
 {
     shownBoxes.append({title, text});
     if (!queuedAnswers.isEmpty())
@@ -21,8 +22,8 @@ QMessageBox::StandardButton show(QMessageBox::Icon icon, QWidget* parent, const 
 
 namespace MessageBox {
 
-QMessageBox::StandardButton question(QWidget* parent, const QString& title, const QString& text,
-                                     QMessageBox::StandardButtons buttons)
+QMessageBox::StandardButton question(
+    QWidget* parent, const QString& title, const QString& text, QMessageBox::StandardButtons buttons)
 {
     return show(QMessageBox::Question, parent, title, text, buttons);
 }
@@ -40,6 +41,14 @@ QMessageBox::StandardButton warning(QWidget* parent, const QString& title, const
 QMessageBox::StandardButton critical(QWidget* parent, const QString& title, const QString& text)
 {
     return show(QMessageBox::Critical, parent, title, text, QMessageBox::Ok);
+}
+
+bool unsavedSettingsMayBeLost(QWidget* parent)
+{
+    return question(parent, QCoreApplication::translate("MessageBox", "Attention"),
+               QCoreApplication::translate("MessageBox", "Unsaved settings will be lost. Continue?"),
+               QMessageBox::Yes | QMessageBox::No)
+        == QMessageBox::Yes;
 }
 
 void queueAnswer(QMessageBox::StandardButton answer)

@@ -7,10 +7,13 @@
 namespace MessageBox {
 
 QMessageBox::StandardButton question(QWidget* parent, const QString& title, const QString& text,
-                                     QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No);
+    QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No);
 QMessageBox::StandardButton information(QWidget* parent, const QString& title, const QString& text);
 QMessageBox::StandardButton warning(QWidget* parent, const QString& title, const QString& text);
 QMessageBox::StandardButton critical(QWidget* parent, const QString& title, const QString& text);
+// Asked before unsaved settings are overwritten or thrown away; true when the
+// user agrees to lose them.
+bool unsavedSettingsMayBeLost(QWidget* parent);
 
 // Test hooks: the next box is not shown; it returns `answer` and is recorded.
 void queueAnswer(QMessageBox::StandardButton answer);

@@ -379,14 +379,6 @@
         <translation>印刷設定</translation>
     </message>
     <message>
-        <source>Attention</source>
-        <translation>注意</translation>
-    </message>
-    <message>
-        <source>Unsaved settings will be lost. Continue?</source>
-        <translation>保存されていない設定は失われます。続行しますか？</translation>
-    </message>
-    <message>
         <source>Information</source>
         <translation>情報</translation>
     </message>
@@ -401,6 +393,17 @@
     <message>
         <source>Not Connected</source>
         <translation>未接続</translation>
+    </message>
+</context>
+<context>
+    <name>MessageBox</name>
+    <message>
+        <source>Attention</source>
+        <translation>注意</translation>
+    </message>
+    <message>
+        <source>Unsaved settings will be lost. Continue?</source>
+        <translation>保存されていない設定は失われます。続行しますか？</translation>
     </message>
 </context>
 <context>
@@ -1056,14 +1059,6 @@
     <message>
         <source>Restart the 4G module?</source>
         <translation>4G モジュールを再起動しますか？</translation>
-    </message>
-    <message>
-        <source>Attention</source>
-        <translation>注意</translation>
-    </message>
-    <message>
-        <source>Unsaved settings will be lost. Continue?</source>
-        <translation>保存されていない設定は失われます。続行しますか？</translation>
     </message>
 </context>
 </TS>

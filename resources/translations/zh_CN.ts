@@ -379,14 +379,6 @@
         <translation>打印设置</translation>
     </message>
     <message>
-        <source>Attention</source>
-        <translation>注意</translation>
-    </message>
-    <message>
-        <source>Unsaved settings will be lost. Continue?</source>
-        <translation>未保存的设置将会丢失。是否继续？</translation>
-    </message>
-    <message>
         <source>Information</source>
         <translation>提示</translation>
     </message>
@@ -401,6 +393,17 @@
     <message>
         <source>Not Connected</source>
         <translation>未连接</translation>
+    </message>
+</context>
+<context>
+    <name>MessageBox</name>
+    <message>
+        <source>Attention</source>
+        <translation>注意</translation>
+    </message>
+    <message>
+        <source>Unsaved settings will be lost. Continue?</source>
+        <translation>未保存的设置将会丢失。是否继续？</translation>
     </message>
 </context>
 <context>
@@ -1056,14 +1059,6 @@
     <message>
         <source>Restart the 4G module?</source>
         <translation>要重启 4G 模块吗？</translation>
-    </message>
-    <message>
-        <source>Attention</source>
-        <translation>注意</translation>
-    </message>
-    <message>
-        <source>Unsaved settings will be lost. Continue?</source>
-        <translation>未保存的设置将会丢失。是否继续？</translation>
     </message>
 </context>
 </TS>
