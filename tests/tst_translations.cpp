@@ -336,9 +336,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("language");
         QTest::addColumn<int>("page");
-        for (const char* language : {"en", "zh_CN", "ja_JP"}) {
+        for (const QString& language : {QStringLiteral("en"), QStringLiteral("zh_CN"), QStringLiteral("ja_JP")}) {
             for (int i = 0; i < int(std::size(kTestPages)); ++i)
-                QTest::addRow("%s %s", language, kTestPages[i].name) << language << i;
+                QTest::newRow(qPrintable(language + QLatin1Char(' ') + QLatin1String(kTestPages[i].name)))
+                    << language << i;
         }
     }
     void testPageValuesLineUp()
