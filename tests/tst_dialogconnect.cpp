@@ -11,12 +11,12 @@
 #include "link/transceiver.h"
 #include "link/usbprinter.h"
 #include "netns.h"
+#include "pagesupport.h"
 #include "simprocess.h"
 #include "testsupport.h"
 #include "ui/dialogconnect.h"
 #include "ui/mainwindow.h"
 #include "usb/usbtestsupport.h"
-#include "pagesupport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -120,8 +120,6 @@ class TestDialogConnect : public QObject
     ScratchDirectory scratch_;
     std::unique_ptr<Transceiver> link_;
 
-    static QByteArray dialogLog() { return readFile(QStringLiteral("log.txt")); }
-
     std::unique_ptr<netns::SimInNamespace> printer(int n)
     {
         return std::make_unique<netns::SimInNamespace>(lab->printerNamespace(n), lab->printerAddress(n));
@@ -216,7 +214,7 @@ private Q_SLOTS:
         QVERIFY(table);
         QTRY_VERIFY_WITH_TIMEOUT(button(dialog, "&Scan")->isEnabled(), kScanTimeoutMs);
 
-        QTRY_VERIFY(dialogLog().count("] 48 bytes received from 10.213.1.2:17899 (dialogconnect.cpp,") >= 2);
+        QTRY_VERIFY(readFile("log.txt").count("] 48 bytes received from 10.213.1.2:17899 (dialogconnect.cpp,") >= 2);
         QCOMPARE(table->rowCount(), 1);
         QCOMPARE(rowTexts(table, 0), QStringList({"LQ560-4G", "SIM0000000000001", "Network (10.213.1.2)"}));
     }
@@ -277,7 +275,7 @@ private Q_SLOTS:
 
     void scanWithoutPrintersEndsEmpty()
     {
-        const int logSize = dialogLog().size();
+        const int logSize = readFile("log.txt").size();
         DialogConnect dialog;
         dialog.show();
         QPushButton* scan = button(dialog, "&Scan");
@@ -286,7 +284,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(scan->isEnabled(), kScanTimeoutMs);
         QCOMPARE(dialog.findChild<QTableWidget*>()->rowCount(), 0);
         QVERIFY(!connectButton->isEnabled());
-        QVERIFY(!dialogLog().mid(logSize).contains("bytes received"));
+        QVERIFY(!readFile("log.txt").mid(logSize).contains("bytes received"));
     }
 
     void datagramsAreReadWithinTheirFields_data()
@@ -319,7 +317,8 @@ private Q_SLOTS:
         QCOMPARE(sender.writeDatagram(datagram, QHostAddress(QHostAddress::LocalHost), kDiscoveryPort),
             qint64(datagram.size()));
 
-        QTRY_VERIFY(dialogLog().contains(QStringLiteral("] %1 bytes received from 127.0.0.1:%2 (dialogconnect.cpp,")
+        QTRY_VERIFY(
+            readFile("log.txt").contains(QStringLiteral("] %1 bytes received from 127.0.0.1:%2 (dialogconnect.cpp,")
                                              .arg(datagram.size())
                                              .arg(sender.localPort())
                                              .toLatin1()));

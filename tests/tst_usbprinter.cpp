@@ -384,11 +384,9 @@ private Q_SLOTS:
             QSKIP("umockdev-run is not installed (Debian package umockdev)");
 
         // The host writes the request, then the printer answers twice in one chunk.
-        const QString script = f_.dir.filePath(QStringLiteral("lp0.script"));
-        QFile file(script);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("w 0 " + scriptData(kType1Packet) + "\nr 0 " + scriptData(kType1Packet + kType1Packet) + "\n");
-        file.close();
+        const QString script = writeScratchFile(QStringLiteral("lp0.script"),
+            "w 0 " + scriptData(kType1Packet) + "\nr 0 " + scriptData(kType1Packet + kType1Packet) + "\n");
+        QVERIFY(!script.isEmpty());
 
         QProcess child;
         child.setProgram(runner);

@@ -23,7 +23,6 @@
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QSocketNotifier>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <fcntl.h>
@@ -358,12 +357,8 @@ private Q_SLOTS:
         hostCmd.setWriter({});
         // A printer that reports a baud rate the page does not offer and
         // further bits in the cloud audio byte.
-        QTemporaryDir dir;
-        const QString state = dir.filePath("state.json");
-        QFile file(state);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(R"({"serial": {"baud": 1200}, "audio": {"cloud": 3}})");
-        file.close();
+        const QString state = writeScratchFile("state.json", R"({"serial": {"baud": 1200}, "audio": {"cloud": 3}})");
+        QVERIFY(!state.isEmpty());
 
         SimProcess sim;
         QVERIFY(sim.start({"--project", "LQ560", "--model", "LQ560", "--no-discovery", "--state", state}));
