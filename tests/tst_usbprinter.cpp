@@ -290,25 +290,6 @@ private Q_SLOTS:
         printer.usbClose();
     }
 
-    void hangUpEndsTheReaderAndCloses()
-    {
-        PtyPair pty;
-        QVERIFY(pty.isValid());
-        UsbPrinter printer;
-        QSignalSpy disconnected(&printer, &UsbPrinter::disconnected);
-        const qint64 mark = logSize();
-        QVERIFY(printer.usbOpen(pty.slavePath() + kIds));
-        pty.closeMaster();
-        QVERIFY(disconnected.wait(10000));
-        QCOMPARE(logMessagesSince(mark),
-            QStringList(
-                {"USB opened.", "thread started", "ReadFile failed (err=19).", "thread exited", "USB closed."}));
-        QVERIFY(printer.interfaceName().isEmpty());
-        QVERIFY(!printer.write("x", 1, 100));
-        printer.usbClose();
-        QCOMPARE(disconnected.size(), 1);
-    }
-
     void openCloseCyclesNeverHang()
     {
         PtyPair pty;
