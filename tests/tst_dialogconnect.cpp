@@ -5,15 +5,11 @@
 // Expected reply bytes are written out by hand from the reply layout.
 
 #include "app/conf.h"
-#include "app/debuglog.h"
-#include "link/hostcmd.h"
 #include "link/tcpprinter.h"
-#include "link/transceiver.h"
 #include "link/usbprinter.h"
+#include "linkfixture.h"
 #include "netns.h"
 #include "pagesupport.h"
-#include "simprocess.h"
-#include "testsupport.h"
 #include "ui/dialogconnect.h"
 #include "ui/mainwindow.h"
 #include "usb/usbtestsupport.h"
@@ -25,9 +21,7 @@
 #include <QNetworkInterface>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSignalSpy>
 #include <QTableWidget>
-#include <QTest>
 #include <QTimer>
 #include <QUdpSocket>
 
@@ -117,8 +111,7 @@ class TestDialogConnect : public QObject
 {
     Q_OBJECT
 
-    ScratchDirectory scratch_;
-    std::unique_ptr<Transceiver> link_;
+    LinkFixture f_;
 
     std::unique_ptr<netns::SimInNamespace> printer(int n)
     {
@@ -131,30 +124,20 @@ private Q_SLOTS:
         if (!lab)
             QSKIP(qPrintable(
                 QStringLiteral("no private network for discovery, so the dialog is not made: ") + labMissing));
-        QVERIFY(scratch_.isValid());
-        QVERIFY(logOpen());
-        qRegisterMetaType<host_cmd_dev_info_t>("host_cmd_dev_info_t");
-        qRegisterMetaType<QAbstractSocket::SocketState>("QAbstractSocket::SocketState");
+        QVERIFY(f_.initCase());
     }
-    void cleanupTestCase() { logClose(); }
+    void cleanupTestCase() { f_.cleanupCase(); }
 
     void init()
     {
         DialogConnect::setScanTiming(kFastScan);
         // Read by the USB transport when it is made.
         conf.vidPidList = {0x5A7C0002u};
-        link_ = std::make_unique<Transceiver>();
-        transceiver = link_.get();
-        link_->setModifierSource([] { return Qt::KeyboardModifiers(); });
+        f_.makeLink();
         hostCmd.project.clear();
         hostCmd.model.clear();
     }
-    void cleanup()
-    {
-        link_->close();
-        link_.reset();
-        transceiver = nullptr;
-    }
+    void cleanup() { f_.dropLink(); }
 
     void simulatorAnswersDiscoveryOnly_data()
     {
@@ -353,7 +336,7 @@ private Q_SLOTS:
         // Not the row the scan selected, whichever answered first.
         const int row = columnTexts(table, 2).indexOf("Network (10.213.2.2)");
         QVERIFY(row >= 0);
-        QSignalSpy connected(link_.get(), &Transceiver::connected);
+        QSignalSpy connected(f_.link.get(), &Transceiver::connected);
         if (doubleClick) {
             // Through the window, as the platform delivers it: press, release, press, release.
             const QPoint cell = table->visualItemRect(table->item(row, 0)).center();
@@ -369,10 +352,10 @@ private Q_SLOTS:
         QVERIFY(!dialog.isVisible());
         QCOMPARE(hostCmd.project, QString("LQ560"));
         QCOMPARE(hostCmd.model, QString("LQ560-4G-CN"));
-        QCOMPARE(link_->linkState(), qint32(Transceiver::Tcp));
-        QCOMPARE(link_->hostAddress(), lab->printerAddress(2));
+        QCOMPARE(f_.link->linkState(), qint32(Transceiver::Tcp));
+        QCOMPARE(f_.link->hostAddress(), lab->printerAddress(2));
         QVERIFY(connected.wait(15000));
-        QCOMPARE(link_->tcpPrinter()->state(), QAbstractSocket::ConnectedState);
+        QCOMPARE(f_.link->tcpPrinter()->state(), QAbstractSocket::ConnectedState);
         // The simulator listens on port 17900 only.
         QVERIFY(readFile(second->logPath()).contains(" #1 open 10.213.2.1:"));
         QVERIFY(!readFile(first->logPath()).contains(" open "));
@@ -391,8 +374,8 @@ private Q_SLOTS:
         QTRY_COMPARE(table->rowCount(), 1);
 
         // Some link is already open, so the dialog's open fails.
-        QSignalSpy connected(link_.get(), &Transceiver::connected);
-        QVERIFY(link_->openTcp(sim->address()));
+        QSignalSpy connected(f_.link.get(), &Transceiver::connected);
+        QVERIFY(f_.link->openTcp(sim->address()));
         QVERIFY(connected.wait(15000));
         QCOMPARE(table->rowCount(), 1);
 
@@ -454,11 +437,11 @@ private Q_SLOTS:
             QTest::mouseClick(button(*dialog, "&Connect"), Qt::LeftButton);
         });
         user.start();
-        QSignalSpy connected(link_.get(), &Transceiver::connected);
+        QSignalSpy connected(f_.link.get(), &Transceiver::connected);
         window.doConnect();
         user.stop();
 
-        QCOMPARE(link_->linkState(), qint32(Transceiver::Tcp));
+        QCOMPARE(f_.link->linkState(), qint32(Transceiver::Tcp));
         QTRY_COMPARE_WITH_TIMEOUT(window.statusLabel()->text(), QString("Connected (10.213.1.2)"), 15000);
         QCOMPARE(connected.size(), 1);
         QCOMPARE(hostCmd.model, QString("LQ560-4G"));
@@ -486,7 +469,7 @@ private Q_SLOTS:
             {"--port", "0", "--usb-pty", tree.devRoot() + "/lp1", "--model", "LQ560-4G", "--sn", secondSn}));
         QCOMPARE(UsbPrinter::enumerate().size(), 2);
 
-        QSignalSpy connected(link_.get(), &Transceiver::connected);
+        QSignalSpy connected(f_.link.get(), &Transceiver::connected);
         DialogConnect dialog;
         dialog.show();
         auto* table = dialog.findChild<QTableWidget*>();
@@ -497,7 +480,7 @@ private Q_SLOTS:
             QCOMPARE(rowTexts(table, row), QStringList({"LQ560-4G", sns[row], "USB"}));
         // Probes find printers; they connect to none. The last one is closed.
         QCOMPARE(connected.size(), 0);
-        QCOMPARE(link_->linkState(), qint32(Transceiver::None));
+        QCOMPARE(f_.link->linkState(), qint32(Transceiver::None));
         QCOMPARE(selectedRows(table), QList<int>({0}));
     }
 
@@ -529,13 +512,13 @@ private Q_SLOTS:
         QCOMPARE(selectedRows(table), QList<int>({0}));
         QVERIFY(connectButton->isEnabled());
 
-        QSignalSpy connected(link_.get(), &Transceiver::connected);
+        QSignalSpy connected(f_.link.get(), &Transceiver::connected);
         QTest::mouseClick(connectButton, Qt::LeftButton);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(hostCmd.project, QString("LQ230"));
         QCOMPARE(hostCmd.model, QString("LQ230-W"));
-        QCOMPARE(link_->linkState(), qint32(Transceiver::Usb));
-        QCOMPARE(link_->usbPrinter()->interfaceName(), tree.interfacePath("lp0", "5a7c", "0002"));
+        QCOMPARE(f_.link->linkState(), qint32(Transceiver::Usb));
+        QCOMPARE(f_.link->usbPrinter()->interfaceName(), tree.interfacePath("lp0", "5a7c", "0002"));
         QVERIFY(connected.wait(15000));
         QCOMPARE(table->rowCount(), 1);
     }

@@ -2,18 +2,13 @@
 // serial test page as it arrives at the far end of a pseudo-terminal, and
 // both settings pages saving to the printer simulator over a real link.
 
-#include "app/debuglog.h"
-#include "link/hostcmd.h"
 #include "link/lastread.h"
-#include "link/packet.h"
 #include "link/testpage.h"
-#include "link/transceiver.h"
+#include "linkfixture.h"
 #include "pages/widgetaudio.h"
 #include "pages/widgetserial.h"
 #include "pagesupport.h"
 #include "recordcapture.h"
-#include "simprocess.h"
-#include "testsupport.h"
 #include "ui/mainwindow.h"
 #include "ui/messagebox.h"
 
@@ -21,9 +16,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSerialPort>
-#include <QSignalSpy>
 #include <QSocketNotifier>
-#include <QTest>
 
 #include <fcntl.h>
 #include <pty.h>
@@ -115,8 +108,9 @@ class TestWidgetSerial : public QObject
 {
     Q_OBJECT
 
-    ScratchDirectory dir_;
+    LinkFixture f_;
     RecordCapture capture_;
+    std::unique_ptr<MainWindow> window_;
 
     static QComboBox* combo(const WidgetSerial& page, int row) { return page.findChildren<QComboBox*>().at(row); }
     static QStringList shown(const WidgetSerial& page)
@@ -125,13 +119,6 @@ class TestWidgetSerial : public QObject
         for (const QComboBox* box : page.findChildren<QComboBox*>())
             texts << box->currentText();
         return texts;
-    }
-    static QByteArrayList hexOf(const QSignalSpy& spy)
-    {
-        QByteArrayList hex;
-        for (const QList<QVariant>& arguments : spy)
-            hex << arguments.at(0).toByteArray().toHex();
-        return hex;
     }
     static void select(WidgetSerial& page, const QStringList& texts)
     {
@@ -142,17 +129,14 @@ class TestWidgetSerial : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(dir_.isValid());
-        QVERIFY(logOpen());
-        qRegisterMetaType<host_cmd_dev_info_t>("host_cmd_dev_info_t");
-        qRegisterMetaType<QAbstractSocket::SocketState>("QAbstractSocket::SocketState");
+        QVERIFY(f_.initCase());
         TestPage::setClock([] { return QDateTime(QDate(2026, 12, 6), QTime(10, 30, 5)); });
         // No grace after the line time: the page must still arrive whole.
         WidgetSerial::setCloseMarginMs(0);
     }
     void cleanupTestCase()
     {
-        logClose();
+        f_.cleanupCase();
         TestPage::setClock({});
         WidgetSerial::setPortChooser({});
         hostCmd.setWriter({});
@@ -163,6 +147,11 @@ private Q_SLOTS:
         capture_.result = true;
         capture_.install();
         hostCmd.project = "LQ560";
+    }
+    void cleanup()
+    {
+        window_.reset();
+        f_.dropLink();
     }
 
     void loadAndSaveWithoutEdits_data()
@@ -287,7 +276,7 @@ private Q_SLOTS:
             + "Current Time: 2026/12/06 10:30:05\n\n" + kHeading + "*** END ***\n" + kBody + kEnd
             + QByteArray(trailingLfs, '\n');
 
-        const int logBefore = readFile("log.txt").size();
+        const qint64 mark = logSize();
         PtyLine line;
         QVERIFY(!line.path().isEmpty());
         const QByteArray earlier = busyLine ? line.fill() : QByteArray();
@@ -308,8 +297,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(page.printTestPageButton()->isEnabled(), 15000);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(page.findChild<QSerialPort*>(), nullptr);
-        const QByteArray log = readFile("log.txt").mid(logBefore);
-        QVERIFY(log.contains("Serial port created.") && log.contains("Serial port opened."));
+        const QStringList logged = logMessagesSince(mark, "Serial port");
+        QVERIFY(logged.contains("Serial port created.") && logged.contains("Serial port opened."));
     }
 
     void noPrint_data()
@@ -328,7 +317,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, chosen);
         QFETCH(QStringList, logged);
-        const int logBefore = readFile("log.txt").size();
+        const qint64 mark = logSize();
         WidgetSerial page;
         PtyLine pty;
         const bool stalled = chosen == "stalled";
@@ -345,10 +334,7 @@ private Q_SLOTS:
         QTRY_VERIFY(page.printTestPageButton()->isEnabled());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(page.findChild<QSerialPort*>(), nullptr);
-        QStringList lines = QString::fromLatin1(readFile("log.txt").mid(logBefore)).split("\r\n", Qt::SkipEmptyParts);
-        for (QString& line : lines)
-            line = line.mid(line.indexOf("] ") + 2).section(" (", 0, 0);
-        QCOMPARE(lines, logged);
+        QCOMPARE(logMessagesSince(mark), logged);
         QCOMPARE(MessageBox::takeShown().size(), stalled ? 1 : 0);
     }
 
@@ -360,32 +346,21 @@ private Q_SLOTS:
         const QString state = writeScratchFile("state.json", R"({"serial": {"baud": 1200}, "audio": {"cloud": 3}})");
         QVERIFY(!state.isEmpty());
 
-        SimProcess sim;
-        QVERIFY(sim.start({"--project", "LQ560", "--model", "LQ560", "--no-discovery", "--state", state}));
-        Transceiver link;
-        transceiver = &link;
-        link.setModifierSource([] { return Qt::KeyboardModifiers(); });
-        auto window = std::make_unique<MainWindow>();
-        const auto teardown = qScopeGuard([&] {
-            window.reset();
-            link.close();
-            transceiver = nullptr;
-        });
-        QVERIFY(link.openTcp(sim.address()));
+        QVERIFY(f_.sim.start({"--project", "LQ560", "--model", "LQ560", "--no-discovery", "--state", state}));
+        f_.makeLink();
+        window_ = std::make_unique<MainWindow>();
+        QVERIFY(f_.link->openTcp(f_.sim.address()));
         QTRY_COMPARE_WITH_TIMEOUT(lastRead.audio.toHex(), QByteArray("03010103010103"), 15000);
         QCOMPARE(lastRead.serial, serialRecord("4101 b0040000 08000000 01000000 00000000"));
-        QCOMPARE(combo(*window->widgetSerial(), 0)->currentText(), QString("2400"));
+        QCOMPARE(combo(*window_->widgetSerial(), 0)->currentText(), QString("2400"));
 
         // Unchanged pages: each Save still corrects the printer.
-        window->widgetSerial()->doSave();
-        window->widgetAudio()->doSave();
-        QSignalSpy replies(&hostCmd, &HostCmd::responseReceived);
-        QVERIFY(hostCmd.requestRecord(5));
-        QVERIFY(hostCmd.requestRecord(6));
+        window_->widgetSerial()->doSave();
+        window_->widgetAudio()->doSave();
         // Type 5 at 2400 (0x0960) 8N1; type 6 with cloud audio back to 1.
-        const QByteArray serial = serialRecord("0500 60090000 08000000 01000000 00000000").toHex();
-        const QByteArray audio = "06000101010103";
-        QTRY_VERIFY_WITH_TIMEOUT(hexOf(replies).contains(serial) && hexOf(replies).contains(audio), 15000);
+        QCOMPARE(requestRecords({5, 6}),
+            QList<QByteArray>(
+                {serialRecord("0500 60090000 08000000 01000000 00000000"), serialRecord("06000101010103")}));
     }
 };
 
