@@ -57,18 +57,6 @@ private Q_SLOTS:
         QCOMPARE(text.mid(11), expected);
     }
 
-    void printfArguments()
-    {
-        QVERIFY(logOpen());
-        logWrite("x.cpp", 7, "%d bytes received from %s:%u", 56, "192.0.2.7", 17899u);
-        logWrite("x.cpp", 8, "VID/PID %04x:%04x loaded.", 0x5A7C, 0xD2);
-        logClose();
-        const QList<QByteArray> lines = readFile("log.txt").split('\n');
-        QCOMPARE(lines.size(), 3);
-        QCOMPARE(lines[0].mid(11), QByteArray("56 bytes received from 192.0.2.7:17899 (x.cpp,7)\r"));
-        QCOMPARE(lines[1].mid(11), QByteArray("VID/PID 5a7c:00d2 loaded. (x.cpp,8)\r"));
-    }
-
     void longMessageIsCutKeepingTheSuffix()
     {
         QVERIFY(logOpen());
