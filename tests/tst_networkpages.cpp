@@ -526,10 +526,6 @@ private Q_SLOTS:
         QCOMPARE(capture_.records.size(), accepted ? 1 : 0);
         QCOMPARE(fieldOf(*wifi_, "SSID:")->text(), accepted ? ssid : QString("Office"));
         QCOMPARE(shown.size(), accepted ? 0 : 1);
-        if (!accepted) {
-            QCOMPARE(shown.constFirst().title, QString("Attention"));
-            QCOMPARE(shown.constFirst().text, QString("The SSID is longer than 32 bytes. Please enter a shorter one."));
-        }
     }
 
     // Over a link to the simulator: the new name comes back in the next
