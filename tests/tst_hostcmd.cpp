@@ -407,9 +407,7 @@ private Q_SLOTS:
         QTest::newRow("'S' font table entry")
             << Command([](HostCmd& c) { return c.sendFontSettingsEntry(QByteArray(438, '\x77')); })
             << hex("5301") + QByteArray(436, '\x77');
-        QTest::newRow("Wi-Fi credentials")
-            << Command([](HostCmd& c) { return c.sendWifiCredentials("shop", "secret"); })
-            << hex("1101") + "shop" + QByteArray(124, '\0') + "secret" + QByteArray(122, '\0');
+        // Wi-Fi credentials: tst_networkpages' credentialsRecord.
         QTest::newRow("'a' with a 200-byte path keeps 127 bytes")
             << Command([](HostCmd& c) { return c.requestDirectory(QByteArray(200, 'p')); })
             << hex("6101") + QByteArray(127, 'p') + QByteArray(1, '\0');
