@@ -85,11 +85,6 @@ void dispatchWnet(WidgetWnet& page, const QByteArray& record)
     page.saveButton()->setEnabled(false);
 }
 
-QPushButton* restartOf(const QWidget& page)
-{
-    return buttonOf(page, "Restart...");
-}
-
 const QByteArray kRestart = QByteArray::fromHex("3201");
 const QByteArray kPoll = QByteArray::fromHex("0400");
 
@@ -701,14 +696,14 @@ private Q_SLOTS:
             fieldOf(page, "APN:")->setText("internet");
         for (int answer : answers)
             MessageBox::queueAnswer(QMessageBox::StandardButton(answer));
-        restartOf(page)->click();
+        buttonOf(page, "Restart...")->click();
         QStringList shown;
         for (const MessageBox::Shown& box : MessageBox::takeShown())
             shown << box.text;
         QCOMPARE(shown, asked);
         const bool restarted = answers.size() == 2;
         QCOMPARE(capture_.records, restarted ? QList<QByteArray> {kRestart} : QList<QByteArray> {});
-        QCOMPARE(restartOf(page)->isEnabled(), !restarted);
+        QCOMPARE(buttonOf(page, "Restart...")->isEnabled(), !restarted);
         QCOMPARE(fieldOf(page, "APN:")->isEnabled(), !restarted);
         QCOMPARE(page.saveButton()->isEnabled(), edited && !restarted);
     }
@@ -737,7 +732,7 @@ private Q_SLOTS:
             if (record != kPoll)
                 return;
             ++sent;
-            if (restartOf(page)->isEnabled() || page.saveButton()->isEnabled()
+            if (buttonOf(page, "Restart...")->isEnabled() || page.saveButton()->isEnabled()
                 || page.findChild<QCheckBox*>()->isEnabled() || fieldOf(page, "APN:")->isEnabled())
                 ++pollsWhileEditable;
             // The reply arrives after the poll, through the event loop.
@@ -746,9 +741,9 @@ private Q_SLOTS:
                 &page, [&page, reply] { dispatchWnet(page, reply); }, Qt::QueuedConnection);
         };
         MessageBox::queueAnswer(QMessageBox::Yes);
-        restartOf(page)->click();
-        QVERIFY(!restartOf(page)->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(restartOf(page)->isEnabled(), 15000);
+        buttonOf(page, "Restart...")->click();
+        QVERIFY(!buttonOf(page, "Restart...")->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(buttonOf(page, "Restart...")->isEnabled(), 15000);
         // Asked once, before the restart.
         QCOMPARE(MessageBox::takeShown().size(), 1);
 
@@ -795,8 +790,8 @@ private Q_SLOTS:
         });
         capture_.records.clear();
         MessageBox::queueAnswer(QMessageBox::Yes);
-        restartOf(wnet())->click();
-        QTRY_VERIFY_WITH_TIMEOUT(restartOf(wnet())->isEnabled(), 15000);
+        buttonOf(wnet(), "Restart...")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(buttonOf(wnet(), "Restart...")->isEnabled(), 15000);
         QCOMPARE(MessageBox::takeShown().size(), 1);
 
         const int polls = int(capture_.records.count(kPoll));

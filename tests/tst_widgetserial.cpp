@@ -97,11 +97,6 @@ private:
     QSocketNotifier* notifier_ = nullptr;
 };
 
-QByteArray serialRecord(const char* hex)
-{
-    return QByteArray::fromHex(hex);
-}
-
 } // namespace
 
 class TestWidgetSerial : public QObject
@@ -163,13 +158,13 @@ private Q_SLOTS:
         // Reply: type 5 (05 00), then baud, data bits, stop bits, parity, each 32-bit little-endian.
         // 115200 = 0x0001C200, 9600 = 0x2580, 2000000 = 0x001E8480. A baud rate not offered
         // (1200) is corrected by the first Save: savedRecordsReachThePrinter.
-        QTest::newRow("115200 8N1") << serialRecord("0500 00c20100 08000000 01000000 00000000")
+        QTest::newRow("115200 8N1") << QByteArray::fromHex("0500 00c20100 08000000 01000000 00000000")
                                     << QStringList {"115200", "8", "1", "None"} << QByteArray();
-        QTest::newRow("2000000 7E2") << serialRecord("0500 80841e00 07000000 02000000 02000000")
+        QTest::newRow("2000000 7E2") << QByteArray::fromHex("0500 80841e00 07000000 02000000 02000000")
                                      << QStringList {"2000000", "7", "2", "Even"} << QByteArray();
         QTest::newRow("unknown data bits, stop bits and parity")
-            << serialRecord("0500 80250000 09000000 03000000 05000000") << QStringList {"9600", "7", "1", "None"}
-            << serialRecord("4101 80250000 07000000 01000000 00000000");
+            << QByteArray::fromHex("0500 80250000 09000000 03000000 05000000") << QStringList {"9600", "7", "1", "None"}
+            << QByteArray::fromHex("4101 80250000 07000000 01000000 00000000");
     }
     void loadAndSaveWithoutEdits()
     {
@@ -192,19 +187,19 @@ private Q_SLOTS:
     void editedSettingsAreSentOnceTheWriteSucceeds()
     {
         WidgetSerial page;
-        const QByteArray reply = serialRecord("0500 00c20100 08000000 01000000 00000000");
+        const QByteArray reply = QByteArray::fromHex("0500 00c20100 08000000 01000000 00000000");
         QVERIFY(lastRead.refresh(reply));
         page.loadRecord(reply);
         select(page, {"19200", "8", "2", "Odd"});
         QVERIFY(page.saveButton()->isEnabled());
         // 19200 = 0x4B00.
-        const QByteArray record = serialRecord("4101 004b0000 08000000 02000000 01000000");
+        const QByteArray record = QByteArray::fromHex("4101 004b0000 08000000 02000000 01000000");
 
         // A failed write leaves the change unsaved.
         capture_.result = false;
         page.saveButton()->click();
         QCOMPARE(capture_.records, QList<QByteArray>({record}));
-        QCOMPARE(lastRead.serial, serialRecord("4101 00c20100 08000000 01000000 00000000"));
+        QCOMPARE(lastRead.serial, QByteArray::fromHex("4101 00c20100 08000000 01000000 00000000"));
         QVERIFY(page.saveButton()->isEnabled());
 
         capture_.result = true;
@@ -351,7 +346,7 @@ private Q_SLOTS:
         window_ = std::make_unique<MainWindow>();
         QVERIFY(f_.link->openTcp(f_.sim.address()));
         QTRY_COMPARE_WITH_TIMEOUT(lastRead.audio.toHex(), QByteArray("03010103010103"), 15000);
-        QCOMPARE(lastRead.serial, serialRecord("4101 b0040000 08000000 01000000 00000000"));
+        QCOMPARE(lastRead.serial, QByteArray::fromHex("4101 b0040000 08000000 01000000 00000000"));
         QCOMPARE(combo(*window_->widgetSerial(), 0)->currentText(), QString("2400"));
 
         // Unchanged pages: each Save still corrects the printer.
@@ -359,8 +354,8 @@ private Q_SLOTS:
         window_->widgetAudio()->doSave();
         // Type 5 at 2400 (0x0960) 8N1; type 6 with cloud audio back to 1.
         QCOMPARE(requestRecords({5, 6}),
-            QList<QByteArray>(
-                {serialRecord("0500 60090000 08000000 01000000 00000000"), serialRecord("06000101010103")}));
+            QList<QByteArray>({QByteArray::fromHex("0500 60090000 08000000 01000000 00000000"),
+                QByteArray::fromHex("06000101010103")}));
     }
 };
 
