@@ -120,18 +120,22 @@ class TestNetworkPages : public QObject
 
     WidgetWnet& wnet() const { return *window_->widgetWnet(); }
 
-    // The main window on a TCP link to the simulator, its mobile page filled.
-    bool startWnet(const QStringList& extraArguments = {})
+    // The main window on a TCP link to the simulator as `model`, once the
+    // reload's replies made `loaded` true.
+    bool startWindow(const QString& model, const QStringList& extraArguments, const std::function<bool()>& loaded)
     {
         f_.makeLink();
         window_ = std::make_unique<MainWindow>();
-        if (!f_.sim.start(QStringList {"--project", "LQ560", "--model", "LQ560-4G", "--no-discovery"} + extraArguments))
-            return false;
-        hostCmd.project = "LQ560";
-        hostCmd.model = "LQ560-4G";
-        // The reload's type-4 reply has been loaded.
-        return f_.link->openTcp(f_.sim.address())
-            && QTest::qWaitFor([&] { return fieldOf(wnet(), "APN:")->text() == "cmnet"; }, 15000);
+        hostCmd.project = model.left(5);
+        hostCmd.model = model;
+        return f_.sim.start(
+                   QStringList {"--project", model.left(5), "--model", model, "--no-discovery"} + extraArguments)
+            && f_.link->openTcp(f_.sim.address()) && QTest::qWaitFor(loaded, 15000);
+    }
+    // Its mobile page filled.
+    bool startWnet(const QStringList& extraArguments = {})
+    {
+        return startWindow("LQ560-4G", extraArguments, [this] { return fieldOf(wnet(), "APN:")->text() == "cmnet"; });
     }
 
     bool startPrinter() { return f_.sim.start({"--no-discovery", "--capture-dir", jobs_->path()}); }
@@ -528,15 +532,9 @@ private Q_SLOTS:
     // written nowhere on this side.
     void nonAsciiSsidRoundTrip()
     {
-        f_.makeLink();
-        window_ = std::make_unique<MainWindow>();
-        QVERIFY(
-            f_.sim.start({"--project", "LQ540", "--model", "LQ540", "--no-discovery", "--capture-dir", jobs_->path()}));
-        hostCmd.project = "LQ540";
-        hostCmd.model = "LQ540";
-        QVERIFY(f_.link->openTcp(f_.sim.address()));
+        QVERIFY(startWindow("LQ540", {"--capture-dir", jobs_->path()},
+            [this] { return fieldOf(*window_->widgetWiFi(), "SSID:")->text() == "Tovra-Office"; }));
         WidgetWiFi& page = *window_->widgetWiFi();
-        QTRY_COMPARE_WITH_TIMEOUT(fieldOf(page, "SSID:")->text(), QString("Tovra-Office"), 15000);
 
         const QString password = "pw-7d41e9c2";
         onDialog([&](DialogConfigureWiFi& dialog) { fillAndAccept(dialog, QString::fromUtf8(kCafeTokyo), password); });
