@@ -3,63 +3,24 @@
 
 #include "app/conf.h"
 #include "link/transceiver.h"
+#include "modalcloser.h"
 #include "pagesupport.h"
-#include "testsupport.h"
 #include "ui/dialogpreferences.h"
 #include "ui/dialogserialconnect.h"
 #include "ui/mainwindow.h"
 #include "ui/messagebox.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QFile>
-#include <QPointer>
 #include <QPushButton>
 #include <QSerialPortInfo>
 #include <QSettings>
 #include <QTest>
-#include <QTimer>
 
-#include <functional>
 #include <memory>
-#include <utility>
 
 namespace {
-
-// Hands the next modal dialog of type T to `drive`; any other modal dialog
-// (an unexpected message box) is recorded and closed, so nothing hangs.
-template <typename T> class ModalDriver final : public QObject
-{
-public:
-    explicit ModalDriver(std::function<void(T*)> drive)
-        : drive_(std::move(drive))
-    {
-        timer_.setInterval(10);
-        connect(&timer_, &QTimer::timeout, this, [this] {
-            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (!dialog || dialog == last_)
-                return;
-            last_ = dialog;
-            if (auto* wanted = qobject_cast<T*>(dialog)) {
-                ++driven;
-                drive_(wanted);
-            } else {
-                unexpected.append(QString::fromLatin1(dialog->metaObject()->className()));
-                dialog->reject();
-            }
-        });
-        timer_.start();
-    }
-
-    int driven = 0;
-    QStringList unexpected;
-
-private:
-    std::function<void(T*)> drive_;
-    QTimer timer_;
-    QPointer<QDialog> last_;
-};
 
 QStringList itemTexts(const QComboBox* combo)
 {
@@ -138,14 +99,15 @@ private Q_SLOTS:
         MainWindow window;
         if (changed)
             MessageBox::queueAnswer(QMessageBox::Ok);
-        ModalDriver<DialogPreferences> driver([&](DialogPreferences* dialog) {
+        ModalCloser modal;
+        modal.drive<DialogPreferences>([&](DialogPreferences* dialog) {
             dialog->findChild<QComboBox*>()->setCurrentIndex(chosen);
             byText<QPushButton>(dialog, press)->click();
         });
         window.preferencesAction()->trigger();
 
-        QCOMPARE(driver.driven, 1);
-        QCOMPARE(driver.unexpected, QStringList());
+        QCOMPARE(modal.driven, 1);
+        QCOMPARE(modal.seen, QStringList());
         QCOMPARE(conf.Language, changed ? chosen : stored);
         const QString file = "tovra-cloud-printer-setup.ini";
         QCOMPARE(QFile::exists(file), changed);
@@ -172,7 +134,8 @@ private Q_SLOTS:
         DialogSerialConnect dialog;
         QCOMPARE(itemTexts(dialog.findChild<QComboBox*>()), QStringList({"USB Serial Port (ttyUSB0)", " (ttyS1)"}));
         QCOMPARE(dialog.portName(), QString());
-        ModalDriver<DialogSerialConnect> driver([&](DialogSerialConnect* shown) {
+        ModalCloser modal;
+        modal.drive<DialogSerialConnect>([&](DialogSerialConnect* shown) {
             shown->findChild<QComboBox*>()->setCurrentIndex(index);
             byText<QPushButton>(shown, "&OK")->click();
         });
@@ -196,7 +159,8 @@ private Q_SLOTS:
 
         DialogSerialConnect dialog;
         bool stayedOpen = false;
-        ModalDriver<DialogSerialConnect> driver([&](DialogSerialConnect* shown) {
+        ModalCloser modal;
+        modal.drive<DialogSerialConnect>([&](DialogSerialConnect* shown) {
             byText<QPushButton>(shown, "&OK")->click();
             stayedOpen = shown->isVisible();
             byText<QPushButton>(shown, "C&ancel")->click();
