@@ -17,14 +17,6 @@
 
 #include <memory>
 
-// Writes `data` to `name` in the working directory; the path, empty on failure.
-inline QString writeScratchFile(const QString& name, const QByteArray& data)
-{
-    const QString path = QDir::current().filePath(name);
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size() ? path : QString();
-}
-
 // A printer's font folder as shipped: its configuration file and one font.
 inline bool seedFontFolder(const QString& folder)
 {

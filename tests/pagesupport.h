@@ -3,6 +3,8 @@
 // The page suites find widgets as the user does, by the text on them or on
 // their label (a group box by its title), and lay records out field by field.
 
+#include "testsupport.h"
+
 #include <QByteArray>
 #include <QGroupBox>
 #include <QLabel>
@@ -10,12 +12,6 @@
 #include <QPushButton>
 
 #include <type_traits>
-
-// `text` cut or padded with NULs to the field's width.
-inline QByteArray field(const QByteArray& text, int width)
-{
-    return text.leftJustified(width, '\0', true);
-}
 
 template <typename T> T* byText(const QWidget* root, const QString& text)
 {

@@ -14,6 +14,21 @@ inline QByteArray readFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// Writes `data` to `name`, taken from the working directory when relative;
+// the path, empty on failure.
+inline QString writeScratchFile(const QString& name, const QByteArray& data)
+{
+    const QString path = QDir::current().filePath(name);
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size() ? path : QString();
+}
+
+// `text` cut or padded with NULs to the field's width.
+inline QByteArray field(const QByteArray& text, int width)
+{
+    return text.leftJustified(width, '\0', true);
+}
+
 // The program keeps its configuration and log in the working directory: a
 // fresh, empty one for as long as this object lives.
 class ScratchDirectory final

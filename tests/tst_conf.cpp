@@ -12,13 +12,6 @@
 
 namespace {
 
-void writeFile(const QString& name, const QByteArray& text)
-{
-    QFile file(name);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
-}
-
 // The start-up steps that involve the configuration.
 void startUp(Conf& conf)
 {
@@ -98,7 +91,7 @@ private Q_SLOTS:
         QFETCH(QList<quint32>, loaded);
         QFETCH(QByteArrayList, logged);
         QFETCH(QString, written);
-        writeFile(kIni, "[Conf]\nFileVersion=3\nVID_PID_List=" + line + "\n");
+        QVERIFY(!writeScratchFile(kIni, "[Conf]\nFileVersion=3\nVID_PID_List=" + line + "\n").isEmpty());
         Conf conf;
         startUp(conf);
         QCOMPARE(conf.vidPidList, loaded);
@@ -125,7 +118,8 @@ private Q_SLOTS:
         QFETCH(QByteArray, fontLine);
         QFETCH(int, loaded);
         QFETCH(QVariant, written);
-        writeFile(kIni, "[Conf]\nFileVersion=2\nLanguage=7\nVID_PID_List=\"1234:abcd\"\n" + fontLine);
+        QVERIFY(!writeScratchFile(kIni, "[Conf]\nFileVersion=2\nLanguage=7\nVID_PID_List=\"1234:abcd\"\n" + fontLine)
+                     .isEmpty());
         Conf conf;
         startUp(conf);
         QCOMPARE(conf.FileVersion, 2);
@@ -162,7 +156,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, key);
         QFETCH(QByteArray, iv);
         QFETCH(bool, logged);
-        writeFile(kIni, "[Conf]\nFileVersion=2\n\n[Protocol]\n" + group);
+        QVERIFY(!writeScratchFile(kIni, "[Conf]\nFileVersion=2\n\n[Protocol]\n" + group).isEmpty());
         Conf conf;
         startUp(conf);
         QCOMPARE(conf.defaultKey.toHex(), key);

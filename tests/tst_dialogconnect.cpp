@@ -5,18 +5,14 @@
 // Expected reply bytes are written out by hand from the reply layout.
 
 #include "app/conf.h"
-#include "app/debuglog.h"
-#include "link/hostcmd.h"
 #include "link/tcpprinter.h"
-#include "link/transceiver.h"
 #include "link/usbprinter.h"
+#include "linkfixture.h"
 #include "netns.h"
-#include "simprocess.h"
-#include "testsupport.h"
+#include "pagesupport.h"
 #include "ui/dialogconnect.h"
 #include "ui/mainwindow.h"
 #include "usb/usbtestsupport.h"
-#include "pagesupport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -25,9 +21,7 @@
 #include <QNetworkInterface>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSignalSpy>
 #include <QTableWidget>
-#include <QTest>
 #include <QTimer>
 #include <QUdpSocket>
 
@@ -49,11 +43,6 @@ constexpr quint16 kDiscoveryPort = 17899;
 QByteArray field(const QByteArray& text, int width = 16)
 {
     return text + QByteArray(width - text.size(), '\0');
-}
-
-QPushButton* button(const QDialog& dialog, const QString& text)
-{
-    return byText<QPushButton>(&dialog, text);
 }
 
 QStringList rowTexts(const QTableWidget* table, int row)
@@ -117,10 +106,7 @@ class TestDialogConnect : public QObject
 {
     Q_OBJECT
 
-    ScratchDirectory scratch_;
-    std::unique_ptr<Transceiver> link_;
-
-    static QByteArray dialogLog() { return readFile(QStringLiteral("log.txt")); }
+    LinkFixture f_;
 
     std::unique_ptr<netns::SimInNamespace> printer(int n)
     {
@@ -133,30 +119,20 @@ private Q_SLOTS:
         if (!lab)
             QSKIP(qPrintable(
                 QStringLiteral("no private network for discovery, so the dialog is not made: ") + labMissing));
-        QVERIFY(scratch_.isValid());
-        QVERIFY(logOpen());
-        qRegisterMetaType<host_cmd_dev_info_t>("host_cmd_dev_info_t");
-        qRegisterMetaType<QAbstractSocket::SocketState>("QAbstractSocket::SocketState");
+        QVERIFY(f_.initCase());
     }
-    void cleanupTestCase() { logClose(); }
+    void cleanupTestCase() { f_.cleanupCase(); }
 
     void init()
     {
         DialogConnect::setScanTiming(kFastScan);
         // Read by the USB transport when it is made.
         conf.vidPidList = {0x5A7C0002u};
-        link_ = std::make_unique<Transceiver>();
-        transceiver = link_.get();
-        link_->setModifierSource([] { return Qt::KeyboardModifiers(); });
+        f_.makeLink();
         hostCmd.project.clear();
         hostCmd.model.clear();
     }
-    void cleanup()
-    {
-        link_->close();
-        link_.reset();
-        transceiver = nullptr;
-    }
+    void cleanup() { f_.dropLink(); }
 
     void simulatorAnswersDiscoveryOnly_data()
     {
@@ -206,31 +182,18 @@ private Q_SLOTS:
         QCOMPARE(sim->stop(), 0);
     }
 
-    void printerIsListedOnceThoughItAnswersEveryPass()
-    {
-        const auto sim = printer(1);
-        QVERIFY(sim->start({"--project", "LQ560", "--model", "LQ560-4G", "--sn", "SIM0000000000001"}));
-        DialogConnect dialog;
-        dialog.show();
-        auto* table = dialog.findChild<QTableWidget*>();
-        QVERIFY(table);
-        QTRY_VERIFY_WITH_TIMEOUT(button(dialog, "&Scan")->isEnabled(), kScanTimeoutMs);
-
-        QTRY_VERIFY(dialogLog().count("] 48 bytes received from 10.213.1.2:17899 (dialogconnect.cpp,") >= 2);
-        QCOMPARE(table->rowCount(), 1);
-        QCOMPARE(rowTexts(table, 0), QStringList({"LQ560-4G", "SIM0000000000001", "Network (10.213.1.2)"}));
-    }
-
     void twoPrintersGiveTwoRows_data()
     {
         QTest::addColumn<QString>("secondSn");
-        QTest::newRow("two printers") << "SIM0000000000002";
+        QTest::addColumn<int>("picked"); // the row the user picks as soon as both are there
+        QTest::newRow("two printers") << "SIM0000000000002" << -1;
         // Same serial number, other address: one printer on two networks.
-        QTest::newRow("one printer, two addresses") << "SIM0000000000001";
+        QTest::newRow("one printer, two addresses, picked during the scan") << "SIM0000000000001" << 1;
     }
     void twoPrintersGiveTwoRows()
     {
         QFETCH(QString, secondSn);
+        QFETCH(int, picked);
         const auto first = printer(1);
         const auto second = printer(2);
         QVERIFY(first->start({"--sn", "SIM0000000000001"}));
@@ -238,9 +201,14 @@ private Q_SLOTS:
         DialogConnect dialog;
         dialog.show();
         auto* table = dialog.findChild<QTableWidget*>();
-        QPushButton* connectButton = button(dialog, "&Connect");
+        QPushButton* connectButton = buttonOf(dialog, "&Connect");
         QVERIFY(!connectButton->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(button(dialog, "&Scan")->isEnabled(), kScanTimeoutMs);
+        connect(table->model(), &QAbstractItemModel::rowsInserted, table, [table, picked] {
+            if (table->rowCount() == 2 && picked >= 0)
+                QMetaObject::invokeMethod(
+                    table, [table, picked] { table->selectRow(picked); }, Qt::QueuedConnection);
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(buttonOf(dialog, "&Scan")->isEnabled(), kScanTimeoutMs);
         QTRY_COMPARE(table->rowCount(), 2);
 
         QStringList types = columnTexts(table, 2);
@@ -249,44 +217,23 @@ private Q_SLOTS:
         QStringList sns = columnTexts(table, 1);
         sns.sort();
         QCOMPARE(sns, (QStringList {"SIM0000000000001", secondSn}));
-        // The end of the scan selected the first row.
-        QCOMPARE(selectedRows(table), QList<int>({0}));
+        // The end of the scan selected the first row, unless the user had picked one.
+        QCOMPARE(selectedRows(table), QList<int>({qMax(picked, 0)}));
         QVERIFY(connectButton->isEnabled());
-    }
-
-    void selectionMadeDuringTheScanStays()
-    {
-        const auto first = printer(1);
-        const auto second = printer(2);
-        QVERIFY(first->start());
-        QVERIFY(second->start());
-        DialogConnect dialog;
-        dialog.show();
-        auto* table = dialog.findChild<QTableWidget*>();
-        // The user picks the second row as soon as it is there.
-        connect(table->model(), &QAbstractItemModel::rowsInserted, table, [table] {
-            if (table->rowCount() == 2)
-                QMetaObject::invokeMethod(
-                    table, [table] { table->selectRow(1); }, Qt::QueuedConnection);
-        });
-        QTRY_VERIFY_WITH_TIMEOUT(button(dialog, "&Scan")->isEnabled(), kScanTimeoutMs);
-        QTRY_COMPARE(table->rowCount(), 2);
-        QCOMPARE(selectedRows(table), QList<int>({1}));
-        QVERIFY(button(dialog, "&Connect")->isEnabled());
     }
 
     void scanWithoutPrintersEndsEmpty()
     {
-        const int logSize = dialogLog().size();
+        const int logSize = readFile("log.txt").size();
         DialogConnect dialog;
         dialog.show();
-        QPushButton* scan = button(dialog, "&Scan");
-        QPushButton* connectButton = button(dialog, "&Connect");
+        QPushButton* scan = buttonOf(dialog, "&Scan");
+        QPushButton* connectButton = buttonOf(dialog, "&Connect");
         QVERIFY(!scan->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(scan->isEnabled(), kScanTimeoutMs);
         QCOMPARE(dialog.findChild<QTableWidget*>()->rowCount(), 0);
         QVERIFY(!connectButton->isEnabled());
-        QVERIFY(!dialogLog().mid(logSize).contains("bytes received"));
+        QVERIFY(!readFile("log.txt").mid(logSize).contains("bytes received"));
     }
 
     void datagramsAreReadWithinTheirFields_data()
@@ -319,7 +266,8 @@ private Q_SLOTS:
         QCOMPARE(sender.writeDatagram(datagram, QHostAddress(QHostAddress::LocalHost), kDiscoveryPort),
             qint64(datagram.size()));
 
-        QTRY_VERIFY(dialogLog().contains(QStringLiteral("] %1 bytes received from 127.0.0.1:%2 (dialogconnect.cpp,")
+        QTRY_VERIFY(
+            readFile("log.txt").contains(QStringLiteral("] %1 bytes received from 127.0.0.1:%2 (dialogconnect.cpp,")
                                              .arg(datagram.size())
                                              .arg(sender.localPort())
                                              .toLatin1()));
@@ -348,13 +296,13 @@ private Q_SLOTS:
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         auto* table = dialog.findChild<QTableWidget*>();
-        QTRY_VERIFY_WITH_TIMEOUT(button(dialog, "&Scan")->isEnabled(), kScanTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(buttonOf(dialog, "&Scan")->isEnabled(), kScanTimeoutMs);
         QTRY_COMPARE(table->rowCount(), 2);
 
         // Not the row the scan selected, whichever answered first.
         const int row = columnTexts(table, 2).indexOf("Network (10.213.2.2)");
         QVERIFY(row >= 0);
-        QSignalSpy connected(link_.get(), &Transceiver::connected);
+        QSignalSpy connected(f_.link.get(), &Transceiver::connected);
         if (doubleClick) {
             // Through the window, as the platform delivers it: press, release, press, release.
             const QPoint cell = table->visualItemRect(table->item(row, 0)).center();
@@ -362,7 +310,7 @@ private Q_SLOTS:
                 dialog.windowHandle(), Qt::LeftButton, Qt::NoModifier, table->viewport()->mapTo(&dialog, cell));
         } else {
             table->selectRow(row);
-            QTest::mouseClick(button(dialog, "&Connect"), Qt::LeftButton);
+            QTest::mouseClick(buttonOf(dialog, "&Connect"), Qt::LeftButton);
         }
 
         // Closed at once, before the link is up.
@@ -370,10 +318,10 @@ private Q_SLOTS:
         QVERIFY(!dialog.isVisible());
         QCOMPARE(hostCmd.project, QString("LQ560"));
         QCOMPARE(hostCmd.model, QString("LQ560-4G-CN"));
-        QCOMPARE(link_->linkState(), qint32(Transceiver::Tcp));
-        QCOMPARE(link_->hostAddress(), lab->printerAddress(2));
+        QCOMPARE(f_.link->linkState(), qint32(Transceiver::Tcp));
+        QCOMPARE(f_.link->hostAddress(), lab->printerAddress(2));
         QVERIFY(connected.wait(15000));
-        QCOMPARE(link_->tcpPrinter()->state(), QAbstractSocket::ConnectedState);
+        QCOMPARE(f_.link->tcpPrinter()->state(), QAbstractSocket::ConnectedState);
         // The simulator listens on port 17900 only.
         QVERIFY(readFile(second->logPath()).contains(" #1 open 10.213.2.1:"));
         QVERIFY(!readFile(first->logPath()).contains(" open "));
@@ -388,16 +336,16 @@ private Q_SLOTS:
         DialogConnect dialog;
         dialog.show();
         auto* table = dialog.findChild<QTableWidget*>();
-        QTRY_VERIFY_WITH_TIMEOUT(button(dialog, "&Scan")->isEnabled(), kScanTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(buttonOf(dialog, "&Scan")->isEnabled(), kScanTimeoutMs);
         QTRY_COMPARE(table->rowCount(), 1);
 
         // Some link is already open, so the dialog's open fails.
-        QSignalSpy connected(link_.get(), &Transceiver::connected);
-        QVERIFY(link_->openTcp(sim->address()));
+        QSignalSpy connected(f_.link.get(), &Transceiver::connected);
+        QVERIFY(f_.link->openTcp(sim->address()));
         QVERIFY(connected.wait(15000));
         QCOMPARE(table->rowCount(), 1);
 
-        QTest::mouseClick(button(dialog, "&Connect"), Qt::LeftButton);
+        QTest::mouseClick(buttonOf(dialog, "&Connect"), Qt::LeftButton);
         QVERIFY(dialog.isVisible());
         QVERIFY(dialog.result() != QDialog::Accepted);
         // Set before the open was tried, and kept.
@@ -407,20 +355,24 @@ private Q_SLOTS:
 
     void secondScanClearsTheTableAndDrawsANewNonce()
     {
+        const qint64 mark = logSize();
         const auto sim = printer(1);
         QVERIFY(sim->start());
         DialogConnect dialog;
         dialog.show();
         auto* table = dialog.findChild<QTableWidget*>();
-        QPushButton* scan = button(dialog, "&Scan");
+        QPushButton* scan = buttonOf(dialog, "&Scan");
         QTRY_VERIFY_WITH_TIMEOUT(scan->isEnabled(), kScanTimeoutMs);
+        // Listed once, though it answered every pass.
         QTRY_COMPARE(table->rowCount(), 1);
+        QTRY_VERIFY(logMessagesSince(mark).count("48 bytes received from 10.213.1.2:17899") >= 2);
+        QCOMPARE(table->rowCount(), 1);
         QCOMPARE(nonceRuns(sim->logPath()).size(), 1);
 
         QTest::mouseClick(scan, Qt::LeftButton);
         QCOMPARE(table->rowCount(), 0);
         QVERIFY(!scan->isEnabled());
-        QVERIFY(!button(dialog, "&Connect")->isEnabled());
+        QVERIFY(!buttonOf(dialog, "&Connect")->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(scan->isEnabled(), kScanTimeoutMs);
         QTRY_COMPARE(table->rowCount(), 1);
         // One nonce for every pass of a scan, a new one for the next scan.
@@ -449,17 +401,17 @@ private Q_SLOTS:
             }
             auto* table = dialog->findChild<QTableWidget*>();
             const int row = columnTexts(table, 2).indexOf("Network (10.213.1.2)");
-            if (!button(*dialog, "&Scan")->isEnabled() || row < 0)
+            if (!buttonOf(*dialog, "&Scan")->isEnabled() || row < 0)
                 return;
             table->selectRow(row);
-            QTest::mouseClick(button(*dialog, "&Connect"), Qt::LeftButton);
+            QTest::mouseClick(buttonOf(*dialog, "&Connect"), Qt::LeftButton);
         });
         user.start();
-        QSignalSpy connected(link_.get(), &Transceiver::connected);
+        QSignalSpy connected(f_.link.get(), &Transceiver::connected);
         window.doConnect();
         user.stop();
 
-        QCOMPARE(link_->linkState(), qint32(Transceiver::Tcp));
+        QCOMPARE(f_.link->linkState(), qint32(Transceiver::Tcp));
         QTRY_COMPARE_WITH_TIMEOUT(window.statusLabel()->text(), QString("Connected (10.213.1.2)"), 15000);
         QCOMPARE(connected.size(), 1);
         QCOMPARE(hostCmd.model, QString("LQ560-4G"));
@@ -487,18 +439,18 @@ private Q_SLOTS:
             {"--port", "0", "--usb-pty", tree.devRoot() + "/lp1", "--model", "LQ560-4G", "--sn", secondSn}));
         QCOMPARE(UsbPrinter::enumerate().size(), 2);
 
-        QSignalSpy connected(link_.get(), &Transceiver::connected);
+        QSignalSpy connected(f_.link.get(), &Transceiver::connected);
         DialogConnect dialog;
         dialog.show();
         auto* table = dialog.findChild<QTableWidget*>();
-        QTRY_VERIFY_WITH_TIMEOUT(button(dialog, "&Scan")->isEnabled(), kScanTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(buttonOf(dialog, "&Scan")->isEnabled(), kScanTimeoutMs);
 
         QCOMPARE(columnTexts(table, 1), sns);
         for (int row = 0; row < table->rowCount(); ++row)
             QCOMPARE(rowTexts(table, row), QStringList({"LQ560-4G", sns[row], "USB"}));
         // Probes find printers; they connect to none. The last one is closed.
         QCOMPARE(connected.size(), 0);
-        QCOMPARE(link_->linkState(), qint32(Transceiver::None));
+        QCOMPARE(f_.link->linkState(), qint32(Transceiver::None));
         QCOMPARE(selectedRows(table), QList<int>({0}));
     }
 
@@ -512,7 +464,7 @@ private Q_SLOTS:
         DialogConnect dialog;
         dialog.show();
         auto* table = dialog.findChild<QTableWidget*>();
-        QPushButton* connectButton = button(dialog, "&Connect");
+        QPushButton* connectButton = buttonOf(dialog, "&Connect");
         // The user picks the row while the USB phase still runs.
         bool enabledInUsbPhase = true;
         connect(table->model(), &QAbstractItemModel::rowsInserted, table, [&] {
@@ -524,19 +476,19 @@ private Q_SLOTS:
                 },
                 Qt::QueuedConnection);
         });
-        QTRY_VERIFY_WITH_TIMEOUT(button(dialog, "&Scan")->isEnabled(), kScanTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(buttonOf(dialog, "&Scan")->isEnabled(), kScanTimeoutMs);
         QCOMPARE(table->rowCount(), 1);
         QVERIFY(!enabledInUsbPhase);
         QCOMPARE(selectedRows(table), QList<int>({0}));
         QVERIFY(connectButton->isEnabled());
 
-        QSignalSpy connected(link_.get(), &Transceiver::connected);
+        QSignalSpy connected(f_.link.get(), &Transceiver::connected);
         QTest::mouseClick(connectButton, Qt::LeftButton);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(hostCmd.project, QString("LQ230"));
         QCOMPARE(hostCmd.model, QString("LQ230-W"));
-        QCOMPARE(link_->linkState(), qint32(Transceiver::Usb));
-        QCOMPARE(link_->usbPrinter()->interfaceName(), tree.interfacePath("lp0", "5a7c", "0002"));
+        QCOMPARE(f_.link->linkState(), qint32(Transceiver::Usb));
+        QCOMPARE(f_.link->usbPrinter()->interfaceName(), tree.interfacePath("lp0", "5a7c", "0002"));
         QVERIFY(connected.wait(15000));
         QCOMPARE(table->rowCount(), 1);
     }

@@ -346,12 +346,9 @@ private Q_SLOTS:
         QFETCH(int, size);
         QFETCH(bool, told);
         openStarted();
-        const QString path = size < 0 ? QDir::current().filePath("absent.ttf") : QDir::current().filePath(name);
-        if (size >= 0) {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(QByteArray(size, 'x'));
-        }
+        const QString path
+            = size < 0 ? QDir::current().filePath("absent.ttf") : writeScratchFile(name, QByteArray(size, 'x'));
+        QVERIFY(!path.isEmpty());
         DialogFontSettings::setFileChooser([path](QWidget*) { return path; });
         if (told)
             MessageBox::queueAnswer(QMessageBox::Ok);
@@ -369,11 +366,7 @@ private Q_SLOTS:
     {
         dialog_ = std::make_unique<DialogFontSettings>();
         dialog_->show();
-        const QString path = QDir::current().filePath("Font.ttf");
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(10000, 'f'));
-        file.close();
+        const QString path = writeScratchFile("Font.ttf", QByteArray(10000, 'f'));
         DialogFontSettings::setFileChooser([path](QWidget*) { return path; });
         QList<int> blocks;
         Transceiver link;

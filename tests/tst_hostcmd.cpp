@@ -108,14 +108,7 @@ private Q_SLOTS:
         QCOMPARE(h.cmd.nonce(), 1u);
         // openssl enc -aes-128-cbc -nopad of 01 00 00 00 + twelve 0C.
         QCOMPARE(h.packets, QList<QByteArray> {hex("10011100e4b0276f66640b1ebbb02fdb686f3f17")});
-
-        // Without the fixed nonce, the time is the nonce.
-        const quint32 before = quint32(QDateTime::currentSecsSinceEpoch());
-        h.cmd.sendHandshake(false);
-        const quint32 nonce = h.cmd.nonce();
-        QVERIFY(nonce >= before && nonce <= quint32(QDateTime::currentSecsSinceEpoch()));
-        const char le[4] = {char(nonce), char(nonce >> 8), char(nonce >> 16), char(nonce >> 24)};
-        QCOMPARE(decryptBody(h.packets.value(1), kDefaultKey), QByteArray(le, 4) + QByteArray(12, '\x0c'));
+        // The time as the nonce: tst_link_e2e's shiftSelectsTheFixedNonce.
     }
 
     void handshakeAnswerDerivesSessionKey_data()
@@ -407,9 +400,7 @@ private Q_SLOTS:
         QTest::newRow("'S' font table entry")
             << Command([](HostCmd& c) { return c.sendFontSettingsEntry(QByteArray(438, '\x77')); })
             << hex("5301") + QByteArray(436, '\x77');
-        QTest::newRow("Wi-Fi credentials")
-            << Command([](HostCmd& c) { return c.sendWifiCredentials("shop", "secret"); })
-            << hex("1101") + "shop" + QByteArray(124, '\0') + "secret" + QByteArray(122, '\0');
+        // Wi-Fi credentials: tst_networkpages' credentialsRecord.
         QTest::newRow("'a' with a 200-byte path keeps 127 bytes")
             << Command([](HostCmd& c) { return c.requestDirectory(QByteArray(200, 'p')); })
             << hex("6101") + QByteArray(127, 'p') + QByteArray(1, '\0');

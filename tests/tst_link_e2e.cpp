@@ -42,20 +42,11 @@ class TestLinkEndToEnd : public QObject
         QTest::newRow("tcp") << false;
         QTest::newRow("usb") << true;
     }
-    bool open()
-    {
-        QFETCH(bool, usb);
-        return usb ? f_.link->openUsb(usbPath(), false) : f_.link->openTcp(f_.sim.address());
-    }
-    bool connectLink()
+    bool open(bool usb) { return usb ? f_.link->openUsb(usbPath(), false) : f_.link->openTcp(f_.sim.address()); }
+    bool connectLink(bool usb)
     {
         QSignalSpy connected(f_.link.get(), &Transceiver::connected);
-        return open() && connected.wait(15000);
-    }
-    bool connectUsb()
-    {
-        QSignalSpy connected(f_.link.get(), &Transceiver::connected);
-        return f_.link->openUsb(usbPath(), false) && connected.wait(15000);
+        return open(usb) && connected.wait(15000);
     }
 
 private Q_SLOTS:
@@ -80,7 +71,7 @@ private Q_SLOTS:
         QFETCH(bool, usb);
         QVERIFY(startPrinter({"--project", "LQ560", "--model", "LQ560-4G-CN-2024", "--sn", "SIM0000000000001"}));
         QSignalSpy connected(f_.link.get(), &Transceiver::connected);
-        QVERIFY(open());
+        QVERIFY(open(usb));
         // Nothing before the printer answered.
         QCOMPARE(connected.size(), 0);
         QVERIFY(connected.wait(15000));
@@ -104,7 +95,8 @@ private Q_SLOTS:
     void writesReachThePrinterAndAreCounted_data() { addLinks(); }
     void writesReachThePrinterAndAreCounted()
     {
-        QVERIFY(startPrinter() && connectLink());
+        QFETCH(bool, usb);
+        QVERIFY(startPrinter() && connectLink(usb));
         const QByteArray before = requestRecords({layout::readtype::kAudio}).value(0);
         QVERIFY(before.size() >= layout::audio::kSize);
 
@@ -129,7 +121,8 @@ private Q_SLOTS:
     void closeReportsDisconnectedOnce_data() { addLinks(); }
     void closeReportsDisconnectedOnce()
     {
-        QVERIFY(startPrinter() && connectLink());
+        QFETCH(bool, usb);
+        QVERIFY(startPrinter() && connectLink(usb));
         QSignalSpy disconnected(f_.link.get(), &Transceiver::disconnected);
         f_.link->close();
         QTRY_COMPARE_WITH_TIMEOUT(disconnected.size(), 1, 15000);
@@ -139,7 +132,7 @@ private Q_SLOTS:
         QCOMPARE(f_.link->linkState(), qint32(Transceiver::None));
         QVERIFY(!f_.link->write("x", 1, 100));
         // And the link can be had again.
-        QVERIFY(connectLink());
+        QVERIFY(connectLink(usb));
     }
 
     void heartbeatDropsASilentLink()
@@ -262,14 +255,14 @@ private Q_SLOTS:
         f_.link->close();
         QCOMPARE(disconnected.size(), 1);
         // Then the user connects to what the probe found.
-        QVERIFY(connectUsb());
+        QVERIFY(connectLink(true));
         QCOMPARE(requestRecords({layout::readtype::kAudio}).size(), 1);
     }
 
     void unplugClosesTheLink()
     {
         QVERIFY(startPrinter());
-        QVERIFY(connectUsb());
+        QVERIFY(connectLink(true));
         QSignalSpy disconnected(f_.link.get(), &Transceiver::disconnected);
         const qint64 mark = logSize();
         QVERIFY(::kill(pid_t(f_.sim.process().processId()), SIGUSR1) == 0);
@@ -303,7 +296,7 @@ private Q_SLOTS:
         QTemporaryDir fonts;
         QVERIFY(fonts.isValid());
         QVERIFY(startPrinter({"--font-dir", fonts.path()}));
-        QVERIFY(connectUsb());
+        QVERIFY(connectLink(true));
         FileUpload upload;
         connect(&hostCmd, &HostCmd::responseReceived, &upload, &FileUpload::handleResponse);
         QSignalSpy finished(&upload, &FileUpload::finished);

@@ -128,11 +128,7 @@ class TestMainWindow : public QObject
     }
 
     // The device information page's line edit beside the label `labelText`.
-    QLineEdit* field(const QString& labelText) const
-    {
-        const QLabel* label = byText<QLabel>(window_->widgetDeviceInformation(), labelText);
-        return label ? qobject_cast<QLineEdit*>(label->buddy()) : nullptr;
-    }
+    QLineEdit* field(const QString& label) const { return fieldOf(*window_->widgetDeviceInformation(), label); }
 
     QStringList deviceInformationTexts() const
     {

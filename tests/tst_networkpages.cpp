@@ -85,11 +85,6 @@ void dispatchWnet(WidgetWnet& page, const QByteArray& record)
     page.saveButton()->setEnabled(false);
 }
 
-QPushButton* restartOf(const QWidget& page)
-{
-    return buttonOf(page, "Restart...");
-}
-
 const QByteArray kRestart = QByteArray::fromHex("3201");
 const QByteArray kPoll = QByteArray::fromHex("0400");
 
@@ -125,18 +120,22 @@ class TestNetworkPages : public QObject
 
     WidgetWnet& wnet() const { return *window_->widgetWnet(); }
 
-    // The main window on a TCP link to the simulator, its mobile page filled.
-    bool startWnet(const QStringList& extraArguments = {})
+    // The main window on a TCP link to the simulator as `model`, once the
+    // reload's replies made `loaded` true.
+    bool startWindow(const QString& model, const QStringList& extraArguments, const std::function<bool()>& loaded)
     {
         f_.makeLink();
         window_ = std::make_unique<MainWindow>();
-        if (!f_.sim.start(QStringList {"--project", "LQ560", "--model", "LQ560-4G", "--no-discovery"} + extraArguments))
-            return false;
-        hostCmd.project = "LQ560";
-        hostCmd.model = "LQ560-4G";
-        // The reload's type-4 reply has been loaded.
-        return f_.link->openTcp(f_.sim.address())
-            && QTest::qWaitFor([&] { return fieldOf(wnet(), "APN:")->text() == "cmnet"; }, 15000);
+        hostCmd.project = model.left(5);
+        hostCmd.model = model;
+        return f_.sim.start(
+                   QStringList {"--project", model.left(5), "--model", model, "--no-discovery"} + extraArguments)
+            && f_.link->openTcp(f_.sim.address()) && QTest::qWaitFor(loaded, 15000);
+    }
+    // Its mobile page filled.
+    bool startWnet(const QStringList& extraArguments = {})
+    {
+        return startWindow("LQ560-4G", extraArguments, [this] { return fieldOf(wnet(), "APN:")->text() == "cmnet"; });
     }
 
     bool startPrinter() { return f_.sim.start({"--no-discovery", "--capture-dir", jobs_->path()}); }
@@ -526,10 +525,6 @@ private Q_SLOTS:
         QCOMPARE(capture_.records.size(), accepted ? 1 : 0);
         QCOMPARE(fieldOf(*wifi_, "SSID:")->text(), accepted ? ssid : QString("Office"));
         QCOMPARE(shown.size(), accepted ? 0 : 1);
-        if (!accepted) {
-            QCOMPARE(shown.constFirst().title, QString("Attention"));
-            QCOMPARE(shown.constFirst().text, QString("The SSID is longer than 32 bytes. Please enter a shorter one."));
-        }
     }
 
     // Over a link to the simulator: the new name comes back in the next
@@ -537,15 +532,9 @@ private Q_SLOTS:
     // written nowhere on this side.
     void nonAsciiSsidRoundTrip()
     {
-        f_.makeLink();
-        window_ = std::make_unique<MainWindow>();
-        QVERIFY(
-            f_.sim.start({"--project", "LQ540", "--model", "LQ540", "--no-discovery", "--capture-dir", jobs_->path()}));
-        hostCmd.project = "LQ540";
-        hostCmd.model = "LQ540";
-        QVERIFY(f_.link->openTcp(f_.sim.address()));
+        QVERIFY(startWindow("LQ540", {"--capture-dir", jobs_->path()},
+            [this] { return fieldOf(*window_->widgetWiFi(), "SSID:")->text() == "Tovra-Office"; }));
         WidgetWiFi& page = *window_->widgetWiFi();
-        QTRY_COMPARE_WITH_TIMEOUT(fieldOf(page, "SSID:")->text(), QString("Tovra-Office"), 15000);
 
         const QString password = "pw-7d41e9c2";
         onDialog([&](DialogConfigureWiFi& dialog) { fillAndAccept(dialog, QString::fromUtf8(kCafeTokyo), password); });
@@ -705,14 +694,14 @@ private Q_SLOTS:
             fieldOf(page, "APN:")->setText("internet");
         for (int answer : answers)
             MessageBox::queueAnswer(QMessageBox::StandardButton(answer));
-        restartOf(page)->click();
+        buttonOf(page, "Restart...")->click();
         QStringList shown;
         for (const MessageBox::Shown& box : MessageBox::takeShown())
             shown << box.text;
         QCOMPARE(shown, asked);
         const bool restarted = answers.size() == 2;
         QCOMPARE(capture_.records, restarted ? QList<QByteArray> {kRestart} : QList<QByteArray> {});
-        QCOMPARE(restartOf(page)->isEnabled(), !restarted);
+        QCOMPARE(buttonOf(page, "Restart...")->isEnabled(), !restarted);
         QCOMPARE(fieldOf(page, "APN:")->isEnabled(), !restarted);
         QCOMPARE(page.saveButton()->isEnabled(), edited && !restarted);
     }
@@ -741,7 +730,7 @@ private Q_SLOTS:
             if (record != kPoll)
                 return;
             ++sent;
-            if (restartOf(page)->isEnabled() || page.saveButton()->isEnabled()
+            if (buttonOf(page, "Restart...")->isEnabled() || page.saveButton()->isEnabled()
                 || page.findChild<QCheckBox*>()->isEnabled() || fieldOf(page, "APN:")->isEnabled())
                 ++pollsWhileEditable;
             // The reply arrives after the poll, through the event loop.
@@ -750,9 +739,9 @@ private Q_SLOTS:
                 &page, [&page, reply] { dispatchWnet(page, reply); }, Qt::QueuedConnection);
         };
         MessageBox::queueAnswer(QMessageBox::Yes);
-        restartOf(page)->click();
-        QVERIFY(!restartOf(page)->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(restartOf(page)->isEnabled(), 15000);
+        buttonOf(page, "Restart...")->click();
+        QVERIFY(!buttonOf(page, "Restart...")->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(buttonOf(page, "Restart...")->isEnabled(), 15000);
         // Asked once, before the restart.
         QCOMPARE(MessageBox::takeShown().size(), 1);
 
@@ -799,8 +788,8 @@ private Q_SLOTS:
         });
         capture_.records.clear();
         MessageBox::queueAnswer(QMessageBox::Yes);
-        restartOf(wnet())->click();
-        QTRY_VERIFY_WITH_TIMEOUT(restartOf(wnet())->isEnabled(), 15000);
+        buttonOf(wnet(), "Restart...")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(buttonOf(wnet(), "Restart...")->isEnabled(), 15000);
         QCOMPARE(MessageBox::takeShown().size(), 1);
 
         const int polls = int(capture_.records.count(kPoll));

@@ -10,15 +10,6 @@
 #include <QStandardPaths>
 #include <QTest>
 
-namespace {
-
-QImage argb(const QImage& image)
-{
-    return image.convertToFormat(QImage::Format_ARGB32);
-}
-
-} // namespace
-
 class TestResources : public QObject
 {
     Q_OBJECT
@@ -27,8 +18,8 @@ private Q_SLOTS:
     void imageLoads_data()
     {
         QTest::addColumn<QString>("path");
-        for (const char* name : {"app", "world", "cog", "gzoom", "update", "disconnect", "network_wireless", "disk",
-                 "connect"})
+        for (const char* name :
+            {"app", "world", "cog", "gzoom", "update", "disconnect", "network_wireless", "disk", "connect"})
             QTest::newRow(name) << QStringLiteral(":/images/%1.png").arg(QLatin1String(name));
     }
     void imageLoads()
@@ -45,20 +36,17 @@ private Q_SLOTS:
     void mainWindowShowsIcons()
     {
         MainWindow window;
-        const QList<QAction*> actions = {window.connectAction(), window.disconnectAction(), window.reloadAction(),
-            window.preferencesAction()};
+        const QList<QAction*> actions
+            = {window.connectAction(), window.disconnectAction(), window.reloadAction(), window.preferencesAction()};
         for (QAction* action : actions) {
             QVERIFY2(!action->icon().isNull(), qPrintable(action->text()));
             QVERIFY(!action->icon().pixmap(32, 32).isNull());
         }
-        const QImage app(QStringLiteral(":/images/app.png"));
-        QCOMPARE(argb(window.windowIcon().pixmap(32, 32).toImage()), argb(app));
+        const QImage app = QImage(QStringLiteral(":/images/app.png")).convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(window.windowIcon().pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32), app);
     }
 
-    void desktopIconIs256()
-    {
-        QCOMPARE(QImage(QStringLiteral(TOVRA_DESKTOP_ICON)).size(), QSize(256, 256));
-    }
+    void desktopIconIs256() { QCOMPARE(QImage(QStringLiteral(TOVRA_DESKTOP_ICON)).size(), QSize(256, 256)); }
 
     void desktopEntryValidates()
     {

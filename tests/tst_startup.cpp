@@ -4,7 +4,6 @@
 #include "testsupport.h"
 
 #include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -19,11 +18,8 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        {
-            QFile ini(dir.filePath("tovra-cloud-printer-setup.ini"));
-            QVERIFY(ini.open(QIODevice::WriteOnly));
-            ini.write("[Conf]\nFileVersion=2\nLanguage=2\nVID_PID_List=\"5A7C:00D2\"\n");
-        }
+        const QByteArray old = "[Conf]\nFileVersion=2\nLanguage=2\nVID_PID_List=\"5A7C:00D2\"\n";
+        QVERIFY(!writeScratchFile(dir.filePath("tovra-cloud-printer-setup.ini"), old).isEmpty());
         QProcess app;
         app.setWorkingDirectory(dir.path());
         app.setProgram(QStringLiteral(TOVRA_APP_EXECUTABLE));

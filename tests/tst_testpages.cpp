@@ -248,9 +248,7 @@ private Q_SLOTS:
         }
         // A job ends with the packet that follows it, or when the stream idles.
         QTRY_COMPARE(captured.size(), 1);
-        QFile file(captured[0][0].toString());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), job);
+        QCOMPARE(readFile(captured[0][0].toString()), job);
         QVERIFY(QFile::exists(dir.filePath("job-0001.txt")));
     }
 };

@@ -290,25 +290,6 @@ private Q_SLOTS:
         printer.usbClose();
     }
 
-    void hangUpEndsTheReaderAndCloses()
-    {
-        PtyPair pty;
-        QVERIFY(pty.isValid());
-        UsbPrinter printer;
-        QSignalSpy disconnected(&printer, &UsbPrinter::disconnected);
-        const qint64 mark = logSize();
-        QVERIFY(printer.usbOpen(pty.slavePath() + kIds));
-        pty.closeMaster();
-        QVERIFY(disconnected.wait(10000));
-        QCOMPARE(logMessagesSince(mark),
-            QStringList(
-                {"USB opened.", "thread started", "ReadFile failed (err=19).", "thread exited", "USB closed."}));
-        QVERIFY(printer.interfaceName().isEmpty());
-        QVERIFY(!printer.write("x", 1, 100));
-        printer.usbClose();
-        QCOMPARE(disconnected.size(), 1);
-    }
-
     void openCloseCyclesNeverHang()
     {
         PtyPair pty;
@@ -384,11 +365,9 @@ private Q_SLOTS:
             QSKIP("umockdev-run is not installed (Debian package umockdev)");
 
         // The host writes the request, then the printer answers twice in one chunk.
-        const QString script = f_.dir.filePath(QStringLiteral("lp0.script"));
-        QFile file(script);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("w 0 " + scriptData(kType1Packet) + "\nr 0 " + scriptData(kType1Packet + kType1Packet) + "\n");
-        file.close();
+        const QString script = writeScratchFile(QStringLiteral("lp0.script"),
+            "w 0 " + scriptData(kType1Packet) + "\nr 0 " + scriptData(kType1Packet + kType1Packet) + "\n");
+        QVERIFY(!script.isEmpty());
 
         QProcess child;
         child.setProgram(runner);

@@ -19,19 +19,13 @@ class TestWidgetAudio : public QObject
 
     // Boxes in row order: all, cloud, warning, notice, voice, beep.
     static QList<QCheckBox*> boxes(const WidgetAudio& page) { return page.findChildren<QCheckBox*>(); }
-    static QString checked(const WidgetAudio& page)
+    // One digit a box: `state` of each, 1 for true.
+    static QString states(const WidgetAudio& page, bool (QCheckBox::*state)() const)
     {
-        QString states;
+        QString digits;
         for (const QCheckBox* box : boxes(page))
-            states += box->isChecked() ? '1' : '0';
-        return states;
-    }
-    static QString enabled(const WidgetAudio& page)
-    {
-        QString states;
-        for (const QCheckBox* box : boxes(page))
-            states += box->isEnabled() ? '1' : '0';
-        return states;
+            digits += (box->*state)() ? '1' : '0';
+        return digits;
     }
     // What the main window's dispatch does with a type-6 reply.
     static void load(WidgetAudio& page, const QByteArray& reply)
@@ -75,8 +69,8 @@ private Q_SLOTS:
         QFETCH(QString, enabledStates);
         WidgetAudio page;
         load(page, reply);
-        QCOMPARE(checked(page), checkedStates);
-        QCOMPARE(enabled(page), enabledStates);
+        QCOMPARE(states(page, &QCheckBox::isChecked), checkedStates);
+        QCOMPARE(states(page, &QCheckBox::isEnabled), enabledStates);
         QVERIFY(!page.saveButton()->isEnabled());
 
         page.doSave();
@@ -91,7 +85,7 @@ private Q_SLOTS:
         WidgetAudio page;
         load(page, QByteArray::fromHex("06000101000103"));
         boxes(page).at(0)->click();
-        QCOMPARE(enabled(page), QString("100000"));
+        QCOMPARE(states(page, &QCheckBox::isEnabled), QString("100000"));
         QVERIFY(page.saveButton()->isEnabled());
         // Disabled boxes still send their states.
         const QByteArray record = QByteArray::fromHex("03010001000103");
@@ -109,7 +103,7 @@ private Q_SLOTS:
         QVERIFY(!page.saveButton()->isEnabled());
 
         boxes(page).at(0)->click();
-        QCOMPARE(enabled(page), QString("111111"));
+        QCOMPARE(states(page, &QCheckBox::isEnabled), QString("111111"));
     }
 };
 

@@ -202,7 +202,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<double>("cut");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("-2.5") << -2.5 << QByteArray("e7ffffff");
+        // -2.5 mm: saveSendsTheEditedBlackMarkRecord.
         QTest::newRow("-0.15") << -0.15 << QByteArray("ffffffff");
         QTest::newRow("0.19") << 0.19 << QByteArray("01000000");
         QTest::newRow("25") << 25.0 << QByteArray("fa000000");

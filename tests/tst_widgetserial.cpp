@@ -2,18 +2,13 @@
 // serial test page as it arrives at the far end of a pseudo-terminal, and
 // both settings pages saving to the printer simulator over a real link.
 
-#include "app/debuglog.h"
-#include "link/hostcmd.h"
 #include "link/lastread.h"
-#include "link/packet.h"
 #include "link/testpage.h"
-#include "link/transceiver.h"
+#include "linkfixture.h"
 #include "pages/widgetaudio.h"
 #include "pages/widgetserial.h"
 #include "pagesupport.h"
 #include "recordcapture.h"
-#include "simprocess.h"
-#include "testsupport.h"
 #include "ui/mainwindow.h"
 #include "ui/messagebox.h"
 
@@ -21,10 +16,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSerialPort>
-#include <QSignalSpy>
 #include <QSocketNotifier>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <fcntl.h>
 #include <pty.h>
@@ -105,19 +97,15 @@ private:
     QSocketNotifier* notifier_ = nullptr;
 };
 
-QByteArray serialRecord(const char* hex)
-{
-    return QByteArray::fromHex(hex);
-}
-
 } // namespace
 
 class TestWidgetSerial : public QObject
 {
     Q_OBJECT
 
-    ScratchDirectory dir_;
+    LinkFixture f_;
     RecordCapture capture_;
+    std::unique_ptr<MainWindow> window_;
 
     static QComboBox* combo(const WidgetSerial& page, int row) { return page.findChildren<QComboBox*>().at(row); }
     static QStringList shown(const WidgetSerial& page)
@@ -126,13 +114,6 @@ class TestWidgetSerial : public QObject
         for (const QComboBox* box : page.findChildren<QComboBox*>())
             texts << box->currentText();
         return texts;
-    }
-    static QByteArrayList hexOf(const QSignalSpy& spy)
-    {
-        QByteArrayList hex;
-        for (const QList<QVariant>& arguments : spy)
-            hex << arguments.at(0).toByteArray().toHex();
-        return hex;
     }
     static void select(WidgetSerial& page, const QStringList& texts)
     {
@@ -143,17 +124,14 @@ class TestWidgetSerial : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(dir_.isValid());
-        QVERIFY(logOpen());
-        qRegisterMetaType<host_cmd_dev_info_t>("host_cmd_dev_info_t");
-        qRegisterMetaType<QAbstractSocket::SocketState>("QAbstractSocket::SocketState");
+        QVERIFY(f_.initCase());
         TestPage::setClock([] { return QDateTime(QDate(2026, 12, 6), QTime(10, 30, 5)); });
         // No grace after the line time: the page must still arrive whole.
         WidgetSerial::setCloseMarginMs(0);
     }
     void cleanupTestCase()
     {
-        logClose();
+        f_.cleanupCase();
         TestPage::setClock({});
         WidgetSerial::setPortChooser({});
         hostCmd.setWriter({});
@@ -165,6 +143,11 @@ private Q_SLOTS:
         capture_.install();
         hostCmd.project = "LQ560";
     }
+    void cleanup()
+    {
+        window_.reset();
+        f_.dropLink();
+    }
 
     void loadAndSaveWithoutEdits_data()
     {
@@ -175,13 +158,13 @@ private Q_SLOTS:
         // Reply: type 5 (05 00), then baud, data bits, stop bits, parity, each 32-bit little-endian.
         // 115200 = 0x0001C200, 9600 = 0x2580, 2000000 = 0x001E8480. A baud rate not offered
         // (1200) is corrected by the first Save: savedRecordsReachThePrinter.
-        QTest::newRow("115200 8N1") << serialRecord("0500 00c20100 08000000 01000000 00000000")
+        QTest::newRow("115200 8N1") << QByteArray::fromHex("0500 00c20100 08000000 01000000 00000000")
                                     << QStringList {"115200", "8", "1", "None"} << QByteArray();
-        QTest::newRow("2000000 7E2") << serialRecord("0500 80841e00 07000000 02000000 02000000")
+        QTest::newRow("2000000 7E2") << QByteArray::fromHex("0500 80841e00 07000000 02000000 02000000")
                                      << QStringList {"2000000", "7", "2", "Even"} << QByteArray();
         QTest::newRow("unknown data bits, stop bits and parity")
-            << serialRecord("0500 80250000 09000000 03000000 05000000") << QStringList {"9600", "7", "1", "None"}
-            << serialRecord("4101 80250000 07000000 01000000 00000000");
+            << QByteArray::fromHex("0500 80250000 09000000 03000000 05000000") << QStringList {"9600", "7", "1", "None"}
+            << QByteArray::fromHex("4101 80250000 07000000 01000000 00000000");
     }
     void loadAndSaveWithoutEdits()
     {
@@ -204,19 +187,19 @@ private Q_SLOTS:
     void editedSettingsAreSentOnceTheWriteSucceeds()
     {
         WidgetSerial page;
-        const QByteArray reply = serialRecord("0500 00c20100 08000000 01000000 00000000");
+        const QByteArray reply = QByteArray::fromHex("0500 00c20100 08000000 01000000 00000000");
         QVERIFY(lastRead.refresh(reply));
         page.loadRecord(reply);
         select(page, {"19200", "8", "2", "Odd"});
         QVERIFY(page.saveButton()->isEnabled());
         // 19200 = 0x4B00.
-        const QByteArray record = serialRecord("4101 004b0000 08000000 02000000 01000000");
+        const QByteArray record = QByteArray::fromHex("4101 004b0000 08000000 02000000 01000000");
 
         // A failed write leaves the change unsaved.
         capture_.result = false;
         page.saveButton()->click();
         QCOMPARE(capture_.records, QList<QByteArray>({record}));
-        QCOMPARE(lastRead.serial, serialRecord("4101 00c20100 08000000 01000000 00000000"));
+        QCOMPARE(lastRead.serial, QByteArray::fromHex("4101 00c20100 08000000 01000000 00000000"));
         QVERIFY(page.saveButton()->isEnabled());
 
         capture_.result = true;
@@ -288,7 +271,7 @@ private Q_SLOTS:
             + "Current Time: 2026/12/06 10:30:05\n\n" + kHeading + "*** END ***\n" + kBody + kEnd
             + QByteArray(trailingLfs, '\n');
 
-        const int logBefore = readFile("log.txt").size();
+        const qint64 mark = logSize();
         PtyLine line;
         QVERIFY(!line.path().isEmpty());
         const QByteArray earlier = busyLine ? line.fill() : QByteArray();
@@ -309,8 +292,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(page.printTestPageButton()->isEnabled(), 15000);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(page.findChild<QSerialPort*>(), nullptr);
-        const QByteArray log = readFile("log.txt").mid(logBefore);
-        QVERIFY(log.contains("Serial port created.") && log.contains("Serial port opened."));
+        const QStringList logged = logMessagesSince(mark, "Serial port");
+        QVERIFY(logged.contains("Serial port created.") && logged.contains("Serial port opened."));
     }
 
     void noPrint_data()
@@ -329,7 +312,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, chosen);
         QFETCH(QStringList, logged);
-        const int logBefore = readFile("log.txt").size();
+        const qint64 mark = logSize();
         WidgetSerial page;
         PtyLine pty;
         const bool stalled = chosen == "stalled";
@@ -346,10 +329,7 @@ private Q_SLOTS:
         QTRY_VERIFY(page.printTestPageButton()->isEnabled());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(page.findChild<QSerialPort*>(), nullptr);
-        QStringList lines = QString::fromLatin1(readFile("log.txt").mid(logBefore)).split("\r\n", Qt::SkipEmptyParts);
-        for (QString& line : lines)
-            line = line.mid(line.indexOf("] ") + 2).section(" (", 0, 0);
-        QCOMPARE(lines, logged);
+        QCOMPARE(logMessagesSince(mark), logged);
         QCOMPARE(MessageBox::takeShown().size(), stalled ? 1 : 0);
     }
 
@@ -358,39 +338,24 @@ private Q_SLOTS:
         hostCmd.setWriter({});
         // A printer that reports a baud rate the page does not offer and
         // further bits in the cloud audio byte.
-        QTemporaryDir dir;
-        const QString state = dir.filePath("state.json");
-        QFile file(state);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(R"({"serial": {"baud": 1200}, "audio": {"cloud": 3}})");
-        file.close();
+        const QString state = writeScratchFile("state.json", R"({"serial": {"baud": 1200}, "audio": {"cloud": 3}})");
+        QVERIFY(!state.isEmpty());
 
-        SimProcess sim;
-        QVERIFY(sim.start({"--project", "LQ560", "--model", "LQ560", "--no-discovery", "--state", state}));
-        Transceiver link;
-        transceiver = &link;
-        link.setModifierSource([] { return Qt::KeyboardModifiers(); });
-        auto window = std::make_unique<MainWindow>();
-        const auto teardown = qScopeGuard([&] {
-            window.reset();
-            link.close();
-            transceiver = nullptr;
-        });
-        QVERIFY(link.openTcp(sim.address()));
+        QVERIFY(f_.sim.start({"--project", "LQ560", "--model", "LQ560", "--no-discovery", "--state", state}));
+        f_.makeLink();
+        window_ = std::make_unique<MainWindow>();
+        QVERIFY(f_.link->openTcp(f_.sim.address()));
         QTRY_COMPARE_WITH_TIMEOUT(lastRead.audio.toHex(), QByteArray("03010103010103"), 15000);
-        QCOMPARE(lastRead.serial, serialRecord("4101 b0040000 08000000 01000000 00000000"));
-        QCOMPARE(combo(*window->widgetSerial(), 0)->currentText(), QString("2400"));
+        QCOMPARE(lastRead.serial, QByteArray::fromHex("4101 b0040000 08000000 01000000 00000000"));
+        QCOMPARE(combo(*window_->widgetSerial(), 0)->currentText(), QString("2400"));
 
         // Unchanged pages: each Save still corrects the printer.
-        window->widgetSerial()->doSave();
-        window->widgetAudio()->doSave();
-        QSignalSpy replies(&hostCmd, &HostCmd::responseReceived);
-        QVERIFY(hostCmd.requestRecord(5));
-        QVERIFY(hostCmd.requestRecord(6));
+        window_->widgetSerial()->doSave();
+        window_->widgetAudio()->doSave();
         // Type 5 at 2400 (0x0960) 8N1; type 6 with cloud audio back to 1.
-        const QByteArray serial = serialRecord("0500 60090000 08000000 01000000 00000000").toHex();
-        const QByteArray audio = "06000101010103";
-        QTRY_VERIFY_WITH_TIMEOUT(hexOf(replies).contains(serial) && hexOf(replies).contains(audio), 15000);
+        QCOMPARE(requestRecords({5, 6}),
+            QList<QByteArray>({QByteArray::fromHex("0500 60090000 08000000 01000000 00000000"),
+                QByteArray::fromHex("06000101010103")}));
     }
 };
 

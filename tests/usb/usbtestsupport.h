@@ -48,9 +48,10 @@ public:
     }
     ~PtyPair()
     {
-        closeMaster();
-        if (slave_ >= 0)
-            ::close(slave_);
+        for (int fd : {master_, slave_}) {
+            if (fd >= 0)
+                ::close(fd);
+        }
     }
     PtyPair(const PtyPair&) = delete;
     PtyPair& operator=(const PtyPair&) = delete;
@@ -103,14 +104,6 @@ public:
     bool writeToMaster(const QByteArray& data)
     {
         return ::write(master_, data.constData(), size_t(data.size())) == data.size();
-    }
-
-    // Pulls the plug: the device under test sees a hang-up.
-    void closeMaster()
-    {
-        if (master_ >= 0)
-            ::close(master_);
-        master_ = -1;
     }
 
 private:
