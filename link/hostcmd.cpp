@@ -68,10 +68,7 @@ void HostCmd::receiveAll(const quint8* data, quint32 length)
             continue;
         }
         // Stray bytes: the packets after them in this chunk still count.
-        const void* next = std::memchr(data + position + 1, packet::kMagic[0], length - position - 1);
-        if (!next)
-            break;
-        position = quint32(static_cast<const quint8*>(next) - data);
+        position += packet::Assembler::nextStart(data + position, length - position, length - position);
     }
 }
 
