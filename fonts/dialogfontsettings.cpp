@@ -278,14 +278,13 @@ void DialogFontSettings::handleResponse(QByteArray response)
     case kListingReply:
         if (reader.size() >= layout::fontlisting::kMinLength)
             addInstalledFont(response);
-        upload_->handleResponse(response);
-        break;
-    case FileUpload::kReplyId:
-        upload_->handleResponse(response);
         break;
     default:
         break;
     }
+    // The upload's own answers, and the listing that shows its file, once the
+    // table holds the row.
+    upload_->handleResponse(response);
 }
 
 void DialogFontSettings::addFontSettingsRow(const QByteArray& record)
