@@ -13,8 +13,8 @@
 #include "benchsupport.h"
 #include "link/fileupload.h"
 #include "link/hostcmd.h"
-#include "link/recordlayouts.h"
-#include "link/records.h"
+#include "settings/recordlayouts.h"
+#include "settings/records.h"
 #include "link/tcpprinter.h"
 #include "link/transceiver.h"
 

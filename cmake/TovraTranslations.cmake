@@ -6,7 +6,7 @@ include(GNUInstallDirs)
 set(TOVRA_TRANSLATION_LANGUAGES zh_CN ja_JP)
 # What lupdate reads. qttexts.h lists the texts of Qt's own widgets, since the
 # program loads no .qm file but its own.
-set(TOVRA_TRANSLATION_INPUTS app ui pages fonts link resources/translations/qttexts.h)
+set(TOVRA_TRANSLATION_INPUTS app ui pages fonts link settings resources/translations/qttexts.h)
 
 set(tovra_ts_files)
 foreach(language IN LISTS TOVRA_TRANSLATION_LANGUAGES)

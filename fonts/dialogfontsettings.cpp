@@ -5,8 +5,8 @@
 #include "fonts/styleditemdelegatespinbox.h"
 #include "link/fileupload.h"
 #include "link/hostcmd.h"
-#include "link/recordlayouts.h"
-#include "link/records.h"
+#include "settings/recordlayouts.h"
+#include "settings/records.h"
 #include "ui/messagebox.h"
 
 #include <QFile>

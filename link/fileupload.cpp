@@ -2,8 +2,8 @@
 
 #include "app/debuglog.h"
 #include "link/hostcmd.h"
-#include "link/recordlayouts.h"
-#include "link/records.h"
+#include "settings/recordlayouts.h"
+#include "settings/records.h"
 #include "link/transceiver.h"
 
 #include <QCryptographicHash>

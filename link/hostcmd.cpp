@@ -1,8 +1,8 @@
 #include "link/hostcmd.h"
 
 #include "app/debuglog.h"
-#include "link/recordlayouts.h"
-#include "link/records.h"
+#include "settings/recordlayouts.h"
+#include "settings/records.h"
 #include "link/transceiver.h"
 
 #include <QCryptographicHash>

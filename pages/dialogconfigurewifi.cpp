@@ -1,8 +1,8 @@
 #include "pages/dialogconfigurewifi.h"
 
 #include "link/hostcmd.h"
-#include "link/recordlayouts.h"
-#include "link/records.h"
+#include "settings/recordlayouts.h"
+#include "settings/records.h"
 #include "ui/messagebox.h"
 
 #include <QFormLayout>

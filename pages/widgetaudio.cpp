@@ -3,8 +3,8 @@
 #include "app/debuglog.h"
 #include "link/hostcmd.h"
 #include "link/lastread.h"
-#include "link/recordlayouts.h"
-#include "link/records.h"
+#include "settings/recordlayouts.h"
+#include "settings/records.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -103,6 +103,9 @@ void WidgetAudio::doSave()
               .u8(kNotice, notice_->isChecked() ? 1 : 0)
               .u8(kNotTaken, quint8((voice_->isChecked() ? kVoiceBit : 0) | (beep_->isChecked() ? kBeepBit : 0)))
               .data();
-    if (LastRead::send(lastRead.audio, record) == LastRead::Save::Failed)
+    if (LastRead::send(lastRead.audio,
+            std::decay_t<decltype(lastRead.audio)>::fromCommand(record).value_or(
+                std::decay_t<decltype(lastRead.audio)>()))
+        == LastRead::Save::Failed)
         save_->setEnabled(true);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/settings.h"
+
 #include <QWidget>
 
 class QCheckBox;
@@ -18,6 +20,7 @@ public:
     // Fills the page from an audio settings reply; the dispatch has already
     // refreshed the last-read copy.
     void loadRecord(const QByteArray& record);
+    void load(const settings::AudioSettings& value) { loadRecord(value.bytes()); }
 
 public Q_SLOTS:
     void doSave();

@@ -1,7 +1,7 @@
 #include "pages/widgetdeviceinformation.h"
 
-#include "link/recordlayouts.h"
-#include "link/records.h"
+#include "settings/recordlayouts.h"
+#include "settings/records.h"
 
 #include <QFormLayout>
 #include <QLabel>
@@ -71,11 +71,9 @@ void WidgetDeviceInformation::loadBluetooth(const QByteArray& record)
     btName_.field->setText(reader.utf8(kBtName, kBtNameWidth));
 }
 
-void WidgetDeviceInformation::applyModel(const QString& project, const QString& model)
+void WidgetDeviceInformation::applyFeatures(const settings::Features& has)
 {
-    // Exact names: "LQ560-4G" and the like have no Bluetooth.
-    const bool bluetooth
-        = project == QLatin1String("LQ230") || model == QLatin1String("LQ540") || model == QLatin1String("LQ560");
+    const bool bluetooth = has.bluetooth;
     for (const Row& row : {btMac_, btName_}) {
         row.label->setVisible(bluetooth);
         row.field->setVisible(bluetooth);

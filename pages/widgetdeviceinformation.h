@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/settings.h"
+
 #include <QWidget>
 
 class QFormLayout;
@@ -17,10 +19,12 @@ public:
 
     // Rows 1 to 10 from a device information reply.
     void loadRecord(const QByteArray& record);
+    void load(const settings::DeviceInfo& value) { loadRecord(value.bytes()); }
     // Rows 11 and 12 from a network information reply.
     void loadBluetooth(const QByteArray& record);
+    void loadBluetooth(const settings::NetworkInfo& value) { loadBluetooth(value.bytes()); }
     // Shows the Bluetooth rows only for the models that have Bluetooth.
-    void applyModel(const QString& project, const QString& model);
+    void applyFeatures(const settings::Features& has);
 
 private:
     struct Row

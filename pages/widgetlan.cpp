@@ -4,10 +4,10 @@
 #include "app/debuglog.h"
 #include "link/hostcmd.h"
 #include "link/lastread.h"
-#include "link/recordlayouts.h"
-#include "link/records.h"
 #include "link/testpage.h"
 #include "pages/networktestprint.h"
+#include "settings/recordlayouts.h"
+#include "settings/records.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -16,7 +16,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-
 
 namespace netpage {
 
@@ -162,7 +161,10 @@ void WidgetLan::doSave()
     save_->setEnabled(false);
     const QByteArray record
         = netpage::addressRecord(layout::code::kEthernetAddress, staticAddress_->text(), staticNetmask_->text());
-    if (LastRead::send(lastRead.ethernetAddress, record) == LastRead::Save::Failed)
+    if (LastRead::send(lastRead.ethernetAddress,
+            std::decay_t<decltype(lastRead.ethernetAddress)>::fromCommand(record).value_or(
+                std::decay_t<decltype(lastRead.ethernetAddress)>()))
+        == LastRead::Save::Failed)
         save_->setEnabled(true);
 }
 

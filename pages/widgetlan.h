@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/settings.h"
+
 #include <QAbstractSocket>
 #include <QByteArray>
 #include <QString>
@@ -55,6 +57,7 @@ public:
     // Fills the page from a network information reply; the dispatch has
     // refreshed the last-read copy already.
     void loadRecord(const QByteArray& record);
+    void load(const settings::NetworkInfo& value) { loadRecord(value.bytes()); }
     // The test page as it would print now.
     QByteArray buildTestPage() const;
 

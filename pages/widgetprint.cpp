@@ -5,9 +5,9 @@
 #include "fonts/dialogfontsettings.h"
 #include "link/hostcmd.h"
 #include "link/lastread.h"
-#include "link/recordlayouts.h"
-#include "link/records.h"
 #include "link/testpage.h"
+#include "settings/recordlayouts.h"
+#include "settings/records.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -301,10 +301,9 @@ void WidgetPrint::loadRecord(const QByteArray& record)
     save_->setEnabled(false);
 }
 
-void WidgetPrint::applyModel(const QString& project, const QString& model)
+void WidgetPrint::applyFeatures(const settings::Features& has)
 {
-    Q_UNUSED(model);
-    const bool enabled = project != QLatin1String("LQ230");
+    const bool enabled = !has.compact;
     for (QGroupBox* group : {paperGroup_, coverGroup_, notTakenGroup_}) {
         group->setEnabled(enabled);
         for (QWidget* child : group->findChildren<QWidget*>())
@@ -333,7 +332,10 @@ void WidgetPrint::doSave()
 {
     save_->setEnabled(false);
     const QByteArray record = buildRecord();
-    if (LastRead::send(lastRead.printSettings, record) == LastRead::Save::Failed)
+    if (LastRead::send(lastRead.printSettings,
+            std::decay_t<decltype(lastRead.printSettings)>::fromCommand(record).value_or(
+                std::decay_t<decltype(lastRead.printSettings)>()))
+        == LastRead::Save::Failed)
         save_->setEnabled(true);
 }
 

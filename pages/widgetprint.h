@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/settings.h"
+
 #include <QWidget>
 
 class QCheckBox;
@@ -25,8 +27,9 @@ public:
     QPushButton* saveButton() const { return save_; }
     // Fills the page from a print settings reply (at least 46 bytes).
     void loadRecord(const QByteArray& record);
+    void load(const settings::PrintSettings& value) { loadRecord(value.bytes()); }
     // The LQ230 has no paper layout or cover settings: their groups are disabled.
-    void applyModel(const QString& project, const QString& model);
+    void applyFeatures(const settings::Features& has);
 
 public Q_SLOTS:
     void doFontSettings();

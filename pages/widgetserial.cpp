@@ -3,9 +3,9 @@
 #include "app/debuglog.h"
 #include "link/hostcmd.h"
 #include "link/lastread.h"
-#include "link/recordlayouts.h"
-#include "link/records.h"
 #include "link/testpage.h"
+#include "settings/recordlayouts.h"
+#include "settings/records.h"
 #include "ui/dialogserialconnect.h"
 #include "ui/messagebox.h"
 
@@ -148,7 +148,10 @@ void WidgetSerial::doSave()
                                   .u32(kStopBits, stopBits_->currentData().toUInt())
                                   .u32(kParity, parity_->currentData().toUInt())
                                   .data();
-    if (LastRead::send(lastRead.serial, record) == LastRead::Save::Failed)
+    if (LastRead::send(lastRead.serial,
+            std::decay_t<decltype(lastRead.serial)>::fromCommand(record).value_or(
+                std::decay_t<decltype(lastRead.serial)>()))
+        == LastRead::Save::Failed)
         save_->setEnabled(true);
 }
 

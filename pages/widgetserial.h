@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/settings.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QWidget>
@@ -25,6 +27,7 @@ public:
     // Fills the page from a serial settings reply; the dispatch has already
     // refreshed the last-read copy.
     void loadRecord(const QByteArray& record);
+    void load(const settings::SerialSettings& value) { loadRecord(value.bytes()); }
     // The test page as it would print now.
     QByteArray buildTestPage() const;
 

@@ -2,12 +2,12 @@
 
 #include "app/debuglog.h"
 #include "link/lastread.h"
-#include "link/recordlayouts.h"
-#include "link/records.h"
 #include "link/testpage.h"
 #include "pages/dialogconfigurewifi.h"
 #include "pages/networktestprint.h"
 #include "pages/widgetlan.h"
+#include "settings/recordlayouts.h"
+#include "settings/records.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -88,7 +88,10 @@ void WidgetWiFi::doSave()
     save_->setEnabled(false);
     const QByteArray record
         = netpage::addressRecord(layout::code::kWifiAddress, staticAddress_->text(), staticNetmask_->text());
-    if (LastRead::send(lastRead.wifiAddress, record) == LastRead::Save::Failed)
+    if (LastRead::send(lastRead.wifiAddress,
+            std::decay_t<decltype(lastRead.wifiAddress)>::fromCommand(record).value_or(
+                std::decay_t<decltype(lastRead.wifiAddress)>()))
+        == LastRead::Save::Failed)
         save_->setEnabled(true);
 }
 

@@ -3,9 +3,9 @@
 #include "app/debuglog.h"
 #include "link/hostcmd.h"
 #include "link/lastread.h"
-#include "link/recordlayouts.h"
-#include "link/records.h"
 #include "link/transceiver.h"
+#include "settings/recordlayouts.h"
+#include "settings/records.h"
 #include "ui/messagebox.h"
 
 #include <QCheckBox>
@@ -195,7 +195,9 @@ void WidgetWnet::doSave()
                                   .text(kApn, layout::wnet::kApnWidth, apn_->text().toLatin1())
                                   .text(kDial, layout::wnet::kDialWidth, dial_->text().toLatin1())
                                   .data();
-    if (LastRead::send(lastRead.apn, record) == LastRead::Save::Failed)
+    if (LastRead::send(lastRead.apn,
+            std::decay_t<decltype(lastRead.apn)>::fromCommand(record).value_or(std::decay_t<decltype(lastRead.apn)>()))
+        == LastRead::Save::Failed)
         save_->setEnabled(true);
 }
 

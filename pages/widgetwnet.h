@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/settings.h"
+
 #include <QStringList>
 #include <QWidget>
 
@@ -26,6 +28,7 @@ public:
     // Fills the page from a mobile network reply; the dispatch has refreshed
     // the APN record's last-read copy already.
     void loadRecord(const QByteArray& record);
+    void load(const settings::WnetStatus& value) { loadRecord(value.bytes()); }
     // Tests poll faster than the printer's module would need.
     void setPollIntervalMs(int ms) { pollIntervalMs_ = ms; }
 

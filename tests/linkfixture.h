@@ -6,7 +6,7 @@
 
 #include "app/debuglog.h"
 #include "link/hostcmd.h"
-#include "link/records.h"
+#include "settings/records.h"
 #include "link/transceiver.h"
 #include "simprocess.h"
 #include "testsupport.h"

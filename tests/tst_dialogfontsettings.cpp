@@ -6,7 +6,7 @@
 #include "fonts/dialogfontsettings.h"
 #include "link/fileupload.h"
 #include "link/hostcmd.h"
-#include "link/records.h"
+#include "settings/records.h"
 #include "link/transceiver.h"
 #include "recordcapture.h"
 #include "testsupport.h"

@@ -6,8 +6,8 @@
 
 #include "fonts/dialogfontsettings.h"
 #include "link/fileupload.h"
-#include "link/recordlayouts.h"
-#include "link/records.h"
+#include "settings/recordlayouts.h"
+#include "settings/records.h"
 #include "linkfixture.h"
 #include "modalcloser.h"
 #include "pages/widgetwnet.h"

@@ -7,10 +7,10 @@
 #include "app/conf.h"
 #include "link/fileupload.h"
 #include "link/lastread.h"
-#include "link/recordlayouts.h"
-#include "link/records.h"
 #include "link/tcpprinter.h"
 #include "link/usbprinter.h"
+#include "settings/recordlayouts.h"
+#include "settings/records.h"
 #include "usb/usbtestsupport.h"
 
 #include <QDateTime>
@@ -211,9 +211,11 @@ private Q_SLOTS:
         pollfd seen {int(f_.link->tcpPrinter()->findChild<QTcpSocket*>()->socketDescriptor()), POLLIN, 0};
         QCOMPARE(::poll(&seen, 1, 5000), 1);
 
-        QByteArray copy(layout::audio::kSize, '\0');
-        QCOMPARE(LastRead::send(copy, QByteArray::fromHex("03010101010101")), LastRead::Save::Failed);
-        QCOMPARE(copy, QByteArray(layout::audio::kSize, '\0'));
+        settings::AudioSettings copy;
+        settings::AudioSettings edit;
+        edit.setFlag(settings::AudioSettings::All, true);
+        QCOMPARE(LastRead::send(copy, edit), LastRead::Save::Failed);
+        QCOMPARE(copy, settings::AudioSettings());
     }
 
     void refusedConnectionIsNoLink()

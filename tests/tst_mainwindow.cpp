@@ -27,6 +27,7 @@
 #include <QTest>
 #include <QToolBar>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -50,12 +51,21 @@ QByteArray withText(QByteArray record, int offset, const QByteArray& text)
 struct Copy
 {
     const char* name;
-    QByteArray* data;
-    int size;
+    std::function<QByteArray()> bytes;
+    // Every byte but the identifier set to `byte`.
+    std::function<void(char byte)> fill;
 };
-const Copy kCopies[] = {{"ethernet", &lastRead.ethernetAddress, 10}, {"wifi", &lastRead.wifiAddress, 10},
-    {"print", &lastRead.printSettings, 46}, {"apn", &lastRead.apn, 84}, {"serial", &lastRead.serial, 18},
-    {"audio", &lastRead.audio, 7}};
+template <class Value> Copy copyOf(const char* name, Value& value)
+{
+    return {name, [&value] { return value.bytes(); },
+        [&value](char byte) {
+            QByteArray bytes(value.bytes().size(), byte);
+            value = *Value::fromCommand(bytes.replace(0, 2, value.bytes().left(2)));
+        }};
+}
+const Copy kCopies[] = {copyOf("ethernet", lastRead.ethernetAddress), copyOf("wifi", lastRead.wifiAddress),
+    copyOf("print", lastRead.printSettings), copyOf("apn", lastRead.apn), copyOf("serial", lastRead.serial),
+    copyOf("audio", lastRead.audio)};
 
 const QStringList kPages = {"lan", "wnet", "wifi", "serial", "audio", "print"};
 
@@ -162,7 +172,7 @@ private Q_SLOTS:
     {
         window_.reset();
         for (const Copy& copy : kCopies)
-            *copy.data = QByteArray(copy.size, '\0');
+            copy.fill('\0');
     }
 
     void dispatchRefreshesCopiesAndClearsSave_data()
@@ -202,12 +212,12 @@ private Q_SLOTS:
 
         for (const Copy& copy : kCopies) {
             const QString prefix = QLatin1String(copy.name) + "=";
-            QByteArray expected = QByteArray(copy.size, '\0').toHex();
+            QByteArray expected = (copy.bytes().left(2) + QByteArray(copy.bytes().size() - 2, '\0')).toHex();
             for (const QString& entry : copies) {
                 if (entry.startsWith(prefix))
                     expected = entry.mid(prefix.size()).toLatin1();
             }
-            QVERIFY2(copy.data->toHex() == expected, copy.name);
+            QVERIFY2(copy.bytes().toHex() == expected, copy.name);
         }
         for (const QString& page : kPages)
             QVERIFY2(isSet(saveOf(page)) == !cleared.contains(page), qPrintable(page));
@@ -234,14 +244,14 @@ private Q_SLOTS:
         deliver(withText(withText(QByteArray(248, '\0'), 0, "\x02"), 198, "00:11:22:33:44:55"));
         const QStringList shown = deviceInformationTexts();
         for (const Copy& copy : kCopies)
-            *copy.data = QByteArray(copy.size, '\xAA');
+            copy.fill('\xAA');
         enableAllSaveButtons();
 
         deliver(record);
 
         QCOMPARE(deviceInformationTexts(), shown);
         for (const Copy& copy : kCopies)
-            QVERIFY2(*copy.data == QByteArray(copy.size, '\xAA'), copy.name);
+            QVERIFY2(copy.bytes().mid(2) == QByteArray(copy.bytes().size() - 2, '\xAA'), copy.name);
         for (const QString& page : kPages)
             QVERIFY2(isSet(saveOf(page)), qPrintable(page));
     }

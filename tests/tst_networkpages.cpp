@@ -175,7 +175,7 @@ private Q_SLOTS:
         capture_.onRecord = nullptr;
         capture_.result = true;
         packetSizes_.clear();
-        lastRead.apn = QByteArray(84, '\0');
+        lastRead.apn = {};
         // Packets go on to the simulator once a test has linked to it.
         hostCmd.setWriter(capture_.writer([this](const quint8* data, quint32 length, int timeoutMs) {
             packetSizes_.append(int(length));
@@ -644,7 +644,7 @@ private Q_SLOTS:
         QCOMPARE(capture_.records, expected.isEmpty() ? QList<QByteArray>() : QList<QByteArray> {expected});
         if (!expected.isEmpty()) {
             QCOMPARE(expected.size(), 84);
-            QCOMPARE(lastRead.apn, expected);
+            QCOMPARE(lastRead.apn.bytes(), expected);
         }
         QVERIFY(!page.saveButton()->isEnabled());
         // Saved once: the same settings are not sent again.
@@ -656,18 +656,18 @@ private Q_SLOTS:
     {
         WidgetWnet page;
         dispatchWnet(page, connectedRecord());
-        const QByteArray before = lastRead.apn;
+        const QByteArray before = lastRead.apn.bytes();
         fieldOf(page, "APN:")->setText("internet");
         capture_.result = false;
         page.saveButton()->click();
         QCOMPARE(capture_.records.size(), 1);
-        QCOMPARE(lastRead.apn, before);
+        QCOMPARE(lastRead.apn.bytes(), before);
         QVERIFY(page.saveButton()->isEnabled());
 
         capture_.result = true;
         page.saveButton()->click();
         QCOMPARE(capture_.records.size(), 2);
-        QCOMPARE(lastRead.apn, capture_.records.constLast());
+        QCOMPARE(lastRead.apn.bytes(), capture_.records.constLast());
         QVERIFY(!page.saveButton()->isEnabled());
     }
 

@@ -93,13 +93,13 @@ private Q_SLOTS:
         capture_.result = false;
         page.saveButton()->click();
         QCOMPARE(capture_.records, QList<QByteArray>({record}));
-        QCOMPARE(lastRead.audio, QByteArray::fromHex("03010101000103"));
+        QCOMPARE(lastRead.audio.bytes(), QByteArray::fromHex("03010101000103"));
         QVERIFY(page.saveButton()->isEnabled());
 
         capture_.result = true;
         page.saveButton()->click();
         QCOMPARE(capture_.records, QList<QByteArray>({record, record}));
-        QCOMPARE(lastRead.audio, record);
+        QCOMPARE(lastRead.audio.bytes(), record);
         QVERIFY(!page.saveButton()->isEnabled());
 
         boxes(page).at(0)->click();

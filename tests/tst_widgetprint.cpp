@@ -85,7 +85,7 @@ private Q_SLOTS:
     void cleanupTestCase() { hostCmd.setWriter({}); }
     void init()
     {
-        lastRead.printSettings = QByteArray(46, '\0');
+        lastRead.printSettings = {};
         page_ = std::make_unique<WidgetPrint>();
         capture_.records.clear();
         capture_.result = true;
@@ -195,7 +195,7 @@ private Q_SLOTS:
         const QByteArray expected = QByteArray::fromHex("2101 00 80 35 01 73 f0 71000000 d0070000 64000000 7b000000"
                                                         "e7ffffff 000000000000000000000000 00000000 02 03");
         QCOMPARE(sentRecord().toHex(), expected.toHex());
-        QCOMPARE(lastRead.printSettings.toHex(), expected.toHex());
+        QCOMPARE(lastRead.printSettings.bytes().toHex(), expected.toHex());
     }
 
     void positionsAreTruncatedTowardZero_data()
@@ -220,18 +220,18 @@ private Q_SLOTS:
     void failedWriteKeepsTheCopyAndSave()
     {
         load(reply());
-        const QByteArray before = lastRead.printSettings;
+        const QByteArray before = lastRead.printSettings.bytes();
         spin(0)->setValue(130);
         capture_.result = false;
         page_->doSave();
         QCOMPARE(capture_.records.size(), 1);
-        QCOMPARE(lastRead.printSettings, before);
+        QCOMPARE(lastRead.printSettings.bytes(), before);
         QVERIFY(page_->saveButton()->isEnabled());
         // Saving again tries again, and a write that goes through is kept.
         capture_.result = true;
         page_->doSave();
         QCOMPARE(capture_.records.size(), 2);
-        QCOMPARE(quint8(lastRead.printSettings[6]), quint8(130));
+        QCOMPARE(quint8(lastRead.printSettings.bytes()[6]), quint8(130));
         QVERIFY(!page_->saveButton()->isEnabled());
     }
 
@@ -325,7 +325,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, project);
         QFETCH(bool, enabled);
-        page_->applyModel(project, "any");
+        page_->applyFeatures(settings::features(project, "any"));
         // A black-mark record would enable the black-mark controls.
         load(withU32(reply(), 8, 113));
         for (const char* title : {"Paper Layout", "On Cover Closed", "On Paper Not Taken"})

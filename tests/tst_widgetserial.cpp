@@ -199,13 +199,13 @@ private Q_SLOTS:
         capture_.result = false;
         page.saveButton()->click();
         QCOMPARE(capture_.records, QList<QByteArray>({record}));
-        QCOMPARE(lastRead.serial, QByteArray::fromHex("4101 00c20100 08000000 01000000 00000000"));
+        QCOMPARE(lastRead.serial.bytes(), QByteArray::fromHex("4101 00c20100 08000000 01000000 00000000"));
         QVERIFY(page.saveButton()->isEnabled());
 
         capture_.result = true;
         page.saveButton()->click();
         QCOMPARE(capture_.records, QList<QByteArray>({record, record}));
-        QCOMPARE(lastRead.serial, record);
+        QCOMPARE(lastRead.serial.bytes(), record);
         QVERIFY(!page.saveButton()->isEnabled());
     }
 
@@ -345,8 +345,8 @@ private Q_SLOTS:
         f_.makeLink();
         window_ = std::make_unique<MainWindow>();
         QVERIFY(f_.link->openTcp(f_.sim.address()));
-        QTRY_COMPARE_WITH_TIMEOUT(lastRead.audio.toHex(), QByteArray("03010103010103"), 15000);
-        QCOMPARE(lastRead.serial, QByteArray::fromHex("4101 b0040000 08000000 01000000 00000000"));
+        QTRY_COMPARE_WITH_TIMEOUT(lastRead.audio.bytes().toHex(), QByteArray("03010103010103"), 15000);
+        QCOMPARE(lastRead.serial.bytes(), QByteArray::fromHex("4101 b0040000 08000000 01000000 00000000"));
         QCOMPARE(combo(*window_->widgetSerial(), 0)->currentText(), QString("2400"));
 
         // Unchanged pages: each Save still corrects the printer.

@@ -1,10 +1,9 @@
 #include "ui/dialogconnect.h"
 
 #include "app/debuglog.h"
-#include "link/recordlayouts.h"
-#include "link/records.h"
 #include "link/transceiver.h"
 #include "link/usbprinter.h"
+#include "settings/settings.h"
 
 #include <QHBoxLayout>
 #include <QIcon>
@@ -202,13 +201,12 @@ void DialogConnect::onDeviceFound(host_cmd_dev_info_t devinfo)
     // probe's answer is a device to list.
     if (transceiver->linkState() != Transceiver::Usb)
         return;
-    using namespace layout::devinfo;
-    const RecordReader reader(QByteArray(reinterpret_cast<const char*>(&devinfo), sizeof devinfo));
+    const Reply identity = parseReply(QByteArray(reinterpret_cast<const char*>(&devinfo), sizeof devinfo));
     DeviceEntry entry;
     entry.type = Usb;
-    entry.project = reader.latin1(kProject, kTextWidth);
-    entry.model = reader.latin1(kModel, kTextWidth);
-    entry.sn = reader.latin1(kSn, kTextWidth);
+    entry.project = identity.project;
+    entry.model = identity.model;
+    entry.sn = identity.sn;
     for (const DeviceEntry& known : qAsConst(devices_)) {
         // The probe's timer moves the scan on.
         if (known.type == Usb && known.sn == entry.sn)
@@ -251,14 +249,14 @@ DialogConnect::Reply DialogConnect::parseReply(const QByteArray& datagram)
     Reply reply;
     // Shorter is no reply: for one, other hosts' discovery datagrams reach
     // this port too.
-    if (datagram.size() < kReplySize)
+    const auto identity = settings::DeviceIdentity::fromBytes(datagram);
+    if (!identity)
         return reply;
-    using namespace layout::devinfo;
-    const RecordReader reader(datagram);
+    using settings::DeviceIdentity;
     reply.valid = true;
-    reply.project = reader.latin1(kProject, kTextWidth);
-    reply.model = reader.latin1(kModel, kTextWidth);
-    reply.sn = reader.latin1(kSn, kTextWidth);
+    reply.project = identity->text(DeviceIdentity::Project);
+    reply.model = identity->text(DeviceIdentity::Model);
+    reply.sn = identity->text(DeviceIdentity::Sn);
     return reply;
 }
 

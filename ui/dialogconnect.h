@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/hostcmd.h"
+#include "settings/settings.h"
 
 #include <QDialog>
 #include <QList>
@@ -25,7 +26,7 @@ public:
     static constexpr int kScanStepMs = 500;
     static constexpr int kDiscoveryPasses = 60;
     // The discovery reply: project, model and serial number, 16 bytes each.
-    static constexpr int kReplySize = 48;
+    static constexpr int kReplySize = settings::DeviceIdentity::kMinLength;
 
     // What a discovery reply names; `valid` is false for a datagram too
     // short to be one.

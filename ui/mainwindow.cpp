@@ -4,8 +4,6 @@
 #include "app/debuglog.h"
 #include "link/hostcmd.h"
 #include "link/lastread.h"
-#include "link/recordlayouts.h"
-#include "link/records.h"
 #include "link/tcpprinter.h"
 #include "link/transceiver.h"
 #include "pages/widgetaudio.h"
@@ -15,6 +13,7 @@
 #include "pages/widgetserial.h"
 #include "pages/widgetwifi.h"
 #include "pages/widgetwnet.h"
+#include "settings/settings.h"
 #include "ui/dialogconnect.h"
 #include "ui/dialogpreferences.h"
 #include "ui/dialogreconnect.h"
@@ -75,22 +74,6 @@ public:
 // Gives the printer a moment between consecutive read requests.
 constexpr unsigned long kRequestPauseMs = 5;
 
-bool hasEthernet(const QString& project)
-{
-    return project == QLatin1String("LQ520");
-}
-
-bool hasWnet(const QString& model)
-{
-    return model.startsWith(QLatin1String("LQ560")) || model.startsWith(QLatin1String("LQ580"));
-}
-
-bool hasWiFi(const QString& project, const QString& model)
-{
-    return project == QLatin1String("LQ230") || model.startsWith(QLatin1String("LQ540"))
-        || model.startsWith(QLatin1String("LQ560"));
-}
-
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent)
@@ -117,9 +100,9 @@ MainWindow::MainWindow(QWidget* parent)
     connect(
         &hostCmd, &HostCmd::deviceFound, this,
         [this](host_cmd_dev_info_t devinfo) {
-            using namespace layout::devinfo;
-            answeredSerial_ = RecordReader(QByteArray(reinterpret_cast<const char*>(&devinfo), sizeof devinfo))
-                                  .text(kSn, kTextWidth);
+            const auto identity = settings::DeviceIdentity::fromBytes(
+                QByteArray(reinterpret_cast<const char*>(&devinfo), sizeof devinfo));
+            answeredSerial_ = identity->rawText(settings::DeviceIdentity::Sn);
         },
         Qt::QueuedConnection);
 
@@ -210,12 +193,13 @@ void MainWindow::doReload()
         return;
 
     reloadAction_->setEnabled(false);
-    using namespace layout::readtype;
-    for (quint16 type : {kDeviceInfo, kNetworkInfo, kPrintSettings, kWnet, kSerial}) {
+    using namespace settings;
+    for (quint16 type : {DeviceInfo::replyId(), NetworkInfo::replyId(), PrintSettings::replyId(), WnetStatus::replyId(),
+             SerialSettings::replyId()}) {
         hostCmd.requestRecord(type);
         QThread::msleep(kRequestPauseMs);
     }
-    hostCmd.requestRecord(kAudio);
+    hostCmd.requestRecord(AudioSettings::replyId());
 
     // Keeps Reload from being pressed again at once; the replies are not awaited.
     if (reloadLockTimer_ != 0)
@@ -247,19 +231,18 @@ void MainWindow::onConnected()
     reloadAction_->setEnabled(true);
     tabWidget_->setEnabled(true);
 
-    const QString& project = hostCmd.project;
-    const QString& model = hostCmd.model;
+    const settings::Features has = settings::features(hostCmd.project, hostCmd.model);
     // Disabling the current tab would move the tab bar to the next one; the
     // user's tab stays current, shown disabled.
     const int current = tabWidget_->currentIndex();
     tabWidget_->setTabEnabled(DeviceInformationTab, true);
-    widgetDeviceInformation_->applyModel(project, model);
-    tabWidget_->setTabEnabled(EthernetTab, hasEthernet(project));
-    tabWidget_->setTabEnabled(WnetTab, hasWnet(model));
-    tabWidget_->setTabEnabled(WiFiTab, hasWiFi(project, model));
+    widgetDeviceInformation_->applyFeatures(has);
+    tabWidget_->setTabEnabled(EthernetTab, has.ethernet);
+    tabWidget_->setTabEnabled(WnetTab, has.mobile);
+    tabWidget_->setTabEnabled(WiFiTab, has.wifi);
     tabWidget_->setTabEnabled(AudioTab, true);
     tabWidget_->setCurrentIndex(current);
-    widgetPrint_->applyModel(project, model);
+    widgetPrint_->applyFeatures(has);
     if (!keepEdits)
         disableSaveButtons();
 
@@ -270,7 +253,7 @@ void MainWindow::onConnected()
 
     // The identity and versions hold no edits.
     if (keepEdits)
-        hostCmd.requestRecord(layout::readtype::kDeviceInfo);
+        hostCmd.requestRecord(settings::DeviceInfo::replyId());
     else
         doReload();
 }
@@ -295,45 +278,33 @@ void MainWindow::onDisconnected()
 
 void MainWindow::handleResponse(QByteArray response)
 {
-    using namespace layout::readtype;
-    const RecordReader reader(response);
-    const quint16 type = reader.u16(layout::kIdOffset);
-    if (type == 0 || type >= std::size(kMinLength) || reader.size() < kMinLength[type])
+    using namespace settings;
+    // Before the pages load: their Save compares with these copies. Replies
+    // of other kinds or too short go no further.
+    if (!lastRead.refresh(response))
         return;
 
-    // Before the pages load: their Save compares with these copies.
-    lastRead.refresh(response);
-
-    switch (type) {
-    case kDeviceInfo:
-        widgetDeviceInformation_->loadRecord(response);
-        break;
-    case kNetworkInfo:
-        widgetLan_->loadRecord(response);
-        widgetWiFi_->loadRecord(response);
-        widgetDeviceInformation_->loadBluetooth(response);
-        // Loading fires the fields' change signals; a fresh page has no changes.
+    // Loading fires the fields' change signals; a freshly loaded page has no changes.
+    if (const auto info = DeviceInfo::fromReply(response)) {
+        widgetDeviceInformation_->load(*info);
+    } else if (const auto network = NetworkInfo::fromReply(response)) {
+        widgetLan_->load(*network);
+        widgetWiFi_->load(*network);
+        widgetDeviceInformation_->loadBluetooth(*network);
         widgetLan_->saveButton()->setEnabled(false);
         widgetWiFi_->saveButton()->setEnabled(false);
-        break;
-    case kPrintSettings:
-        widgetPrint_->loadRecord(response);
+    } else if (const auto print = PrintSettings::fromReply(response)) {
+        widgetPrint_->load(*print);
         widgetPrint_->saveButton()->setEnabled(false);
-        break;
-    case kWnet:
-        widgetWnet_->loadRecord(response);
+    } else if (const auto mobile = WnetStatus::fromReply(response)) {
+        widgetWnet_->load(*mobile);
         widgetWnet_->saveButton()->setEnabled(false);
-        break;
-    case kSerial:
-        widgetSerial_->loadRecord(response);
+    } else if (const auto serial = SerialSettings::fromReply(response)) {
+        widgetSerial_->load(*serial);
         widgetSerial_->saveButton()->setEnabled(false);
-        break;
-    case kAudio:
-        widgetAudio_->loadRecord(response);
+    } else if (const auto audio = AudioSettings::fromReply(response)) {
+        widgetAudio_->load(*audio);
         widgetAudio_->saveButton()->setEnabled(false);
-        break;
-    default:
-        break;
     }
 }
 

@@ -4,8 +4,8 @@
 #include "app/conf.h"
 #include "fuzzinput.h"
 #include "link/hostcmd.h"
-#include "link/recordlayouts.h"
-#include "link/records.h"
+#include "settings/recordlayouts.h"
+#include "settings/records.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "tools/printersim/simdiscovery.h"
 
-#include "link/recordlayouts.h"
+#include "settings/recordlayouts.h"
 #include "tools/printersim/simprinter.h"
 
 #include <QNetworkDatagram>

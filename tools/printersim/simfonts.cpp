@@ -1,7 +1,7 @@
 #include "tools/printersim/simfonts.h"
 
-#include "link/recordlayouts.h"
-#include "link/records.h"
+#include "settings/recordlayouts.h"
+#include "settings/records.h"
 
 #include <QDir>
 #include <QFileInfo>

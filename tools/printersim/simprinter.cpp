@@ -1,7 +1,7 @@
 #include "tools/printersim/simprinter.h"
 
-#include "link/recordlayouts.h"
-#include "link/records.h"
+#include "settings/recordlayouts.h"
+#include "settings/records.h"
 #include "tools/printersim/simstatefile.h"
 
 #include <QDebug>

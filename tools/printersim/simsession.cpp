@@ -1,7 +1,7 @@
 #include "tools/printersim/simsession.h"
 
-#include "link/recordlayouts.h"
-#include "link/records.h"
+#include "settings/recordlayouts.h"
+#include "settings/records.h"
 #include "tools/printersim/simlog.h"
 #include "tools/printersim/simprinter.h"
 

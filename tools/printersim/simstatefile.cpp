@@ -1,6 +1,6 @@
 #include "tools/printersim/simstatefile.h"
 
-#include "link/recordlayouts.h"
+#include "settings/recordlayouts.h"
 
 #include <QFile>
 #include <QHostAddress>

@@ -1,6 +1,6 @@
 #include "tools/printersim/simwnet.h"
 
-#include "link/recordlayouts.h"
+#include "settings/recordlayouts.h"
 
 #include <QtGlobal>
 

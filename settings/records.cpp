@@ -1,4 +1,4 @@
-#include "link/records.h"
+#include "settings/records.h"
 
 #include <algorithm>
 #include <cstring>

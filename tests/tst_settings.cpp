@@ -1,0 +1,433 @@
+// The settings model against known answers written out by hand: every
+// record's bytes are given as "offset:hex" pieces over zeros, the offsets
+// from the record layouts and the hex made with Python (str.encode().hex()
+// for texts, struct.pack('<I'/'<i'/'<h', n).hex() for numbers), so that an
+// offset wrong in the model cannot pass because the program and the
+// simulator share it.
+
+#include "settings/settings.h"
+
+#include <QJsonDocument>
+#include <QTest>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+using namespace settings;
+
+namespace {
+
+// "0:0300 6:73" over `size` zero bytes.
+QByteArray sparse(int size, const char* pieces)
+{
+    QByteArray bytes(size, '\0');
+    for (const QByteArray& piece : QByteArray(pieces).split(' ')) {
+        const int colon = piece.indexOf(':');
+        const QByteArray value = QByteArray::fromHex(piece.mid(colon + 1));
+        bytes.replace(piece.left(colon).toInt(), value.size(), value);
+    }
+    return bytes;
+}
+
+struct Type
+{
+    std::function<std::shared_ptr<Record>(const QByteArray&)> fromReply;
+    std::function<std::shared_ptr<Record>(const QByteArray&)> fromCommand;
+    std::function<std::shared_ptr<Record>()> make;
+};
+
+template <class T> Type type()
+{
+    const auto wrap = [](std::optional<T> value) { return value ? std::make_shared<T>(*value) : nullptr; };
+    return {[wrap](const QByteArray& reply) { return wrap(T::fromReply(reply)); },
+        [wrap](const QByteArray& record) { return wrap(T::fromCommand(record)); },
+        [] { return std::make_shared<T>(); }};
+}
+
+const std::map<QString, Type>& types()
+{
+    static const std::map<QString, Type> all
+        = {{"DeviceInfo", type<DeviceInfo>()}, {"NetworkInfo", type<NetworkInfo>()},
+            {"PrintSettings", type<PrintSettings>()}, {"WnetStatus", type<WnetStatus>()},
+            {"ApnSettings", type<ApnSettings>()}, {"SerialSettings", type<SerialSettings>()},
+            {"AudioSettings", type<AudioSettings>()}, {"EthernetAddress", type<EthernetAddress>()},
+            {"WifiAddress", type<WifiAddress>()}, {"WifiCredentials", type<WifiCredentials>()},
+            {"FontEntry", type<FontEntry>()}, {"InstalledFont", type<InstalledFont>()}};
+    return all;
+}
+
+const QByteArray kNetworkInfo = sparse(248,
+    "0:0200 2:30303a31313a32323a61613a62623a6363 20:c0a80164 24:ffffff00 28:c0a80165 32:ffff0000 36:636166c3a9 "
+    "164:36363a37373a38383a39393a41413a4242 182:0a000002 186:ff000000 190:c0a8020a 194:ffffff00 "
+    "216:5072696e746572");
+const QByteArray kWnet = sparse(344,
+    "0:0400 2:4543323030 66:383631323334353637383930313233 122:343630 126:3031 194:3131362e34302c33392e3930 "
+    "258:e7ff 260:0400 262:0100 264:636d6e6574 328:2a393923");
+const QByteArray kPrint = sparse(46,
+    "0:0300 3:0b 4:10 6:73 7:b9 8:71000000 20:2c010000 24:38ffffff 40:a0000000 44:02 "
+    "45:03");
+const QByteArray kFontEntry = sparse(438,
+    "0:5101 2:01 3:05 4:06 5:07 6:4c61746e 38:656e 42:4e6f746f53616e732e747466 106:03000000 110:8000 112:1800 "
+    "114:1800 116:0c00 118:200000007e000000 126:003000003f300000");
+
+} // namespace
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void knownAnswers_data();
+    void knownAnswers();
+    void truncatedRepliesRefused_data();
+    void truncatedRepliesRefused();
+    void unknownBytesKept();
+    void printSaveRules();
+    void rangeEdges();
+    void jsonRoundTrip_data();
+    void jsonRoundTrip();
+    void badValuesNameTheField_data();
+    void badValuesNameTheField();
+    void features_data();
+    void features();
+};
+
+void TestSettings::knownAnswers_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QByteArray>("record");
+    QTest::addColumn<QByteArray>("fields");
+
+    // A serial number that fills its 24-byte field is read up to the field's end, not into the next.
+    QTest::newRow("device information")
+        << "DeviceInfo"
+        << sparse(186,
+               "0:0100 18:4c51353630 34:534e303132333435363738394142434445464748494a4b4c 58:485731 90:322e332e34 "
+               "170:5439")
+        << QByteArray() << QByteArray(R"({"device.model":"LQ560","device.sn":"SN0123456789ABCDEFGHIJKL",
+            "device.hw_version":"HW1","device.fw_version":"2.3.4","device.tts_version":"T9","device.app_version":""})");
+    QTest::newRow("network information")
+        << "NetworkInfo" << kNetworkInfo << QByteArray()
+        << QByteArray(R"({"network.ethernet_mac":"00:11:22:aa:bb:cc","network.ethernet_dhcp_ip":"192.168.1.100",
+            "network.ethernet_static_netmask":"255.255.0.0","network.wifi_ssid":"café","network.wifi_dhcp_ip":"10.0.0.2",
+            "network.wifi_dhcp_netmask":"255.0.0.0","network.bluetooth_name":"Printer"})");
+    QTest::newRow("ethernet address")
+        << "EthernetAddress" << kNetworkInfo << sparse(10, "0:0101 2:c0a80165 6:ffff0000")
+        << QByteArray(R"({"ethernet.static_ip":"192.168.1.101","ethernet.static_netmask":"255.255.0.0"})");
+    QTest::newRow("wi-fi address") << "WifiAddress" << kNetworkInfo << sparse(10, "0:0201 2:c0a8020a 6:ffffff00")
+                                   << QByteArray(
+                                          R"({"wifi.static_ip":"192.168.2.10","wifi.static_netmask":"255.255.255.0"})");
+    QTest::newRow("print")
+        << "PrintSettings" << kPrint
+        << sparse(46,
+               "0:2101 3:0b 4:10 6:73 7:b9 8:71000000 20:2c010000 24:38ffffff "
+               "40:a0000000 44:02 45:03")
+        << QByteArray(R"({"print.cjk":11,"print.code_page":16,"print.utf8":0,"print.density":115,"print.quality":70,
+            "print.paper_type":113,"print.print_position":300,"print.cut_position":-200,"print.cover_feed_dots":160,
+            "print.black_mark_location":2,"print.stop_when_not_taken":true,"print.voice_when_not_taken":true})");
+    QTest::newRow("mobile status")
+        << "WnetStatus" << kWnet << QByteArray()
+        << QByteArray(R"({"mobile.version":"EC200","mobile.imei":"861234567890123","mobile.mcc":"460","mobile.mnc":"01",
+            "mobile.location":"116.40,39.90","mobile.rssi":-25,"mobile.status":4,"mobile.use_apn":true,
+            "mobile.apn":"cmnet","mobile.dial":"*99#"})");
+    // 0x00FF: no signal figure, and the APN switch off.
+    QTest::newRow("mobile status, none") << "WnetStatus" << sparse(344, "0:0400 258:ff00 262:ff00") << QByteArray()
+                                         << QByteArray(R"({"mobile.rssi":255,"mobile.use_apn":false})");
+    QTest::newRow("apn") << "ApnSettings" << kWnet << sparse(84, "0:3101 2:0100 4:636d6e6574 68:2a393923")
+                         << QByteArray(R"({"mobile.use_apn":true,"mobile.apn":"cmnet","mobile.dial":"*99#"})");
+    QTest::newRow("serial")
+        << "SerialSettings" << sparse(18, "0:0500 2:00c20100 6:08000000 10:01000000 14:02000000")
+        << sparse(18, "0:4101 2:00c20100 6:08000000 10:01000000 14:02000000")
+        << QByteArray(R"({"serial.baud":115200,"serial.data_bits":8,"serial.stop_bits":1,"serial.parity":2})");
+    QTest::newRow("audio") << "AudioSettings" << sparse(7, "0:0600 2:01 4:01 6:02")
+                           << sparse(7, "0:0301 2:01 4:01 6:02")
+                           << QByteArray(
+                                  R"({"audio.all":true,"audio.cloud":false,"audio.warning":true,"audio.notice":false,
+            "audio.not_taken_voice":true,"audio.not_taken_beep":false})");
+    QTest::newRow("font entry")
+        << "FontEntry" << kFontEntry << QByteArray(kFontEntry).replace(0, 2, "\x53\x01")
+        << QByteArray(
+               R"({"font.enabled":1,"font.ct":5,"font.px":6,"font.ad":7,"font.script":"Latn","font.language":"en",
+            "font.file":"NotoSans.ttf","font.face_index":3,"font.threshold":128,"font.pixel_width":24,
+            "font.pixel_height":24,"font.advance":12,"font.ranges":"U+0020~U+007E;U+3000~U+303F"})");
+    QTest::newRow("installed font") << "InstalledFont" << sparse(134, "0:6101 2:612e747466 130:2c010000")
+                                    << QByteArray()
+                                    << QByteArray(R"({"installed_font.name":"a.ttf","installed_font.size":300})");
+    QTest::newRow("wi-fi credentials") << "WifiCredentials" << QByteArray()
+                                       << sparse(258, "0:1101 2:636166c3a9 130:7077")
+                                       << QByteArray(R"({"wifi.ssid":"café","wifi.password":"pw"})");
+}
+
+void TestSettings::knownAnswers()
+{
+    QFETCH(QString, type);
+    QFETCH(QByteArray, reply);
+    QFETCH(QByteArray, record);
+    QFETCH(QByteArray, fields);
+    const Type& kind = types().at(type);
+    const QJsonObject expected = QJsonDocument::fromJson(fields).object();
+    QVERIFY(!expected.isEmpty());
+
+    // Reply to value: the named fields, and the command record as built.
+    if (!reply.isEmpty()) {
+        const auto read = kind.fromReply(reply);
+        QVERIFY(read);
+        const QJsonObject all = read->toJson();
+        for (auto it = expected.begin(); it != expected.end(); ++it)
+            QCOMPARE(all.value(it.key()), it.value());
+        if (!record.isEmpty())
+            QCOMPARE(read->bytes().toHex(), record.toHex());
+    }
+    // Value to command record: the fields alone build it.
+    if (!record.isEmpty() && !kind.make()->schema().readOnly()) {
+        auto built = kind.make();
+        QString error;
+        QVERIFY2(built->fromJson(expected, &error), qPrintable(error));
+        QCOMPARE(built->bytes().toHex(), record.toHex());
+        const auto parsed = kind.fromCommand(record);
+        QVERIFY(parsed);
+        QCOMPARE(parsed->bytes().toHex(), record.toHex());
+    }
+}
+
+void TestSettings::truncatedRepliesRefused_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::newRow("device information") << "DeviceInfo" << sparse(186, "0:0100");
+    QTest::newRow("network information") << "NetworkInfo" << kNetworkInfo;
+    QTest::newRow("ethernet address") << "EthernetAddress" << kNetworkInfo;
+    QTest::newRow("wi-fi address") << "WifiAddress" << kNetworkInfo;
+    QTest::newRow("print") << "PrintSettings" << kPrint;
+    QTest::newRow("mobile status") << "WnetStatus" << kWnet;
+    QTest::newRow("apn") << "ApnSettings" << kWnet;
+    QTest::newRow("serial") << "SerialSettings" << sparse(18, "0:0500");
+    QTest::newRow("audio") << "AudioSettings" << sparse(7, "0:0600");
+    QTest::newRow("font entry") << "FontEntry" << kFontEntry;
+    QTest::newRow("installed font") << "InstalledFont" << sparse(134, "0:6101");
+}
+
+void TestSettings::truncatedRepliesRefused()
+{
+    QFETCH(QString, type);
+    QFETCH(QByteArray, reply);
+    const Type& kind = types().at(type);
+    for (int length = 0; length < reply.size(); ++length)
+        QVERIFY2(!kind.fromReply(reply.left(length)), qPrintable(QString::number(length)));
+    QVERIFY(kind.fromReply(reply));
+    // Longer is fine; another identifier is not.
+    QVERIFY(kind.fromReply(reply + QByteArray(9, '\x5A')));
+    QVERIFY(!kind.fromReply(QByteArray(reply).replace(0, 1, "\x7f")));
+    if (!kind.make()->schema().readOnly()) {
+        const QByteArray record = kind.make()->bytes();
+        QVERIFY(!kind.fromCommand(record.left(record.size() - 1)));
+        QVERIFY(!kind.fromCommand(reply));
+    }
+}
+
+void TestSettings::unknownBytesKept()
+{
+    // Reserved print bytes 28..39 and the other flag bits, the audio bytes'
+    // upper bits: kept through a read and a field change.
+    auto print = PrintSettings::fromReply(sparse(46, "0:0300 2:11 28:a1a2a3a4a5a6a7a8a9aaabac 45:f0 7:00"));
+    QVERIFY(print);
+    QVERIFY(print->setNumber(PrintSettings::Density, 70));
+    QVERIFY(print->setFlag(PrintSettings::VoiceWhenNotTaken, true));
+    QCOMPARE(print->bytes().toHex(), sparse(46, "0:2101 2:11 6:46 28:a1a2a3a4a5a6a7a8a9aaabac 45:f2").toHex());
+    QCOMPARE(print->number(PrintSettings::Quality), 255);
+
+    auto audio = AudioSettings::fromReply(sparse(7, "0:0600 2:fe 6:fc"));
+    QVERIFY(audio);
+    QVERIFY(!audio->flag(AudioSettings::All));
+    QVERIFY(audio->setFlag(AudioSettings::All, true));
+    QVERIFY(audio->setFlag(AudioSettings::NotTakenBeep, true));
+    QCOMPARE(audio->bytes().toHex(), sparse(7, "0:0301 2:ff 6:fd").toHex());
+}
+
+void TestSettings::printSaveRules()
+{
+    // Receipt paper: positions and black-mark constants 0; reserved bytes and
+    // the unused flag bits 0 whatever the printer held.
+    auto receipt = PrintSettings::fromReply(
+        sparse(46, "0:0300 2:ee 8:30000000 12:d0070000 16:64000000 20:2c010000 24:38ffffff 28:ffff 44:01 45:ff"));
+    QVERIFY(receipt);
+    QCOMPARE(receipt->forSending().bytes().toHex(), sparse(46, "0:2101 8:30000000 44:01 45:03").toHex());
+    QCOMPARE(receipt->withoutReserved().bytes().mid(2, 1).toHex(), QByteArray("00"));
+    QCOMPARE(receipt->withoutReserved().bytes().mid(3), receipt->bytes().mid(3));
+
+    PrintSettings blackMark;
+    QVERIFY(blackMark.setNumber(PrintSettings::PaperType, PrintSettings::kPaperBlackMark));
+    QVERIFY(blackMark.setNumber(PrintSettings::CutPosition, -1000));
+    QCOMPARE(blackMark.forSending().bytes().toHex(),
+        sparse(46, "0:2101 8:71000000 12:d0070000 16:64000000 24:18fcffff").toHex());
+}
+
+void TestSettings::rangeEdges()
+{
+    // Every number field of every writable record: the range's ends or each
+    // choice go in and come out alike; one past either end, or a value that
+    // is no choice, is refused and leaves the value as it was.
+    for (const auto& [name, kind] : types()) {
+        auto value = kind.make();
+        if (value->schema().readOnly())
+            continue;
+        for (int i = 0; i < int(value->schema().fields.size()); ++i) {
+            const Field& field = value->field(i);
+            if (!field.isNumber())
+                continue;
+            std::vector<qint64> good, bad;
+            if (field.choices.empty()) {
+                good = {field.min, field.max};
+                bad = {field.min - 1, field.max + 1};
+            } else {
+                for (const Choice& choice : field.choices)
+                    good.push_back(choice.value);
+                bad = {field.choices.back().value + 1, -1};
+            }
+            for (qint64 n : good) {
+                QVERIFY2(value->setNumber(i, n), field.name);
+                QCOMPARE(value->number(i), n);
+            }
+            const QByteArray before = value->bytes();
+            for (qint64 n : bad)
+                QVERIFY2(!value->setNumber(i, n), qPrintable(QStringLiteral("%1 %2").arg(field.name).arg(n)));
+            QCOMPARE(value->bytes(), before);
+        }
+    }
+    // Texts are cut to the field, UTF-8 between characters.
+    WifiCredentials credentials;
+    QVERIFY(credentials.setText(WifiCredentials::Ssid, QString(126, QLatin1Char('x')) + QStringLiteral("é")));
+    QCOMPARE(credentials.rawText(WifiCredentials::Ssid).size(), 126);
+}
+
+void TestSettings::jsonRoundTrip_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QByteArray>("change");
+    QTest::newRow("print") << "PrintSettings" << kPrint << QByteArray(R"({"print.quality":0,"print.cjk":128})");
+    QTest::newRow("apn") << "ApnSettings" << kWnet << QByteArray(R"({"mobile.use_apn":false})");
+    QTest::newRow("ethernet") << "EthernetAddress" << kNetworkInfo
+                              << QByteArray(R"({"ethernet.static_ip":"10.1.2.3"})");
+    QTest::newRow("wi-fi") << "WifiAddress" << kNetworkInfo << QByteArray(R"({"wifi.static_netmask":"255.255.0.0"})");
+    QTest::newRow("font entry") << "FontEntry" << kFontEntry << QByteArray(R"({"font.ranges":"U+0041~U+005A"})");
+    QTest::newRow("serial") << "SerialSettings" << sparse(18, "0:0500 2:80250000 6:07000000 10:02000000")
+                            << QByteArray(R"({"serial.baud":2000000,"serial.parity":1})");
+    QTest::newRow("audio") << "AudioSettings" << sparse(7, "0:0600 3:01 5:01 6:01")
+                           << QByteArray(R"({"audio.not_taken_voice":true})");
+}
+
+void TestSettings::jsonRoundTrip()
+{
+    QFETCH(QString, type);
+    QFETCH(QByteArray, reply);
+    QFETCH(QByteArray, change);
+    // Every name of a read value goes into a fresh one, which then equals it
+    // field by field; a change shows as exactly the fields it names.
+    const auto read = types().at(type).fromReply(reply);
+    QVERIFY(read);
+    auto copy = types().at(type).make();
+    QString error;
+    QVERIFY2(copy->fromJson(read->toJson(), &error), qPrintable(error));
+    QCOMPARE(copy->differences(*read), QStringList());
+    const QJsonObject changes = QJsonDocument::fromJson(change).object();
+    QVERIFY2(copy->fromJson(changes, &error), qPrintable(error));
+    QCOMPARE(copy->differences(*read), changes.keys());
+}
+
+void TestSettings::badValuesNameTheField_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QByteArray>("map");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("not a choice") << "SerialSettings" << QByteArray(R"({"serial.parity":1,"serial.baud":1234})")
+                                  << "serial.baud: 1234 is not one of 2400";
+    QTest::newRow("above range") << "PrintSettings" << QByteArray(R"({"print.density":131})")
+                                 << "print.density: 131 is not 70..130";
+    QTest::newRow("fraction") << "PrintSettings" << QByteArray(R"({"print.quality":10.5})") << "print.quality: a whole";
+    QTest::newRow("text for number") << "PrintSettings" << QByteArray(R"({"print.utf8":"yes"})")
+                                     << "print.utf8: a whole";
+    QTest::newRow("number for flag") << "AudioSettings" << QByteArray(R"({"audio.all":1})")
+                                     << "audio.all: true or false";
+    QTest::newRow("unknown name") << "AudioSettings" << QByteArray(R"({"audio.al":true})") << "audio.al: unknown";
+    QTest::newRow("other record's name") << "EthernetAddress" << QByteArray(R"({"wifi.static_ip":"1.2.3.4"})")
+                                         << "wifi.static_ip: unknown";
+    QTest::newRow("bad address") << "EthernetAddress" << QByteArray(R"({"ethernet.static_ip":"192.168.1.256"})")
+                                 << "ethernet.static_ip: not an IPv4";
+    QTest::newRow("ipv6") << "WifiAddress" << QByteArray(R"({"wifi.static_netmask":"::1"})")
+                          << "wifi.static_netmask: not an IPv4";
+    QTest::newRow("text too long") << "ApnSettings" << QByteArray(R"({"mobile.dial":"0123456789abcdef"})")
+                                   << "mobile.dial: longer than 15 bytes";
+    QTest::newRow("utf-8 too long") << "WifiCredentials"
+                                    << QByteArray(R"({"wifi.ssid":")") + QByteArray(64, 'x')
+            + QByteArray(32, '\0').replace('\0', "\xc3\xa9") + QByteArray(R"("})")
+                                    << "wifi.ssid: longer than 127 bytes";
+    QTest::newRow("ranges") << "FontEntry" << QByteArray(R"({"font.ranges":"U+0020~U+0010"})")
+                            << "font.ranges: not a list of ranges";
+    QTest::newRow("read only") << "DeviceInfo" << QByteArray(R"({"device.sn":"X"})") << "device.sn: read only";
+}
+
+void TestSettings::badValuesNameTheField()
+{
+    QFETCH(QString, type);
+    QFETCH(QByteArray, map);
+    QFETCH(QString, error);
+    auto value = types().at(type).make();
+    const QByteArray before = value->bytes();
+    QString message;
+    QVERIFY(!value->fromJson(QJsonDocument::fromJson(map).object(), &message));
+    QVERIFY2(message.startsWith(error), qPrintable(message));
+    // All or nothing: a good field before the bad one is not applied either.
+    QCOMPARE(value->bytes(), before);
+}
+
+void TestSettings::features_data()
+{
+    QTest::addColumn<QString>("project");
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QString>("expected"); // ethernet, wifi, mobile, bluetooth, compact
+    QTest::newRow("LQ230") << "LQ230"
+                           << "LQ230"
+                           << "01011";
+    QTest::newRow("LQ520") << "LQ520"
+                           << "LQ520"
+                           << "10000";
+    QTest::newRow("LQ540") << "LQ540"
+                           << "LQ540"
+                           << "01010";
+    QTest::newRow("LQ540-X") << "LQ540"
+                             << "LQ540-X"
+                             << "01000";
+    QTest::newRow("LQ560") << "LQ560"
+                           << "LQ560"
+                           << "01110";
+    QTest::newRow("LQ560-4G") << "LQ560"
+                              << "LQ560-4G"
+                              << "01100";
+    QTest::newRow("LQ580") << "LQ580"
+                           << "LQ580"
+                           << "00100";
+    QTest::newRow("unknown") << "XY"
+                             << "XY"
+                             << "00000";
+}
+
+void TestSettings::features()
+{
+    QFETCH(QString, project);
+    QFETCH(QString, model);
+    QFETCH(QString, expected);
+    const Features has = settings::features(project, model);
+    const QString got = QStringLiteral("%1%2%3%4%5")
+                            .arg(int(has.ethernet))
+                            .arg(int(has.wifi))
+                            .arg(int(has.mobile))
+                            .arg(int(has.bluetooth))
+                            .arg(int(has.compact));
+    QCOMPARE(got, expected);
+}
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "tst_settings.moc"
