@@ -7,6 +7,7 @@
 
 #include <QAbstractSocket>
 #include <QApplication>
+#include <QGuiApplication>
 #include <QTranslator>
 
 #include <cstdint>
@@ -32,6 +33,7 @@ int main(int argc, char* argv[])
     // Torn down in reverse order: window, then link, then the log.
     auto link = std::make_unique<Transceiver>();
     transceiver = link.get();
+    link->setModifierSource(&QGuiApplication::keyboardModifiers);
     auto window = std::make_unique<MainWindow>();
     window->show();
 

@@ -1,16 +1,21 @@
 find_package(Qt5 5.15 REQUIRED COMPONENTS Test)
 
-# tovra_add_qtest(NAME SOURCES... LIBS libs...)
+# tovra_add_qtest(NAME SOURCES... [LIBS libs...] [SIMULATOR] [TIMEOUT s] [LABELS...])
 # One Qt Test executable per file, registered with CTest on the offscreen
 # platform and run in a scratch directory of its own, because the program
-# keeps its configuration and log in the working directory.
+# keeps its configuration and log in the working directory. SIMULATOR: the
+# suite starts the printer simulator, so it is built first and its path is
+# TOVRA_SIM_EXECUTABLE; the others may use the fixtures but start none.
 function(tovra_add_qtest name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "SIMULATOR" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE Qt5::Test ${ARG_LIBS})
-  target_compile_definitions(${name} PRIVATE
-    TOVRA_SIM_EXECUTABLE="$<TARGET_FILE:tovra-printer-sim>")
-  add_dependencies(${name} tovra-printer-sim)
+  if(ARG_SIMULATOR)
+    target_compile_definitions(${name} PRIVATE TOVRA_SIM_EXECUTABLE="$<TARGET_FILE:tovra-printer-sim>")
+    add_dependencies(${name} tovra-printer-sim)
+  else()
+    target_compile_definitions(${name} PRIVATE TOVRA_SIM_EXECUTABLE="")
+  endif()
   set(workdir ${CMAKE_CURRENT_BINARY_DIR}/scratch/${name})
   file(MAKE_DIRECTORY ${workdir})
   add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${workdir})

@@ -4,15 +4,12 @@
 #include "link/tcpprinter.h"
 #include "link/usbprinter.h"
 
-#include <QGuiApplication>
-
 Transceiver* transceiver = nullptr;
 
 Transceiver::Transceiver(QObject* parent)
     : QObject(parent)
     , usb_(new UsbPrinter(this))
     , tcp_(new TcpPrinter(this))
-    , modifiers_(&QGuiApplication::keyboardModifiers)
 {
     // Queued: USB reports connected() from inside usbOpen, before openUsb has
     // set the link state that the handshake write needs.

@@ -40,8 +40,8 @@ public:
     TcpPrinter* tcpPrinter() const { return tcp_; }
     UsbPrinter* usbPrinter() const { return usb_; }
 
-    // Where the Shift state comes from when the handshake nonce is chosen;
-    // tests replace it.
+    // Where the Shift state comes from when the handshake nonce is chosen:
+    // the keyboard in the application; without a source, no key is held.
     void setModifierSource(std::function<Qt::KeyboardModifiers()> source) { modifiers_ = std::move(source); }
 
 Q_SIGNALS:
@@ -60,7 +60,7 @@ private:
     QHostAddress hostAddress_;
     bool probe_ = false;
     QPointer<QObject> holder_;
-    std::function<Qt::KeyboardModifiers()> modifiers_;
+    std::function<Qt::KeyboardModifiers()> modifiers_ = [] { return Qt::KeyboardModifiers(); };
 };
 
 extern Transceiver* transceiver;

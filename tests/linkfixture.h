@@ -72,12 +72,11 @@ public:
     }
     void cleanupCase() { logClose(); }
 
-    // A fresh Transceiver for each test, with Shift never held.
+    // A fresh Transceiver for each test; no Shift key unless a test hands one in.
     void makeLink()
     {
         link = std::make_unique<Transceiver>();
         transceiver = link.get();
-        link->setModifierSource([] { return Qt::KeyboardModifiers(); });
     }
     // Closes the link and stops the simulator; returns its exit code.
     int dropLink()
