@@ -58,6 +58,7 @@ private Q_SLOTS:
         auto* table = dialog.findChild<QTableWidget*>();
         QTRY_VERIFY_WITH_TIMEOUT(buttonOf(dialog, "&Scan")->isEnabled(), 60000);
         QTRY_VERIFY_WITH_TIMEOUT(readFile(flood.logPath()).contains("fault: discovery flood"), 10000);
+        QVERIFY(watch.turned());
         // Never more rows than printers that answered.
         QVERIFY(table->rowCount() <= replies + 2);
         QVERIFY(watch.growth() < kResidentGrowthLimit);
