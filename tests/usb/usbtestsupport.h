@@ -7,34 +7,21 @@
 #include "../linkfixture.h"
 #include "link/usbdevice.h"
 
-#include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 
-#include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
-// Record 01 00 padded with fourteen 0E under the all-zero session key of a
-// process without a handshake: the read request for type 1, and also the
-// shortest reply to it. Computed with
-//   openssl enc -aes-128-cbc -nopad -K 00000000000000000000000000000000
-//       -iv a1047d3be952c8166f2a94dd30b75e83
-inline const QByteArray kType1Packet = QByteArray::fromHex("10011101692d7f12efcdc0e924781674e0071d17");
-
 class PtyPair final
 {
 public:
     PtyPair()
     {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         char name[128] = {};
         if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0
             || ::ptsname_r(master_, name, sizeof name) != 0)
@@ -48,13 +35,10 @@ public:
     }
     ~PtyPair()
     {
-        for (int fd : {master_, slave_}) {
-            if (fd >= 0)
-                ::close(fd);
-        }
+        ::close(master_);
+        ::close(slave_);
     }
-    PtyPair(const PtyPair&) = delete;
-    PtyPair& operator=(const PtyPair&) = delete;
+    Q_DISABLE_COPY(PtyPair)
 
     bool isValid() const { return raw_; }
     QString slavePath() const { return slavePath_; }
@@ -64,22 +48,16 @@ public:
     qint64 fillTowardsMaster(char value)
     {
         const QByteArray chunk(4096, value);
-        qint64 total = 0;
-        for (;;) {
-            const ssize_t n = ::write(slave_, chunk.constData(), size_t(chunk.size()));
-            if (n > 0) {
-                total += n;
-                continue;
-            }
-            // The kernel moves bytes on to the master's line discipline
-            // in the background; full means no room appears for a while.
+        for (qint64 total = 0;;) {
+            // The kernel moves bytes on to the master's line discipline in
+            // the background; full means no room appears for a while, and
+            // one more write takes nothing.
             pollfd fd = {slave_, POLLOUT, 0};
-            if (::poll(&fd, 1, 200) > 0)
-                continue;
-            const ssize_t last = ::write(slave_, chunk.constData(), size_t(chunk.size()));
-            if (last <= 0)
+            const bool room = ::poll(&fd, 1, 200) > 0;
+            const ssize_t n = ::write(slave_, chunk.constData(), size_t(chunk.size()));
+            if (n <= 0 && !room)
                 return total;
-            total += last;
+            total += qMax<ssize_t>(n, 0);
         }
     }
 
@@ -89,15 +67,10 @@ public:
     {
         QByteArray data;
         char buffer[8192];
-        while (data.size() < count) {
-            pollfd fd = {master_, POLLIN, 0};
-            if (::poll(&fd, 1, idleMs) <= 0)
-                break;
-            const ssize_t n = ::read(master_, buffer, sizeof buffer);
-            if (n <= 0)
-                break;
+        pollfd fd = {master_, POLLIN, 0};
+        for (ssize_t n = 0;
+             data.size() < count && ::poll(&fd, 1, idleMs) > 0 && (n = ::read(master_, buffer, sizeof buffer)) > 0;)
             data.append(buffer, int(n));
-        }
         return data;
     }
 
@@ -110,21 +83,20 @@ private:
     static bool makeRaw(int fd)
     {
         termios attributes = {};
-        if (::tcgetattr(fd, &attributes) != 0)
-            return false;
+        const bool read = ::tcgetattr(fd, &attributes) == 0;
         ::cfmakeraw(&attributes);
-        return ::tcsetattr(fd, TCSANOW, &attributes) == 0;
+        return read && ::tcsetattr(fd, TCSANOW, &attributes) == 0;
     }
 
-    int master_ = -1;
+    int master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     int slave_ = -1;
     QString slavePath_;
     bool raw_ = false;
 };
 
 // sys/devices/... with one USB device and its printer interface per printer,
-// sys/class/usbmisc/lpN linking to the interface's class entry as sysfs
-// does, and dev/usb/lpN as a symbolic link to whatever stands in for the node.
+// and sys/class/usbmisc/lpN linking to the interface's class entry as sysfs
+// does; the nodes dev/usb/lpN are left to whoever stands in for them.
 class FakeUsbTree final
 {
 public:
@@ -132,37 +104,31 @@ public:
     {
         QDir(dir_.path()).mkpath(QStringLiteral("sys/class/usbmisc"));
         QDir(dir_.path()).mkpath(QStringLiteral("dev/usb"));
-        setUsbDeviceRoots(QFile::encodeName(sysfsRoot()).toStdString(), QFile::encodeName(devRoot()).toStdString());
+        setUsbDeviceRoots(QFile::encodeName(path(QStringLiteral("sys/class/usbmisc"))).toStdString(),
+            QFile::encodeName(devRoot()).toStdString());
     }
     ~FakeUsbTree() { setUsbDeviceRoots(kUsbDefaultSysfsRoot, kUsbDefaultDevRoot); }
-    FakeUsbTree(const FakeUsbTree&) = delete;
-    FakeUsbTree& operator=(const FakeUsbTree&) = delete;
 
     bool isValid() const { return dir_.isValid(); }
-    QString sysfsRoot() const { return dir_.filePath(QStringLiteral("sys/class/usbmisc")); }
-    QString devRoot() const { return dir_.filePath(QStringLiteral("dev/usb")); }
+    QString devRoot() const { return path(QStringLiteral("dev/usb")); }
     QString path(const QString& relative) const { return dir_.filePath(relative); }
 
     // `vendor` and `product` as sysfs writes them; empty leaves them out.
-    // `node` empty: no device node.
-    bool addPrinter(const QString& name, const QString& vendor, const QString& product, const QString& node = {})
+    bool addPrinter(const QString& name, const QString& vendor, const QString& product)
     {
-        const QString usbDevice = QStringLiteral("sys/devices/usb1/1-%1").arg(++devices_);
-        const QString interface = usbDevice + QStringLiteral("/1-%1:1.0").arg(devices_);
-        const QString classEntry = interface + QStringLiteral("/usbmisc/") + name;
-        QDir root(dir_.path());
-        if (!root.mkpath(classEntry))
-            return false;
-        if (!vendor.isEmpty() && !writeText(usbDevice + QStringLiteral("/idVendor"), vendor + QLatin1Char('\n')))
-            return false;
-        if (!product.isEmpty() && !writeText(usbDevice + QStringLiteral("/idProduct"), product + QLatin1Char('\n')))
-            return false;
-        return link(QStringLiteral("../../../") + QFileInfo(interface).fileName(),
-                   classEntry + QStringLiteral("/device"))
-            && link(QStringLiteral("../../devices/usb1/") + QFileInfo(usbDevice).fileName() + QLatin1Char('/')
-                    + QFileInfo(interface).fileName() + QStringLiteral("/usbmisc/") + name,
-                QStringLiteral("sys/class/usbmisc/") + name)
-            && (node.isEmpty() || link(node, QStringLiteral("dev/usb/") + name));
+        const QString port = QStringLiteral("1-%1").arg(++devices_);
+        const QString usbDevice = QStringLiteral("sys/devices/usb1/") + port;
+        const QString interface = port + QStringLiteral(":1.0");
+        const QString classEntry = usbDevice + QLatin1Char('/') + interface + QStringLiteral("/usbmisc/") + name;
+        const auto id = [this, &usbDevice](const char* file, const QString& value) {
+            return value.isEmpty() || !writeScratchFile(path(usbDevice + file), value.toLatin1() + '\n').isEmpty();
+        };
+        const auto link = [this](const QString& target, const QString& relative) {
+            return ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(path(relative)).constData()) == 0;
+        };
+        return QDir(dir_.path()).mkpath(classEntry) && id("/idVendor", vendor) && id("/idProduct", product)
+            && link(QStringLiteral("../../../") + interface, classEntry + QStringLiteral("/device"))
+            && link(QStringLiteral("../../") + classEntry.mid(4), QStringLiteral("sys/class/usbmisc/") + name);
     }
 
     // What the platform layer lists for a printer with IDs.
@@ -172,17 +138,6 @@ public:
     }
 
 private:
-    bool writeText(const QString& relative, const QString& text)
-    {
-        QFile file(dir_.filePath(relative));
-        return file.open(QIODevice::WriteOnly) && file.write(text.toLatin1()) == text.size();
-    }
-    bool link(const QString& target, const QString& relative)
-    {
-        return ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(dir_.filePath(relative)).constData())
-            == 0;
-    }
-
     QTemporaryDir dir_;
     int devices_ = 0;
 };
