@@ -7,6 +7,7 @@
 #include "app/conf.h"
 #include "link/usbprinter.h"
 #include "linkfixture.h"
+#include "modalcloser.h"
 #include "netns.h"
 #include "pagesupport.h"
 #include "ui/dialogconnect.h"
@@ -15,6 +16,7 @@
 
 #include <QApplication>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTableWidget>
 #include <QTimer>
 
@@ -71,8 +73,7 @@ private Q_SLOTS:
         // Read by the USB transport when it is made.
         conf.vidPidList = {0x5A7C0002u};
         f_.makeLink();
-        hostCmd.project.clear();
-        hostCmd.model.clear();
+        hostCmd.project = hostCmd.model = QString();
     }
     void cleanup() { f_.dropLink(); }
 
@@ -85,7 +86,6 @@ private Q_SLOTS:
         // clang-format off
         QTest::newRow("another host's discovery datagram") << QByteArray::fromHex("78563412") << "";
         QTest::newRow("cut short") << (names + field("SIM1", 16)).left(47) << "";
-        QTest::newRow("project and model only") << names << "";
         QTest::newRow("terminated texts") << names + field("SIM1", 16) << "LQ560|LQ560-4G|SIM1";
         QTest::newRow("serial number fills its field") << names + "ABCDEFGHIJKLMNOP" << "LQ560|LQ560-4G|ABCDEFGHIJKLMNOP";
         QTest::newRow("reserved bytes follow") << names + "ABCDEFGHIJKLMNOPRESERVED" << "LQ560|LQ560-4G|ABCDEFGHIJKLMNOP";
@@ -100,104 +100,80 @@ private Q_SLOTS:
         QCOMPARE(parsed.valid ? parsed.project + '|' + parsed.model + '|' + parsed.sn : QString(), reply);
     }
 
-    // Each printer that answers on its interface is listed once, though it
-    // answered every pass; the computer's own datagrams are not read. A second
-    // scan clears the table and draws a new nonce, kept for all its passes.
-    void networkScan_data()
+    // From the window's Connect command. Each printer that answers on its
+    // interface is listed once, though it answered every pass; the computer's
+    // own datagrams are not read. A second scan clears the table and draws a
+    // new nonce, kept for all its passes. Connect closes the dialog at once,
+    // before the link is up; project and model are set even when the open
+    // fails because another link is open, whose handshake adds no row.
+    void scanAndConnect_data()
     {
-        QTest::addColumn<QStringList>("sns"); // one printer each
+        QTest::addColumn<QStringList>("sns"); // printer n: project LQ5n0, model LQ5n0-4G
         QTest::addColumn<int>("picked"); // the row the user picks as soon as all are there
+        QTest::addColumn<QString>("how"); // how the user connects to 10.213.2.2, if at all
         QTest::addColumn<QStringList>("rows");
-        const QString first = "LQ560|SIM1|Network (10.213.1.2)";
-        QTest::newRow("no printers") << QStringList() << -1 << QStringList();
-        QTest::newRow("two printers") << QStringList {"SIM1", "SIM2"} << -1
-                                      << QStringList {first, "LQ560|SIM2|Network (10.213.2.2)"};
+        const QStringList sns {"SIM1", "SIM2"};
+        const QStringList rows {"LQ510-4G|SIM1|Network (10.213.1.2)", "LQ520-4G|SIM2|Network (10.213.2.2)"};
+        QTest::newRow("no printers") << QStringList() << -1 << "" << QStringList();
+        QTest::newRow("two printers, Connect button") << sns << -1 << "button" << rows;
+        QTest::newRow("two printers, double-click") << sns << -1 << "double-click" << rows;
+        QTest::newRow("two printers, another link open") << sns << -1 << "busy" << rows;
         // Same serial number, other address: one printer on two networks.
         QTest::newRow("one printer, two addresses, picked during the scan")
-            << QStringList {"SIM1", "SIM1"} << 1 << QStringList {first, "LQ560|SIM1|Network (10.213.2.2)"};
+            << QStringList {"SIM1", "SIM1"} << 1 << "" << QStringList {rows[0], "LQ520-4G|SIM1|Network (10.213.2.2)"};
     }
-    void networkScan()
+    void scanAndConnect()
     {
         QFETCH(QStringList, sns);
         QFETCH(int, picked);
+        QFETCH(QString, how);
         QFETCH(QStringList, rows);
+        const bool busy = how == "busy";
         const qint64 mark = logSize();
         std::vector<std::unique_ptr<netns::SimInNamespace>> sims;
         for (const QString& sn : sns) {
+            const QString project = "LQ5" + QString::number(10 * (sims.size() + 1));
             sims.push_back(printer(int(sims.size()) + 1));
-            QVERIFY(sims.back()->start({"--model", "LQ560", "--sn", sn}));
+            QVERIFY(sims.back()->start({"--project", project, "--model", project + "-4G", "--sn", sn}));
         }
-        DialogConnect dialog;
-        dialog.show();
-        auto* table = dialog.findChild<QTableWidget*>();
-        QPushButton* scan = buttonOf(dialog, "&Scan");
-        QPushButton* connectButton = buttonOf(dialog, "&Connect");
-        connect(table->model(), &QAbstractItemModel::rowsInserted, table, [&] {
-            if (table->rowCount() == rows.size() && picked >= 0)
-                QTimer::singleShot(0, table, [&] { table->selectRow(picked); });
-        });
-        for (int run = 1; run <= 2; ++run) {
-            QVERIFY(!scan->isEnabled() && !connectButton->isEnabled());
-            QTRY_VERIFY_WITH_TIMEOUT(scan->isEnabled(), kScanTimeoutMs);
-            // Every pass answered, by the printers only.
-            QTRY_VERIFY(logMessagesSince(mark).filter(" bytes received from ").size() >= 2 * run * int(sims.size()));
-            const QStringList received = logMessagesSince(mark).filter(" bytes received from ");
-            QCOMPARE(
-                received.filter(QRegularExpression("^48 bytes received from 10\\.213\\.[12]\\.2:17899$")), received);
-            QStringList shown = rowTexts(table);
-            shown.sort();
-            QCOMPARE(shown, rows);
-            // The end of the scan selected the first row, unless the user had picked one.
-            QCOMPARE(selectedRow(table), rows.isEmpty() ? -1 : qMax(picked, 0));
-            QCOMPARE(connectButton->isEnabled(), !rows.isEmpty());
-            for (const auto& sim : sims)
-                QCOMPARE(nonces(sim->logPath()).size(), run);
-            QTest::mouseClick(scan, Qt::LeftButton);
-            QCOMPARE(table->rowCount(), 0);
-        }
-    }
-
-    // From the window's Connect command. The dialog closes at once, before
-    // the link is up; project and model are set even when the open fails
-    // because another link is open, whose handshake adds no row.
-    void connectOpensTheChosenPrinter_data()
-    {
-        QTest::addColumn<QString>("how");
-        QTest::newRow("Connect button") << "button";
-        QTest::newRow("double-click") << "double-click";
-        QTest::newRow("another link open") << "busy";
-    }
-    void connectOpensTheChosenPrinter()
-    {
-        QFETCH(QString, how);
-        const bool busy = how == "busy";
-        const auto first = printer(1);
-        const auto second = printer(2);
-        QVERIFY(first->start({"--project", "LQ520", "--model", "LQ520", "--sn", "SIM1"}));
-        QVERIFY(second->start({"--project", "LQ560", "--model", "LQ560-4G-CN", "--sn", "SIM2"}));
         MainWindow window;
         window.show();
         QSignalSpy connected(f_.link.get(), &Transceiver::connected);
-        int ticks = 0;
-        QStringList seen; // the rows, and whether the dialog stayed open, once the user acted
-        QTimer user;
-        connect(&user, &QTimer::timeout, &window, [&] {
-            auto* dialog = qobject_cast<DialogConnect*>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
-            // Cancel after a failed open; fail rather than hang when the printers never show.
-            if (!seen.isEmpty() || ++ticks > kScanTimeoutMs / 10) {
-                dialog->reject();
-                return;
-            }
+        ModalCloser modal;
+        modal.drive<DialogConnect>([&](DialogConnect* dialog) {
+            // Cancelled unless a connect closed it, also when a check fails.
+            const auto cancel = qScopeGuard([dialog] { dialog->reject(); });
             auto* table = dialog->findChild<QTableWidget*>();
-            if (table->rowCount() < 2 || !buttonOf(*dialog, "&Scan")->isEnabled())
-                return;
-            if (busy && connected.isEmpty()) {
-                // Refused, doing nothing, while the first is under way.
-                f_.link->openTcp(first->address());
-                return;
+            QPushButton* scan = buttonOf(*dialog, "&Scan");
+            QPushButton* connectButton = buttonOf(*dialog, "&Connect");
+            connect(table->model(), &QAbstractItemModel::rowsInserted, table, [&] {
+                if (table->rowCount() == rows.size() && picked >= 0)
+                    QTimer::singleShot(0, table, [&] { table->selectRow(picked); });
+            });
+            for (int run = 1; run <= 2; ++run) {
+                QVERIFY(!scan->isEnabled() && !connectButton->isEnabled());
+                QTRY_VERIFY_WITH_TIMEOUT(scan->isEnabled(), kScanTimeoutMs);
+                // Every pass answered, by the printers only.
+                QTRY_VERIFY(logMessagesSince(mark).filter(" bytes received from ").size() >= 2 * run * sns.size());
+                const QStringList received = logMessagesSince(mark).filter(" bytes received from ");
+                QCOMPARE(received.filter(QRegularExpression("^48 bytes received from 10\\.213\\.[12]\\.2:17899$")),
+                    received);
+                QStringList shown = rowTexts(table);
+                shown.sort();
+                QCOMPARE(shown, rows);
+                // The end of the scan selected the first row, unless the user had picked one.
+                QCOMPARE(selectedRow(table), rows.isEmpty() ? -1 : qMax(picked, 0));
+                QCOMPARE(connectButton->isEnabled(), !rows.isEmpty());
+                for (const auto& sim : sims)
+                    QCOMPARE(nonces(sim->logPath()).size(), run);
+                if (run == 1)
+                    QTest::mouseClick(scan, Qt::LeftButton);
+                QCOMPARE(table->rowCount(), run == 1 ? 0 : rows.size());
             }
+            if (how.isEmpty())
+                return;
+            if (busy)
+                QVERIFY(f_.link->openTcp(sims[0]->address()) && connected.wait(15000));
             // Not the row the scan selected, whichever answered first.
             QTableWidgetItem* item = table->findItems("Network (10.213.2.2)", Qt::MatchExactly).value(0);
             if (how == "double-click") {
@@ -206,23 +182,24 @@ private Q_SLOTS:
                 QTest::mouseDClick(dialog->windowHandle(), Qt::LeftButton, Qt::NoModifier, cell);
             } else {
                 table->selectRow(item->row());
-                QTest::mouseClick(buttonOf(*dialog, "&Connect"), Qt::LeftButton);
+                QTest::mouseClick(connectButton, Qt::LeftButton);
             }
-            seen = rowTexts(table) << (dialog->isVisible() ? "open" : "closed");
+            QCOMPARE(dialog->isVisible(), busy);
+            QCOMPARE(table->rowCount(), 2);
         });
-        user.start(10);
         window.doConnect();
 
-        QCOMPARE(seen,
-            (QStringList {
-                "LQ520|SIM1|Network (10.213.1.2)", "LQ560-4G-CN|SIM2|Network (10.213.2.2)", busy ? "open" : "closed"}));
-        QCOMPARE(hostCmd.project + ' ' + hostCmd.model, QString("LQ560 LQ560-4G-CN"));
+        QCOMPARE(modal.driven, 1);
+        QCOMPARE(f_.link->linkState(), qint32(how.isEmpty() ? Transceiver::None : Transceiver::Tcp));
+        if (how.isEmpty())
+            return;
+        QCOMPARE(hostCmd.project + ' ' + hostCmd.model, QString("LQ520 LQ520-4G"));
         QCOMPARE(f_.link->hostAddress(), lab->printerAddress(busy ? 1 : 2));
         QTRY_COMPARE_WITH_TIMEOUT(
             window.statusLabel()->text(), "Connected (" + f_.link->hostAddress().toString() + ")", 15000);
         // The simulator listens on port 17900 only.
-        QCOMPARE(readFile(second->logPath()).contains(" #1 open 10.213.2.1:"), !busy);
-        QCOMPARE(readFile(first->logPath()).contains(" open "), busy);
+        QCOMPARE(readFile(sims[1]->logPath()).contains(" #1 open 10.213.2.1:"), !busy);
+        QCOMPARE(readFile(sims[0]->logPath()).contains(" open "), busy);
     }
 
     // Probes find printers and connect to none; a row picked while they run
