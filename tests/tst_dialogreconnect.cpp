@@ -1,8 +1,8 @@
 // The main window on a TCP link to the printer simulator, on a loopback
 // address of the test's own, and the reconnect dialog it runs when the link
-// drops: the printer coming back, refused attempts and their pause, Cancel;
-// and an edit left when another printer is connected. Attempts are counted
-// from the TCP transport's state changes.
+// drops: the printer coming back, the wait after a quick drop, refused
+// attempts and their pause, Cancel; and an edit left when another printer is
+// connected. Attempts are counted from the TCP transport's state changes.
 
 #include "link/tcpprinter.h"
 #include "linkfixture.h"
@@ -17,37 +17,26 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QElapsedTimer>
-#include <QTimer>
+
+#include <algorithm>
 
 namespace {
-
-using State = QAbstractSocket::SocketState;
-
-QList<State> statesOf(const QSignalSpy& spy)
-{
-    QList<State> states;
-    for (const QList<QVariant>& arguments : spy)
-        states.append(arguments.at(0).value<State>());
-    return states;
-}
 
 // Every attempt passes through the connecting state once.
 int attempts(const QSignalSpy& spy)
 {
-    return int(statesOf(spy).count(QAbstractSocket::ConnectingState));
+    return int(std::count_if(spy.begin(), spy.end(), [](const QList<QVariant>& arguments) {
+        return arguments.at(0).value<QAbstractSocket::SocketState>() == QAbstractSocket::ConnectingState;
+    }));
 }
 
-// Lets everything run that is due within `milliseconds`, timers of that
-// length started before included: a later timer fires after them.
-bool runFor(int milliseconds)
+// No retry is pending and no state change is left that could start one.
+bool idle(const DialogReconnect& dialog)
 {
-    QTimer sentinel;
-    sentinel.setSingleShot(true);
-    sentinel.setTimerType(Qt::PreciseTimer);
-    QSignalSpy fired(&sentinel, &QTimer::timeout);
-    sentinel.start(milliseconds);
-    return fired.wait(milliseconds + 10000);
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    const QList<QTimer*> timers = dialog.findChildren<QTimer*>();
+    return std::none_of(timers.begin(), timers.end(), [](const QTimer* timer) { return timer->isActive(); });
 }
 
 } // namespace
@@ -113,62 +102,6 @@ private Q_SLOTS:
         QCOMPARE(modal.seen, QStringList());
     }
 
-    // IPv4 addresses: droppedLinkReconnectsFromTheWindow. Nothing listens here.
-    void labelShowsAnIpv6Address()
-    {
-        const QHostAddress address(QStringLiteral("::1"));
-        DialogReconnect dialog {address};
-        QCOMPARE(dialog.findChild<QLabel*>()->text(), QString("Reconnecting to ::1..."));
-        // The first attempt starts before the dialog is shown.
-        QCOMPARE(f_.link->linkState(), qint32(Transceiver::Tcp));
-        QCOMPARE(f_.link->hostAddress(), address);
-        QTest::mouseClick(buttonOf(dialog, "&Cancel"), Qt::LeftButton);
-    }
-
-    // A link that drops with nobody closing it: the window shows it and runs
-    // the reconnect dialog modally, which retries while the printer is away
-    // and closes once it is back.
-    void droppedLinkReconnectsFromTheWindow()
-    {
-        QVERIFY(startAndConnect());
-        window_->show();
-        QSignalSpy connected(f_.link.get(), &Transceiver::connected);
-        QSignalSpy states(f_.link->tcpPrinter(), &TcpPrinter::stateChanged);
-        DialogReconnect::setRetryDelay(50);
-        QStringList shown;
-        bool windowShowedTheDrop = false;
-        bool triedRestart = false;
-        bool restarted = false;
-        // Runs inside the dialog's own event loop.
-        QTimer printer;
-        printer.setInterval(10);
-        connect(&printer, &QTimer::timeout, window_.get(), [&] {
-            auto* dialog = qobject_cast<DialogReconnect*>(QApplication::activeModalWidget());
-            if (!dialog || triedRestart)
-                return;
-            if (shown.isEmpty()) {
-                shown.append(dialog->findChild<QLabel*>()->text());
-                windowShowedTheDrop = dialog->parent() == window_.get()
-                    && window_->statusLabel()->text() == "Not Connected" && !window_->tabWidget()->isEnabled();
-            }
-            // Refused and tried again before the printer comes back.
-            if (attempts(states) >= 2) {
-                triedRestart = true;
-                restarted = f_.sim.start({"--project", "LQ560", "--model", "LQ560-4G", "--no-discovery"});
-            }
-        });
-        printer.start();
-        QCOMPARE(f_.sim.stop(), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(triedRestart, 15000);
-        QVERIFY(restarted);
-        QVERIFY(windowShowedTheDrop);
-        QCOMPARE(shown, QStringList {QStringLiteral("Reconnecting to %1...").arg(f_.sim.address().toString())});
-        QTRY_COMPARE_WITH_TIMEOUT(connected.size(), 1, 15000);
-        QTRY_COMPARE_WITH_TIMEOUT(window_->statusLabel()->text(), f_.connectedText(), 15000);
-        QCOMPARE(QApplication::activeModalWidget(), nullptr);
-        QCOMPARE(f_.link->tcpPrinter()->state(), QAbstractSocket::ConnectedState);
-    }
-
     void backoffSchedule_data()
     {
         QTest::addColumn<QList<int>>("upMs");
@@ -194,86 +127,80 @@ private Q_SLOTS:
         QCOMPARE(delays, delaysMs);
     }
 
-    // A printer that closes every link after three replies: the window's
-    // attempts come further and further apart (counted in the printer's log),
-    // the dialog tells when the next one is due, and Cancel during that wait
-    // ends them at once.
-    void linkDroppedSoonAfterConnectingBacksOff()
+    // A link that drops with nobody closing it: the window shows it and runs
+    // the reconnect dialog modally, which retries while the printer is away
+    // and closes once it is back; the window shows the address again. That
+    // printer closes every link after three replies: the window waits a
+    // minute before the next attempt, which the dialog counts down, and
+    // Cancel during the wait ends the attempts.
+    void droppedLinkReconnectsAndBacksOff()
     {
-        const int cap = 160;
-        ReconnectBackoff::setTimes(20, cap, 60000);
+        ReconnectBackoff::setTimes(60000, 60000, 600000);
+        DialogReconnect::setRetryDelay(50);
         const QString log = f_.dir.filePath("sim.log");
-        QVERIFY(f_.sim.start({"--no-discovery", "--fault-drop-after", "3", "--log", log}));
-        const auto connections = [&] { return int(readFile(log).count(" open ")); };
-        window_ = std::make_unique<MainWindow>();
-        QElapsedTimer clock;
-        QStringList texts;
-        int atCancel = -1;
-        bool closedAtOnce = false;
-        // Runs inside the dialog's own event loop.
-        QTimer user;
-        user.setInterval(5);
-        connect(&user, &QTimer::timeout, window_.get(), [&] {
-            auto* dialog = qobject_cast<DialogReconnect*>(QApplication::activeModalWidget());
-            const QList<QLabel*> labels = dialog ? dialog->findChildren<QLabel*>() : QList<QLabel*>();
-            if (atCancel >= 0 || clock.elapsed() < 1000 || labels.size() != 2 || labels[1]->text().isEmpty())
+        const QString address = f_.sim.address().toString();
+        QVERIFY(startAndConnect());
+        window_->show();
+        QSignalSpy states(f_.link->tcpPrinter(), &TcpPrinter::stateChanged);
+        QStringList seen;
+        // Queued after the window's own handler.
+        connect(
+            f_.link.get(), &Transceiver::connected, window_.get(), [&] { seen << window_->statusLabel()->text(); },
+            Qt::QueuedConnection);
+        ModalCloser modal;
+        modal.drive<DialogReconnect>([&](DialogReconnect* dialog) {
+            const QList<QLabel*> labels = dialog->findChildren<QLabel*>();
+            if (modal.driven == 0) {
+                seen << labels[0]->text() << window_->statusLabel()->text()
+                     << (dialog->parent() == window_.get() && !window_->tabWidget()->isEnabled() ? "tabs off" : "?");
+                // Refused and tried again before the printer comes back.
+                QVERIFY(QTest::qWaitFor([&] { return attempts(states) >= 2; }, 15000));
+                QVERIFY(f_.sim.start({"--no-discovery", "--fault-drop-after", "3", "--log", log}));
                 return;
-            texts = QStringList {labels[0]->text(), labels[1]->text()};
-            atCancel = connections();
+            }
+            seen << labels[1]->text() << QString::number(readFile(log).count(" open "));
             QTest::mouseClick(buttonOf(*dialog, "&Cancel"), Qt::LeftButton);
-            closedAtOnce = !dialog->isVisible() && f_.link->linkState() == Transceiver::None;
+            seen << (!dialog->isVisible() && f_.link->linkState() == Transceiver::None && idle(*dialog) ? "ended"
+                                                                                                        : "?");
         });
-        user.start();
-        clock.start();
-        QVERIFY(f_.link->openTcp(f_.sim.address()));
-        QTRY_VERIFY_WITH_TIMEOUT(atCancel >= 0, 15000);
-        const qint64 elapsed = clock.elapsed();
-        QVERIFY(closedAtOnce);
-        QCOMPARE(texts,
-            QStringList(
-                {QStringLiteral("Reconnecting to %1...").arg(f_.sim.address().toString()), "Next attempt in 1 s"}));
-        // Waits of 0, 20, 40 and 80 ms, then the cap.
-        QVERIFY2(atCancel <= 5 + elapsed / cap + 1, qPrintable(QString("%1 in %2 ms").arg(atCancel).arg(elapsed)));
-        QVERIFY(runFor(4 * cap));
-        QCOMPARE(connections(), atCancel);
-        QCOMPARE(window_->statusLabel()->text(), QString("Not Connected"));
+        QCOMPARE(f_.sim.stop(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(seen,
+            QStringList({"Reconnecting to " + address + "...", "Not Connected", "tabs off",
+                "Connected (" + address + ")", "Next attempt in 60 s", "1", "ended"}),
+            30000);
+        QTRY_COMPARE(window_->statusLabel()->text(), QString("Not Connected"));
     }
 
-    void refusedAttemptIsNotRetriedAtOnce()
+    // The first attempt starts before the dialog is shown, to the address
+    // shown (nothing listens at either). A refused attempt is retried only
+    // after the pause. Cancel, during an attempt or the pause, ends them.
+    void cancelEndsTheAttempts_data()
     {
-        // Only the pause could start a second attempt here.
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("afterRefusal");
+        QTest::newRow("attempt under way, IPv6") << "::1" << false;
+        QTest::newRow("pause after a refused attempt") << SimProcess::testAddress().toString() << true;
+    }
+    void cancelEndsTheAttempts()
+    {
+        QFETCH(QString, address);
+        QFETCH(bool, afterRefusal);
         DialogReconnect::setRetryDelay(3600 * 1000);
         QSignalSpy states(f_.link->tcpPrinter(), &TcpPrinter::stateChanged);
-        DialogReconnect dialog(f_.sim.address());
-        QTRY_VERIFY_WITH_TIMEOUT(statesOf(states).contains(QAbstractSocket::UnconnectedState), 15000);
-        // Hands the dialog its queued state change.
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents();
-        QCOMPARE(attempts(states), 1);
-        QCOMPARE(f_.link->linkState(), qint32(Transceiver::None));
-    }
-
-    // Cancel during a wait is in linkDroppedSoonAfterConnectingBacksOff.
-    void cancelStopsTheAttemptUnderWay()
-    {
-        const int delay = 50;
-        DialogReconnect::setRetryDelay(delay);
-        QSignalSpy states(f_.link->tcpPrinter(), &TcpPrinter::stateChanged);
-        DialogReconnect dialog(f_.sim.address());
-        QSignalSpy finished(&dialog, &QDialog::finished);
-        dialog.show();
+        DialogReconnect dialog {QHostAddress(address)};
         QCOMPARE(f_.link->tcpPrinter()->state(), QAbstractSocket::ConnectingState);
-        QCOMPARE(attempts(states), 1);
-
+        QCOMPARE(dialog.findChild<QLabel*>()->text(), "Reconnecting to " + address + "...");
+        if (afterRefusal) {
+            QTRY_COMPARE_WITH_TIMEOUT(f_.link->tcpPrinter()->state(), QAbstractSocket::UnconnectedState, 15000);
+            QVERIFY(!idle(dialog));
+            QCOMPARE(dialog.findChildren<QLabel*>().value(1)->text(), QString("Next attempt in 3600 s"));
+        }
+        dialog.show();
         QTest::mouseClick(buttonOf(dialog, "&Cancel"), Qt::LeftButton);
-        QCOMPARE(finished.size(), 1);
         QVERIFY(!dialog.isVisible());
-        QCOMPARE(f_.link->linkState(), qint32(Transceiver::None));
-        // Past the pause, and past any state change still queued.
-        QVERIFY(runFor(4 * delay));
+        QVERIFY(idle(dialog));
         QCOMPARE(attempts(states), 1);
         QCOMPARE(f_.link->linkState(), qint32(Transceiver::None));
-        QCOMPARE(f_.link->tcpPrinter()->state(), QAbstractSocket::UnconnectedState);
     }
 };
 
