@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cmath>
 
 namespace settings {
 
@@ -296,8 +297,14 @@ bool Record::setJson(int index, const QJsonValue& value, QString* error)
     }
     if (f.isNumber()) {
         const double number = value.toDouble();
-        if (!value.isDouble() || number != double(qint64(number)))
+        // Beyond 2^53 a double holds no exact whole number, and converting
+        // one beyond 2^63 is undefined.
+        if (!value.isDouble() || !(std::fabs(number) < 9.0e15) || number != std::trunc(number))
             return refuse(QStringLiteral("a whole number expected"));
+        // A value kept as it stands is no change, even where the printer holds
+        // one outside the range (positions are 0 with receipt paper).
+        if (qint64(number) == this->number(index))
+            return true;
         if (!setNumber(index, qint64(number)))
             return refuse(QStringLiteral("%1 is not %2").arg(qint64(number)).arg(describe(f)));
         return true;

@@ -103,7 +103,7 @@ public:
     bool setFlag(int index, bool on) { return setNumber(index, on ? 1 : 0); }
     bool setText(int index, const QString& text);
     // Sets a field from JSON; false with `error` naming the field if the
-    // value does not fit it.
+    // value does not fit it. The value the field already holds always fits.
     bool setJson(int index, const QJsonValue& value, QString* error);
 
     // Every field by name.

@@ -335,6 +335,10 @@ void TestSettings::jsonRoundTrip()
     const QJsonObject changes = QJsonDocument::fromJson(change).object();
     QVERIFY2(copy->fromJson(changes, &error), qPrintable(error));
     QCOMPARE(copy->differences(*read), changes.keys());
+    // A value outside the range that the field already holds (positions are
+    // 0 with receipt paper) is no change and loads again.
+    auto fresh = types().at(type).make();
+    QVERIFY2(fresh->fromJson(types().at(type).make()->toJson(), &error), qPrintable(error));
 }
 
 void TestSettings::badValuesNameTheField_data()
@@ -347,6 +351,11 @@ void TestSettings::badValuesNameTheField_data()
     QTest::newRow("above range") << "PrintSettings" << QByteArray(R"({"print.density":131})")
                                  << "print.density: 131 is not 70..130";
     QTest::newRow("fraction") << "PrintSettings" << QByteArray(R"({"print.quality":10.5})") << "print.quality: a whole";
+    QTest::newRow("beyond any integer") << "PrintSettings" << QByteArray(R"({"print.quality":1e300})")
+                                        << "print.quality: a whole";
+    // 0 is what a fresh value holds, so it would be accepted as no change.
+    QTest::newRow("below range") << "PrintSettings" << QByteArray(R"({"print.print_position":99})")
+                                 << "print.print_position: 99 is not 100..1000";
     QTest::newRow("text for number") << "PrintSettings" << QByteArray(R"({"print.utf8":"yes"})")
                                      << "print.utf8: a whole";
     QTest::newRow("number for flag") << "AudioSettings" << QByteArray(R"({"audio.all":1})")

@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <iterator>
 
 // Takes values from the front of a fuzzer input; past its end every value
 // is 0 and every byte string empty, so a short input is still a valid one.
@@ -65,14 +64,3 @@ enum Op : quint8 {
 };
 
 } // namespace hostcmdfuzz
-
-// fuzz_records: the first byte picks a record id that replaces the first
-// two bytes of the record, or none.
-namespace recordsfuzz {
-
-inline constexpr quint16 kIds[] = {0x0001, 0x0002, 0x0003, 0x0004, 0x0005, 0x0006, 0x0151, 0x0161, 0x0162};
-inline constexpr int kIdCount = int(std::size(kIds));
-// Selector bytes from kIdCount to kKeepId - 1 leave the record as it is.
-inline constexpr int kKeepId = 16;
-
-} // namespace recordsfuzz

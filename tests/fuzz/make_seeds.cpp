@@ -202,9 +202,15 @@ int main(int argc, char* argv[])
     } records[] = {{"device-info", deviceInfo()}, {"network-info", networkInfo()}, {"print-settings", printSettings()},
         {"wnet", wnet()}, {"serial", serial()}, {"audio", audio()}, {"font-entry", fontEntry()},
         {"font-listing", fontListing()}, {"upload-reply", uploadReply()}};
+    // Each led by the index of its reader in fuzz_settings.
+    const int readers[] = {0, 1, 2, 3, 5, 6, 10, 11, 11};
     for (int i = 0; i < int(std::size(records)); ++i)
-        ok &= writeSeed("fuzz_records", records[i].name, QByteArray(1, char(i)) + records[i].record);
-    ok &= writeSeed("fuzz_records", "unforced", QByteArray(1, char(recordsfuzz::kKeepId - 1)) + audio());
+        ok &= writeSeed("fuzz_settings", records[i].name, QByteArray(1, char(readers[i])) + records[i].record);
+    ok &= writeSeed("fuzz_settings", "ranges", "\x0eU+0020~U+007E;U+3000~U+303F");
+    ok &= writeSeed("fuzz_settings", "settings-json",
+        "\x0c"
+        R"({"print.density":100,"print.cjk":128,"serial.baud":9600,"audio.all":true,"ethernet.static_ip":"192.168.1.5",)"
+        R"("wifi.ssid":"caf\u00e9","font.ranges":"U+0020~U+007E;U+3000~U+303F","mobile.apn":"cmnet"})");
 
     ok &= writeSeed("fuzz_discovery", "reply", deviceIdentity("LQ520", "LQ520", "SN00000001").left(48));
     ok &= writeSeed("fuzz_discovery", "reply-with-reserved", deviceIdentity("LQ230", "LQ230", "0123456789ABCDEF"));
