@@ -49,6 +49,9 @@ constexpr ColumnField kNumberColumns[] = {{DialogFontSettings::FaceIndexColumn, 
     {DialogFontSettings::AdvanceColumn, FontEntry::Advance}, {DialogFontSettings::CtColumn, FontEntry::Ct},
     {DialogFontSettings::PxColumn, FontEntry::Px}, {DialogFontSettings::AdColumn, FontEntry::Ad}};
 
+int startDelayMs = DialogFontSettings::kStartDelayMs;
+int refreshLockMs = DialogFontSettings::kRefreshLockMs;
+
 DialogFontSettings::FileChooser fileChooser;
 
 QString chooseFontFile(QWidget* parent)
@@ -89,6 +92,12 @@ QString cellText(const QTableWidget* table, int row, int column)
 void DialogFontSettings::setFileChooser(FileChooser chooser)
 {
     fileChooser = std::move(chooser);
+}
+
+void DialogFontSettings::setIntervals(int startDelay, int refreshLock)
+{
+    startDelayMs = startDelay;
+    refreshLockMs = refreshLock;
 }
 
 DialogFontSettings::DialogFontSettings(QWidget* parent)
@@ -178,7 +187,7 @@ DialogFontSettings::DialogFontSettings(QWidget* parent)
 
     refresh_->setEnabled(false);
     // The dialog is on screen before anything is asked of the printer.
-    startTimer_ = startTimer(kStartDelayMs, Qt::PreciseTimer);
+    startTimer_ = startTimer(startDelayMs, Qt::PreciseTimer);
     setWindowIcon(QIcon(QStringLiteral(":/images/cog.png")));
     setWindowTitle(tr("Font Settings"));
 }
@@ -220,7 +229,7 @@ void DialogFontSettings::doRefresh()
     refresh_->setEnabled(false);
     if (refreshLockTimer_ != 0)
         killTimer(refreshLockTimer_);
-    refreshLockTimer_ = startTimer(kRefreshLockMs, Qt::PreciseTimer);
+    refreshLockTimer_ = startTimer(refreshLockMs, Qt::PreciseTimer);
 
     clearFontSettings();
     hostCmd.requestFontSettings();

@@ -46,6 +46,9 @@ public:
     static constexpr int kStartDelayMs = 200;
     static constexpr int kRefreshLockMs = 1000;
     static constexpr int kRequestPauseMs = 5;
+    // Test seam: the delay before the first requests and the time Refresh
+    // stays locked after a refresh.
+    static void setIntervals(int startDelayMs, int refreshLockMs);
     static constexpr char kFontFolder[] = "/data/PUB/fonts/";
 
     explicit DialogFontSettings(QWidget* parent = nullptr);
