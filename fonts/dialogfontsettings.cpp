@@ -5,8 +5,7 @@
 #include "fonts/styleditemdelegatespinbox.h"
 #include "link/fileupload.h"
 #include "link/hostcmd.h"
-#include "settings/recordlayouts.h"
-#include "settings/records.h"
+#include "settings/settings.h"
 #include "ui/messagebox.h"
 
 #include <QFile>
@@ -27,14 +26,31 @@
 
 namespace {
 
-namespace entry = layout::fontentry;
+using settings::FontEntry;
+using settings::InstalledFont;
 
-constexpr quint16 kEntryReply = 0x0151;
-constexpr quint16 kListingReply = 0x0161;
 constexpr int kProgressWidth = 400;
 constexpr int kProgressMinimumMs = 1000;
-// Where the range slots are kept on a row: the Unicode Ranges cell.
-constexpr int kRangesRole = Qt::UserRole;
+// Where a row keeps its entry as read: the Unicode Ranges cell.
+constexpr int kEntryRole = Qt::UserRole;
+
+// Which entry field each column shows.
+struct ColumnField
+{
+    int column;
+    int field;
+};
+constexpr ColumnField kTextColumns[] = {{DialogFontSettings::ScriptColumn, FontEntry::Script},
+    {DialogFontSettings::LanguageColumn, FontEntry::Language}, {DialogFontSettings::FontColumn, FontEntry::FontFile}};
+constexpr ColumnField kNumberColumns[] = {{DialogFontSettings::FaceIndexColumn, FontEntry::FaceIndex},
+    {DialogFontSettings::ThresholdColumn, FontEntry::Threshold},
+    {DialogFontSettings::PixelWidthColumn, FontEntry::PixelWidth},
+    {DialogFontSettings::PixelHeightColumn, FontEntry::PixelHeight},
+    {DialogFontSettings::AdvanceColumn, FontEntry::Advance}, {DialogFontSettings::CtColumn, FontEntry::Ct},
+    {DialogFontSettings::PxColumn, FontEntry::Px}, {DialogFontSettings::AdColumn, FontEntry::Ad}};
+
+int startDelayMs = DialogFontSettings::kStartDelayMs;
+int refreshLockMs = DialogFontSettings::kRefreshLockMs;
 
 DialogFontSettings::FileChooser fileChooser;
 
@@ -65,25 +81,6 @@ QTableWidgetItem* textItem(const QString& text, Qt::Alignment horizontal, bool e
     return item;
 }
 
-// The range slots up to the end of the list: a first code point of 0 ends it.
-QByteArray rangeSlots(const RecordReader& reader)
-{
-    QByteArray slots;
-    for (int slot = 0; slot < entry::kRangeSlots; ++slot) {
-        const int offset = entry::kRanges + slot * entry::kRangeSlotSize;
-        if (reader.u32(offset) == 0)
-            break;
-        slots.append(reader.bytes(offset, entry::kRangeSlotSize));
-    }
-    return slots;
-}
-
-quint16 cellU16(const QTableWidget* table, int row, int column)
-{
-    const QTableWidgetItem* item = table->item(row, column);
-    return item ? quint16(item->data(Qt::DisplayRole).toUInt()) : 0;
-}
-
 QString cellText(const QTableWidget* table, int row, int column)
 {
     const QTableWidgetItem* item = table->item(row, column);
@@ -95,6 +92,12 @@ QString cellText(const QTableWidget* table, int row, int column)
 void DialogFontSettings::setFileChooser(FileChooser chooser)
 {
     fileChooser = std::move(chooser);
+}
+
+void DialogFontSettings::setIntervals(int startDelay, int refreshLock)
+{
+    startDelayMs = startDelay;
+    refreshLockMs = refreshLock;
 }
 
 DialogFontSettings::DialogFontSettings(QWidget* parent)
@@ -127,8 +130,12 @@ DialogFontSettings::DialogFontSettings(QWidget* parent)
     fontSettings_->setItemDelegateForColumn(ScriptColumn, comboDelegate());
     fontSettings_->setItemDelegateForColumn(FontColumn, comboDelegate());
     auto* spinDelegate = new StyledItemDelegateSpinBox(fontSettings_);
-    for (int column = FaceIndexColumn; column <= AdvanceColumn; ++column)
-        fontSettings_->setItemDelegateForColumn(column, spinDelegate);
+    for (const ColumnField& number : kNumberColumns) {
+        if (number.column <= AdvanceColumn) {
+            spinDelegate->setField(number.column, FontEntry().field(number.field));
+            fontSettings_->setItemDelegateForColumn(number.column, spinDelegate);
+        }
+    }
 
     installedFonts_->setHorizontalHeaderLabels({tr("File Name"), tr("File Size")});
     installedFonts_->setSortingEnabled(true);
@@ -180,7 +187,7 @@ DialogFontSettings::DialogFontSettings(QWidget* parent)
 
     refresh_->setEnabled(false);
     // The dialog is on screen before anything is asked of the printer.
-    startTimer_ = startTimer(kStartDelayMs, Qt::PreciseTimer);
+    startTimer_ = startTimer(startDelayMs, Qt::PreciseTimer);
     setWindowIcon(QIcon(QStringLiteral(":/images/cog.png")));
     setWindowTitle(tr("Font Settings"));
 }
@@ -197,21 +204,6 @@ DialogFontSettings::~DialogFontSettings()
 QSize DialogFontSettings::sizeHint() const
 {
     return QSize(1280, 1024);
-}
-
-QString DialogFontSettings::rangeText(const QByteArray& ranges)
-{
-    const RecordReader reader(ranges);
-    QString text;
-    for (int offset = 0; reader.has(offset, entry::kRangeSlotSize); offset += entry::kRangeSlotSize) {
-        if (!text.isEmpty())
-            text += QLatin1Char(';');
-        text += QStringLiteral("U+%1~U+%2")
-                    .arg(reader.u32(offset), 4, 16, QLatin1Char('0'))
-                    .arg(reader.u32(offset + 4), 4, 16, QLatin1Char('0'))
-                    .toUpper();
-    }
-    return text;
 }
 
 void DialogFontSettings::timerEvent(QTimerEvent* event)
@@ -237,7 +229,7 @@ void DialogFontSettings::doRefresh()
     refresh_->setEnabled(false);
     if (refreshLockTimer_ != 0)
         killTimer(refreshLockTimer_);
-    refreshLockTimer_ = startTimer(kRefreshLockMs, Qt::PreciseTimer);
+    refreshLockTimer_ = startTimer(refreshLockMs, Qt::PreciseTimer);
 
     clearFontSettings();
     hostCmd.requestFontSettings();
@@ -269,52 +261,34 @@ void DialogFontSettings::listInstalledFonts()
 
 void DialogFontSettings::handleResponse(QByteArray response)
 {
-    const RecordReader reader(response);
-    switch (reader.u16(layout::kIdOffset)) {
-    case kEntryReply:
-        if (reader.size() >= entry::kSize)
-            addFontSettingsRow(response);
-        break;
-    case kListingReply:
-        if (reader.size() >= layout::fontlisting::kMinLength)
-            addInstalledFont(response);
-        break;
-    default:
-        break;
-    }
+    if (const auto entry = FontEntry::fromReply(response))
+        addFontSettingsRow(*entry);
+    else if (const auto font = InstalledFont::fromReply(response))
+        addInstalledFont(*font);
     // The upload's own answers, and the listing that shows its file, once the
     // table holds the row.
     upload_->handleResponse(response);
 }
 
-void DialogFontSettings::addFontSettingsRow(const QByteArray& record)
+void DialogFontSettings::addFontSettingsRow(const FontEntry& entry)
 {
-    const RecordReader reader(record);
     const int row = fontSettings_->rowCount();
     fontSettings_->insertRow(row);
 
     auto* enabled = new QTableWidgetItem;
     enabled->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
-    enabled->setCheckState(reader.u8(entry::kEnabled) != 0 ? Qt::Checked : Qt::Unchecked);
+    enabled->setCheckState(entry.flag(FontEntry::Enabled) ? Qt::Checked : Qt::Unchecked);
     enabled->setTextAlignment(Qt::AlignCenter);
     fontSettings_->setItem(row, EnabledColumn, enabled);
-    fontSettings_->setItem(
-        row, ScriptColumn, textItem(reader.utf8(entry::kScript, entry::kScriptWidth), Qt::AlignLeft, true));
-    fontSettings_->setItem(
-        row, LanguageColumn, textItem(reader.utf8(entry::kLanguage, entry::kLanguageWidth), Qt::AlignHCenter, true));
-    fontSettings_->setItem(
-        row, FontColumn, textItem(reader.utf8(entry::kFontFile, entry::kFontFileWidth), Qt::AlignLeft, true));
-    fontSettings_->setItem(row, FaceIndexColumn, numberItem(reader.i32(entry::kFaceIndex), true));
-    fontSettings_->setItem(row, ThresholdColumn, numberItem(reader.u16(entry::kThreshold), true));
-    fontSettings_->setItem(row, PixelWidthColumn, numberItem(reader.u16(entry::kPixelWidth), true));
-    fontSettings_->setItem(row, PixelHeightColumn, numberItem(reader.u16(entry::kPixelHeight), true));
-    fontSettings_->setItem(row, AdvanceColumn, numberItem(reader.u16(entry::kAdvance), true));
-    fontSettings_->setItem(row, CtColumn, numberItem(reader.u8(entry::kCt), false));
-    fontSettings_->setItem(row, PxColumn, numberItem(reader.u8(entry::kPx), false));
-    fontSettings_->setItem(row, AdColumn, numberItem(reader.u8(entry::kAd), false));
-    const QByteArray slots = rangeSlots(reader);
-    auto* ranges = textItem(rangeText(slots), Qt::AlignLeft, false);
-    ranges->setData(kRangesRole, slots);
+    for (const ColumnField& text : kTextColumns) {
+        const Qt::Alignment alignment = text.column == LanguageColumn ? Qt::AlignHCenter : Qt::AlignLeft;
+        fontSettings_->setItem(row, text.column, textItem(entry.text(text.field), alignment, true));
+    }
+    for (const ColumnField& number : kNumberColumns)
+        fontSettings_->setItem(
+            row, number.column, numberItem(entry.number(number.field), number.column <= AdvanceColumn));
+    auto* ranges = textItem(settings::rangesText(entry.rangeSlots()), Qt::AlignLeft, false);
+    ranges->setData(kEntryRole, entry.bytes());
     fontSettings_->setItem(row, RangesColumn, ranges);
 
     fontSettings_->resizeColumnsToContents();
@@ -323,10 +297,9 @@ void DialogFontSettings::addFontSettingsRow(const QByteArray& record)
     apply_->setEnabled(false);
 }
 
-void DialogFontSettings::addInstalledFont(const QByteArray& record)
+void DialogFontSettings::addInstalledFont(const InstalledFont& font)
 {
-    const RecordReader reader(record);
-    const QString name = reader.utf8(layout::file::kShortPath, layout::file::kPathWidth);
+    const QString name = font.text(InstalledFont::Name);
     // The folder's configuration file is not a font.
     if (name.startsWith(QLatin1String("fonts.conf")))
         return;
@@ -335,7 +308,7 @@ void DialogFontSettings::addInstalledFont(const QByteArray& record)
     const int row = installedFonts_->rowCount();
     installedFonts_->insertRow(row);
     installedFonts_->setItem(row, 0, textItem(name, Qt::AlignLeft, false));
-    installedFonts_->setItem(row, 1, numberItem(reader.u32(layout::file::kShortSize), false));
+    installedFonts_->setItem(row, 1, numberItem(font.number(InstalledFont::Size), false));
     installedFonts_->setSortingEnabled(true);
     installedFontNames_.append(name);
     installedFonts_->resizeColumnsToContents();
@@ -349,29 +322,25 @@ void DialogFontSettings::onCellChanged(int row, int column)
     apply_->setEnabled(true);
 }
 
-QByteArray DialogFontSettings::buildEntry(int row) const
+FontEntry DialogFontSettings::entryOf(int row) const
 {
-    const QTableWidgetItem* enabled = fontSettings_->item(row, EnabledColumn);
+    // Built on the entry as read: a number the field refuses (a face index of
+    // -1, a pixel width of 128) can only be one the printer sent, and goes
+    // back as it came.
     const QTableWidgetItem* ranges = fontSettings_->item(row, RangesColumn);
-    const QTableWidgetItem* faceIndex = fontSettings_->item(row, FaceIndexColumn);
-    // Texts go as UTF-8, as they are read, cut only between characters.
-    return RecordWriter(entry::kSize)
-        .u8(0, layout::code::kFontTableEntry)
-        .u8(1, 1)
-        .u8(entry::kEnabled, enabled && enabled->checkState() == Qt::Checked ? 1 : 0)
-        .u8(entry::kCt, quint8(cellU16(fontSettings_, row, CtColumn)))
-        .u8(entry::kPx, quint8(cellU16(fontSettings_, row, PxColumn)))
-        .u8(entry::kAd, quint8(cellU16(fontSettings_, row, AdColumn)))
-        .bytes(entry::kScript, utf8Prefix(cellText(fontSettings_, row, ScriptColumn), entry::kScriptWidth - 1))
-        .bytes(entry::kLanguage, utf8Prefix(cellText(fontSettings_, row, LanguageColumn), entry::kLanguageWidth - 1))
-        .bytes(entry::kFontFile, utf8Prefix(cellText(fontSettings_, row, FontColumn), entry::kFontFileWidth - 1))
-        .i32(entry::kFaceIndex, faceIndex ? faceIndex->data(Qt::DisplayRole).toInt() : 0)
-        .u16(entry::kThreshold, cellU16(fontSettings_, row, ThresholdColumn))
-        .u16(entry::kPixelWidth, cellU16(fontSettings_, row, PixelWidthColumn))
-        .u16(entry::kPixelHeight, cellU16(fontSettings_, row, PixelHeightColumn))
-        .u16(entry::kAdvance, cellU16(fontSettings_, row, AdvanceColumn))
-        .bytes(entry::kRanges, ranges ? ranges->data(kRangesRole).toByteArray() : QByteArray())
-        .data();
+    FontEntry entry
+        = FontEntry::fromCommand(ranges ? ranges->data(kEntryRole).toByteArray() : QByteArray()).value_or(FontEntry());
+    const QTableWidgetItem* enabled = fontSettings_->item(row, EnabledColumn);
+    entry.setFlag(FontEntry::Enabled, enabled && enabled->checkState() == Qt::Checked);
+    for (const ColumnField& text : kTextColumns)
+        entry.setText(text.field, cellText(fontSettings_, row, text.column));
+    for (const ColumnField& number : kNumberColumns) {
+        if (const QTableWidgetItem* item = fontSettings_->item(row, number.column))
+            entry.setNumber(number.field, item->data(Qt::DisplayRole).toLongLong());
+    }
+    // Slots after the end of the list go as zero.
+    entry.setRangeSlots(entry.rangeSlots());
+    return entry;
 }
 
 void DialogFontSettings::doApply()
@@ -379,7 +348,7 @@ void DialogFontSettings::doApply()
     apply_->setEnabled(false);
     hostCmd.beginFontSettings();
     for (int row = 0; row < fontSettings_->rowCount(); ++row)
-        hostCmd.sendFontSettingsEntry(buildEntry(row));
+        hostCmd.sendFontSettingsEntry(entryOf(row).bytes());
     hostCmd.endFontSettings();
 }
 

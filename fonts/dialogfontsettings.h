@@ -8,6 +8,11 @@
 
 #include <functional>
 
+namespace settings {
+class FontEntry;
+class InstalledFont;
+} // namespace settings
+
 class FileUpload;
 class QLabel;
 class QProgressDialog;
@@ -41,16 +46,15 @@ public:
     static constexpr int kStartDelayMs = 200;
     static constexpr int kRefreshLockMs = 1000;
     static constexpr int kRequestPauseMs = 5;
+    // Test seam: the delay before the first requests and the time Refresh
+    // stays locked after a refresh.
+    static void setIntervals(int startDelayMs, int refreshLockMs);
     static constexpr char kFontFolder[] = "/data/PUB/fonts/";
 
     explicit DialogFontSettings(QWidget* parent = nullptr);
     ~DialogFontSettings() override;
 
     QSize sizeHint() const override;
-
-    // "U+0020~U+007E;U+00A0~U+00FF" for the range slots of an entry (8 bytes
-    // each, first and last code point); empty for an empty list.
-    static QString rangeText(const QByteArray& ranges);
 
     QStringList installedFontNames() const { return installedFontNames_; }
 
@@ -83,9 +87,9 @@ private:
     void clearFontSettings();
     void clearInstalledFonts();
     void listInstalledFonts();
-    void addFontSettingsRow(const QByteArray& entry);
-    void addInstalledFont(const QByteArray& entry);
-    QByteArray buildEntry(int row) const;
+    void addFontSettingsRow(const settings::FontEntry& entry);
+    void addInstalledFont(const settings::InstalledFont& font);
+    settings::FontEntry entryOf(int row) const;
     void onUploadProgress(qint64 written, qint64 total);
     // Closes the progress and gives the buttons that write back.
     void endUpload();

@@ -1,32 +1,23 @@
 #include "fonts/styleditemdelegatespinbox.h"
 
+#include "settings/settings.h"
+
 #include <QSpinBox>
 
-int StyledItemDelegateSpinBox::maximum(int column)
+void StyledItemDelegateSpinBox::setField(int column, const settings::Field& field)
 {
-    switch (column) {
-    case 4:
-        return 7;
-    case 5:
-        return 255;
-    case 6:
-    case 7:
-    case 8:
-        return 96;
-    default:
-        return -1;
-    }
+    ranges_.insert(column, {int(field.min), int(field.max)});
 }
 
 QWidget* StyledItemDelegateSpinBox::createEditor(
     QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    const int top = maximum(index.column());
-    if (top < 0)
+    const auto range = ranges_.constFind(index.column());
+    if (range == ranges_.constEnd())
         return QStyledItemDelegate::createEditor(parent, option, index);
     auto* box = new QSpinBox(parent);
     box->setFrame(false);
-    box->setRange(0, top);
+    box->setRange(range->first, range->second);
     return box;
 }
 
@@ -35,10 +26,10 @@ void StyledItemDelegateSpinBox::setEditorData(QWidget* editor, const QModelIndex
     // A value the printer sent outside the range is shown as it is: a clamped
     // one would be written back when the editor commits.
     auto* box = qobject_cast<QSpinBox*>(editor);
-    const int top = maximum(index.column());
+    const auto range = ranges_.constFind(index.column());
     bool isNumber = false;
     const int value = index.data(Qt::EditRole).toInt(&isNumber);
-    if (box && top >= 0 && isNumber)
-        box->setRange(qMin(value, 0), qMax(value, top));
+    if (box && range != ranges_.constEnd() && isNumber)
+        box->setRange(qMin(value, range->first), qMax(value, range->second));
     QStyledItemDelegate::setEditorData(editor, index);
 }

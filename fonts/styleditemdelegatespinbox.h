@@ -1,9 +1,15 @@
 #pragma once
 
+#include <QHash>
+#include <QPair>
 #include <QStyledItemDelegate>
 
+namespace settings {
+struct Field;
+} // namespace settings
+
 // Cell editor of the font settings table's numeric columns: a spin box whose
-// range is what the printer accepts for the column.
+// range is what the printer accepts for the column's field.
 class StyledItemDelegateSpinBox final : public QStyledItemDelegate
 {
     Q_OBJECT
@@ -11,10 +17,13 @@ class StyledItemDelegateSpinBox final : public QStyledItemDelegate
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
+    // The column's spin box offers the field's range; a column without a
+    // field gets the standard editor.
+    void setField(int column, const settings::Field& field);
+
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
 
-    // Largest value of a column (4: face index, 5: threshold, 6..8: pixel
-    // sizes and advance); -1 for a column it does not serve.
-    static int maximum(int column);
+private:
+    QHash<int, QPair<int, int>> ranges_;
 };
