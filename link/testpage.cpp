@@ -3,6 +3,7 @@
 #include "app/debuglog.h"
 #include "link/tcprawprint.h"
 #include "link/transceiver.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -62,7 +63,7 @@ TestPage& TestPage::time()
 }
 
 QByteArray TestPage::printTestPage(
-    const QString& utf8Mode, const QString& cjk, const QString& codePage, const QString& project)
+    const QString& utf8Mode, const QString& cjk, const QString& codePage, const QString& project, const QString& model)
 {
     TestPage page;
     page.start().lf().heading().text(tr("*** Print Test Page ***")).lf(2).body();
@@ -72,8 +73,8 @@ QByteArray TestPage::printTestPage(
     page.text(tr("   Code Page:")).text(codePage).lf();
     page.text(tr("Current Time:")).time().lf(2);
     page.heading().text(tr("*** END ***")).lf().body().end().lf(4);
-    // The LQ230 needs less paper fed out after the page.
-    if (project != QLatin1String("LQ230"))
+    // A compact printer needs less paper fed out after the page.
+    if (!settings::features(project, model).compact)
         page.lf(4);
     return page.data();
 }

@@ -42,9 +42,10 @@ public:
     TestPage& time();
     const QByteArray& data() const { return data_; }
 
-    // The page shows the character-set choices as the page's combos show them.
-    static QByteArray printTestPage(
-        const QString& utf8Mode, const QString& cjk, const QString& codePage, const QString& project);
+    // The page shows the character-set choices as the page's combos show them;
+    // the printer's project and model decide how much paper follows it.
+    static QByteArray printTestPage(const QString& utf8Mode, const QString& cjk, const QString& codePage,
+        const QString& project, const QString& model = QString());
     static QByteArray blackMarkTestPage();
 
     // Over USB one raw write; over TCP a raw print job to port 9100 of the

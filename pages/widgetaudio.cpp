@@ -1,23 +1,13 @@
 #include "pages/widgetaudio.h"
 
-#include "app/debuglog.h"
-#include "link/hostcmd.h"
 #include "link/lastread.h"
-#include "settings/recordlayouts.h"
-#include "settings/records.h"
+#include "pages/formrows.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-namespace {
-
-constexpr quint8 kVoiceBit = 0x02;
-constexpr quint8 kBeepBit = 0x01;
-
-} // namespace
 
 WidgetAudio::WidgetAudio(QWidget* parent)
     : QWidget(parent)
@@ -38,9 +28,7 @@ WidgetAudio::WidgetAudio(QWidget* parent)
     notTaken->addWidget(beep_);
     notTaken->addStretch();
 
-    auto* form = new QFormLayout;
-    form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    form->setFormAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QFormLayout* form = formrows::newForm();
     form->addRow(tr("All Audio:"), all_);
     form->addRow(tr("Cloud Audio:"), cloud_);
     form->addRow(tr("Warning Audio:"), warning_);
@@ -64,22 +52,24 @@ WidgetAudio::WidgetAudio(QWidget* parent)
     setTabOrder(beep_, save_);
 
     connect(save_, &QPushButton::clicked, this, &WidgetAudio::doSave);
-    for (QCheckBox* box : {all_, cloud_, warning_, notice_, voice_, beep_})
+    for (QCheckBox* box : boxes())
         connect(box, &QCheckBox::stateChanged, this, &WidgetAudio::onSettingsChanged);
 }
 
-void WidgetAudio::loadRecord(const QByteArray& record)
+void WidgetAudio::load(const settings::AudioSettings& value)
 {
-    using namespace layout::audio;
-    const RecordReader reader(record);
-    all_->setChecked(reader.u8(kAll) & 0x01);
-    cloud_->setChecked(reader.u8(kCloud) & 0x01);
-    warning_->setChecked(reader.u8(kWarning) & 0x01);
-    notice_->setChecked(reader.u8(kNotice) & 0x01);
-    voice_->setChecked(reader.u8(kNotTaken) & kVoiceBit);
-    beep_->setChecked(reader.u8(kNotTaken) & kBeepBit);
+    for (int i = 0; i < int(boxes().size()); ++i)
+        boxes()[size_t(i)]->setChecked(value.flag(i));
     // The boxes that changed enabled it.
     save_->setEnabled(false);
+}
+
+settings::AudioSettings WidgetAudio::value() const
+{
+    settings::AudioSettings value;
+    for (int i = 0; i < int(boxes().size()); ++i)
+        value.setFlag(i, boxes()[size_t(i)]->isChecked());
+    return value;
 }
 
 void WidgetAudio::onSettingsChanged()
@@ -92,20 +82,7 @@ void WidgetAudio::onSettingsChanged()
 
 void WidgetAudio::doSave()
 {
-    using namespace layout::audio;
     save_->setEnabled(false);
-    const QByteArray record
-        = RecordWriter(kSize)
-              .u16(layout::kIdOffset, layout::recordId(layout::code::kAudio))
-              .u8(kAll, all_->isChecked() ? 1 : 0)
-              .u8(kCloud, cloud_->isChecked() ? 1 : 0)
-              .u8(kWarning, warning_->isChecked() ? 1 : 0)
-              .u8(kNotice, notice_->isChecked() ? 1 : 0)
-              .u8(kNotTaken, quint8((voice_->isChecked() ? kVoiceBit : 0) | (beep_->isChecked() ? kBeepBit : 0)))
-              .data();
-    if (LastRead::send(lastRead.audio,
-            std::decay_t<decltype(lastRead.audio)>::fromCommand(record).value_or(
-                std::decay_t<decltype(lastRead.audio)>()))
-        == LastRead::Save::Failed)
+    if (LastRead::send(lastRead.audio, value()) == LastRead::Save::Failed)
         save_->setEnabled(true);
 }

@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include <array>
+
 class QCheckBox;
 class QPushButton;
 
@@ -17,16 +19,18 @@ public:
 
     // Enabled while the page holds unsaved changes.
     QPushButton* saveButton() const { return save_; }
-    // Fills the page from an audio settings reply; the dispatch has already
-    // refreshed the last-read copy.
-    void loadRecord(const QByteArray& record);
-    void load(const settings::AudioSettings& value) { loadRecord(value.bytes()); }
+    // Shows `value` and leaves Save disabled.
+    void load(const settings::AudioSettings& value);
+    settings::AudioSettings value() const;
 
 public Q_SLOTS:
     void doSave();
     void onSettingsChanged();
 
 private:
+    // The boxes in the order of the record's fields.
+    std::array<QCheckBox*, 6> boxes() const { return {all_, cloud_, warning_, notice_, voice_, beep_}; }
+
     QCheckBox* all_;
     QCheckBox* cloud_;
     QCheckBox* warning_;

@@ -6,8 +6,7 @@
 #include "link/hostcmd.h"
 #include "link/lastread.h"
 #include "link/testpage.h"
-#include "settings/recordlayouts.h"
-#include "settings/records.h"
+#include "pages/formrows.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,72 +21,22 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include <iterator>
-
 namespace {
 
+using Print = settings::PrintSettings;
+
 constexpr int kCjkDisabledIndex = 5;
-constexpr int kDensityMin = 70, kDensityMax = 130, kDensityStep = 15, kDensityInitial = 100;
-constexpr int kQualityMax = 100, kQualityStep = 10, kQualityBoxStep = 5;
-constexpr int kFeedMinMm = 20, kFeedMaxMm = 200, kDotsPerMm = 8;
-// Black-mark constants the printer expects with black-mark paper.
-constexpr quint32 kBlackMarkAValue = 2000, kBlackMarkBValue = 100;
+constexpr int kDensityStep = 15, kDensityInitial = 100;
+constexpr int kQualityStep = 10, kQualityBoxStep = 5;
+// The box counts whole millimetres from 20; the printer counts dots.
+constexpr int kFeedMinMm = 20, kDotsPerMm = 8;
+// Positions travel in 0.1 mm.
+constexpr double kTenthsPerMm = 10.0;
 constexpr int kPaperLayoutSpan = 9, kPositionSpan = 8;
 
-// The printer's code pages; the item data is the number in parentheses.
-const struct
+const settings::Field& field(int index)
 {
-    int number;
-    const char* text;
-} kCodePages[] = {
-    {0, "(0) CP437: USA, Standard Europe"},
-    {1, "(1) Katakana"},
-    {2, "(2) CP850: Multilingual"},
-    {3, "(3) CP860: Portuguese"},
-    {4, "(4) CP863: Canadian-French"},
-    {5, "(5) CP865: Nordic"},
-    {11, "(11) CP851: Greek"},
-    {12, "(12) CP853: Turkish"},
-    {13, "(13) CP857: Turkish"},
-    {14, "(14) CP737: Greek"},
-    {15, "(15) ISO8859-7: Greek"},
-    {16, "(16) CP1252"},
-    {17, "(17) CP866: Cyrillic #2"},
-    {18, "(18) CP852: Latin2"},
-    {19, "(19) CP858: Euro"},
-    {20, "(20) KU42: Thai"},
-    {21, "(21) TIS11: Thai"},
-    {26, "(26) TIS18: Thai"},
-    {30, "(30) TCVN-3: Vientamese"},
-    {31, "(31) TCVN-3: Vientamese"},
-    {32, "(32) CP720: Arabic"},
-    {33, "(33) CP775: Baltic Rim"},
-    {34, "(34) CP855: Cylillic"},
-    {35, "(35) CP861: Icelandic"},
-    {36, "(36) CP862: Hebrew"},
-    {37, "(37) CP864: Arabic"},
-    {38, "(38) CP869: Greek"},
-    {39, "(39) ISO8859-2: Latin2"},
-    {40, "(40) ISO8859-15: Latin9"},
-    {42, "(42) CP1118: Lithuanian"},
-    {44, "(44) CP1125: Ukranian"},
-    {45, "(45) CP1250: Latin 2"},
-    {46, "(46) CP1251: Cyrillic"},
-    {47, "(47) CP1253: Greek"},
-    {48, "(48) CP1254: Turkish"},
-    {49, "(49) CP1255: Hebrew"},
-    {50, "(50) CP1256: Arabic"},
-    {51, "(51) CP1257: Baltic Rim"},
-    {52, "(52) CP1258: Vientamese"},
-    {53, "(53) KZ1048: Kazakhstan"},
-};
-static_assert(std::size(kCodePages) == 40, "forty code pages are offered");
-
-// The item with `data`, or the first item when none has it.
-void selectByData(QComboBox* combo, qint64 data)
-{
-    const int index = combo->findData(QVariant::fromValue(int(data)));
-    combo->setCurrentIndex(index < 0 ? 0 : index);
+    return Print::kSchema().fields[size_t(index)];
 }
 
 QLabel* rowLabel(const QString& text, QWidget* parent)
@@ -99,9 +48,10 @@ QLabel* rowLabel(const QString& text, QWidget* parent)
 
 int snapDensity(int value)
 {
-    const int q = (value - kDensityMin) / kDensityStep;
-    const int r = value - (kDensityMin + kDensityStep * q);
-    return r <= 7 ? kDensityMin + kDensityStep * q : kDensityMin + kDensityStep + kDensityStep * q;
+    const int min = int(field(Print::Density).min);
+    const int q = (value - min) / kDensityStep;
+    const int r = value - (min + kDensityStep * q);
+    return r <= 7 ? min + kDensityStep * q : min + kDensityStep + kDensityStep * q;
 }
 
 int snapQuality(int value)
@@ -111,9 +61,9 @@ int snapQuality(int value)
     return r <= 5 ? kQualityStep * q : kQualityStep * q + kQualityStep;
 }
 
-void setupSlider(QSlider* slider, int min, int max, int step, int value)
+void setupSlider(QSlider* slider, const settings::Field& range, int step, int value)
 {
-    slider->setRange(min, max);
+    slider->setRange(int(range.min), int(range.max));
     slider->setSingleStep(step);
     slider->setPageStep(step);
     slider->setTickInterval(step);
@@ -121,16 +71,16 @@ void setupSlider(QSlider* slider, int min, int max, int step, int value)
     slider->setValue(value);
 }
 
-void setupSpinBox(QSpinBox* box, int min, int max, int step, int value)
+void setupSpinBox(QSpinBox* box, const settings::Field& range, int step, int value)
 {
-    box->setRange(min, max);
+    box->setRange(int(range.min), int(range.max));
     box->setSingleStep(step);
     box->setValue(value);
 }
 
-void setupPositionBox(QDoubleSpinBox* box, double min, double max)
+void setupPositionBox(QDoubleSpinBox* box, const settings::Field& range)
 {
-    box->setRange(min, max);
+    box->setRange(range.min / kTenthsPerMm, range.max / kTenthsPerMm);
     box->setSingleStep(0.1);
     box->setDecimals(2);
     box->setValue(0.0);
@@ -143,35 +93,26 @@ WidgetPrint::WidgetPrint(QWidget* parent)
 {
     auto* charsetGroup = new QGroupBox(tr("Default Character Set"), this);
     utf8_ = new QComboBox(charsetGroup);
-    utf8_->addItem(tr("No"), 0);
-    utf8_->addItem(tr("Yes"), 1);
     cjk_ = new QComboBox(charsetGroup);
-    // Encoding names stay as the printer's documentation writes them.
-    cjk_->addItem(QStringLiteral("GB18030"), 0);
-    cjk_->addItem(QStringLiteral("BIG5"), 1);
-    cjk_->addItem(QStringLiteral("Shift JIS"), 11);
-    cjk_->addItem(QStringLiteral("JIS 0208"), 12);
-    cjk_->addItem(QStringLiteral("KS C 5601"), 21);
-    cjk_->addItem(tr("Disable CJK Mode"), 128);
     codePage_ = new QComboBox(charsetGroup);
-    for (const auto& page : kCodePages)
-        codePage_->addItem(QString::fromLatin1(page.text), page.number);
-    auto* charsetForm = new QFormLayout(charsetGroup);
-    charsetForm->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    charsetForm->setFormAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    formrows::fillCombo(utf8_, field(Print::Utf8), "WidgetPrint");
+    formrows::fillCombo(cjk_, field(Print::Cjk), "WidgetPrint");
+    formrows::fillCombo(codePage_, field(Print::CodePage), "WidgetPrint");
+    QFormLayout* charsetForm = formrows::newForm();
+    charsetGroup->setLayout(charsetForm);
     charsetForm->addRow(tr("UTF-8 Mode:"), utf8_);
     charsetForm->addRow(tr("CJK:"), cjk_);
     charsetForm->addRow(tr("Code Page:"), codePage_);
 
     auto* printGroup = new QGroupBox(tr("Print"), this);
     densitySlider_ = new QSlider(Qt::Horizontal, printGroup);
-    setupSlider(densitySlider_, kDensityMin, kDensityMax, kDensityStep, kDensityInitial);
+    setupSlider(densitySlider_, field(Print::Density), kDensityStep, kDensityInitial);
     densityBox_ = new QSpinBox(printGroup);
-    setupSpinBox(densityBox_, kDensityMin, kDensityMax, kDensityStep, kDensityInitial);
+    setupSpinBox(densityBox_, field(Print::Density), kDensityStep, kDensityInitial);
     qualitySlider_ = new QSlider(Qt::Horizontal, printGroup);
-    setupSlider(qualitySlider_, 0, kQualityMax, kQualityStep, 0);
+    setupSlider(qualitySlider_, field(Print::Quality), kQualityStep, 0);
     qualityBox_ = new QSpinBox(printGroup);
-    setupSpinBox(qualityBox_, 0, kQualityMax, kQualityBoxStep, 0);
+    setupSpinBox(qualityBox_, field(Print::Quality), kQualityBoxStep, 0);
     auto* printGrid = new QGridLayout(printGroup);
     printGrid->addWidget(rowLabel(tr("Density:"), printGroup), 0, 0);
     printGrid->addWidget(densitySlider_, 0, 1);
@@ -182,15 +123,13 @@ WidgetPrint::WidgetPrint(QWidget* parent)
 
     paperGroup_ = new QGroupBox(tr("Paper Layout"), this);
     paperType_ = new QComboBox(paperGroup_);
-    paperType_->addItem(tr("Receipt"), layout::print::kPaperReceipt);
-    paperType_->addItem(tr("Paper with Black Mark"), layout::print::kPaperBlackMark);
+    formrows::fillCombo(paperType_, field(Print::PaperType), "WidgetPrint");
     blackMarkLocation_ = new QComboBox(paperGroup_);
-    blackMarkLocation_->addItem(tr("Side"), 1);
-    blackMarkLocation_->addItem(tr("Center"), 2);
+    formrows::fillCombo(blackMarkLocation_, field(Print::BlackMarkLocation), "WidgetPrint");
     cutPosition_ = new QDoubleSpinBox(paperGroup_);
-    setupPositionBox(cutPosition_, -100.0, 25.0);
+    setupPositionBox(cutPosition_, field(Print::CutPosition));
     printPosition_ = new QDoubleSpinBox(paperGroup_);
-    setupPositionBox(printPosition_, 10.0, 100.0);
+    setupPositionBox(printPosition_, field(Print::PrintPosition));
     auto* paperGrid = new QGridLayout(paperGroup_);
     paperGrid->addWidget(rowLabel(tr("Paper Type:"), paperGroup_), 0, 0);
     paperGrid->addWidget(paperType_, 0, 1, 1, kPaperLayoutSpan);
@@ -206,7 +145,7 @@ WidgetPrint::WidgetPrint(QWidget* parent)
     coverGroup_ = new QGroupBox(tr("On Cover Closed"), this);
     feed_ = new QCheckBox(tr("Feed"), coverGroup_);
     feedLength_ = new QSpinBox(coverGroup_);
-    feedLength_->setRange(kFeedMinMm, kFeedMaxMm);
+    feedLength_->setRange(kFeedMinMm, int(field(Print::CoverFeed).max / kDotsPerMm));
     feedLabel_ = new QLabel(tr("mm and cut on cover closed"), coverGroup_);
     auto* coverRow = new QHBoxLayout(coverGroup_);
     coverRow->addWidget(feed_);
@@ -272,33 +211,48 @@ WidgetPrint::WidgetPrint(QWidget* parent)
     updateAllControls();
 }
 
-void WidgetPrint::loadRecord(const QByteArray& record)
+void WidgetPrint::load(const settings::PrintSettings& value)
 {
-    using namespace layout::print;
-    const RecordReader reader(record);
-    // lastRead.printSettings was refreshed by the dispatch before this call.
-    selectByData(cjk_, reader.u8(kCjk));
-    selectByData(codePage_, reader.u8(kCodePage));
-    selectByData(utf8_, reader.u8(kUtf8));
-    densitySlider_->setValue(reader.u8(kDensity));
-    qualitySlider_->setValue(255 - reader.u8(kQuality));
+    formrows::selectValue(cjk_, value.number(Print::Cjk));
+    formrows::selectValue(codePage_, value.number(Print::CodePage));
+    formrows::selectValue(utf8_, value.number(Print::Utf8));
+    densitySlider_->setValue(int(value.number(Print::Density)));
+    qualitySlider_->setValue(int(value.number(Print::Quality)));
     // A slider already at the value emits nothing, and its box would keep a
     // value the user typed off the grid.
     densityBox_->setValue(densitySlider_->value());
     qualityBox_->setValue(qualitySlider_->value());
-    selectByData(paperType_, reader.i32(kPaperType));
-    selectByData(blackMarkLocation_, reader.u8(kBlackMarkLocation));
-    cutPosition_->setValue(reader.i32(kCutPosition) / 10.0);
-    printPosition_->setValue(reader.i32(kPrintPosition) / 10.0);
-    const quint32 feedDots = reader.u32(kFeedDots);
+    formrows::selectValue(paperType_, value.number(Print::PaperType));
+    formrows::selectValue(blackMarkLocation_, value.number(Print::BlackMarkLocation));
+    cutPosition_->setValue(value.number(Print::CutPosition) / kTenthsPerMm);
+    printPosition_->setValue(value.number(Print::PrintPosition) / kTenthsPerMm);
+    const qint64 feedDots = value.number(Print::CoverFeed);
     feed_->setChecked(feedDots != 0);
     if (feedDots != 0)
-        feedLength_->setValue(int(feedDots >> 3));
-    const quint8 flags = reader.u8(kNotTakenFlags);
-    stopPrinting_->setChecked(flags & 0x01);
-    voiceAlert_->setChecked(flags & 0x02);
+        feedLength_->setValue(int(feedDots / kDotsPerMm));
+    stopPrinting_->setChecked(value.flag(Print::StopWhenNotTaken));
+    voiceAlert_->setChecked(value.flag(Print::VoiceWhenNotTaken));
     updateAllControls();
     save_->setEnabled(false);
+}
+
+settings::PrintSettings WidgetPrint::value() const
+{
+    Print value;
+    value.setNumber(Print::Cjk, cjk_->currentData().toLongLong());
+    value.setNumber(Print::CodePage, codePage_->currentData().toLongLong());
+    value.setNumber(Print::Utf8, utf8_->currentData().toLongLong());
+    value.setNumber(Print::Density, densityBox_->value());
+    value.setNumber(Print::Quality, qualityBox_->value());
+    value.setNumber(Print::PaperType, paperType_->currentData().toLongLong());
+    value.setNumber(Print::BlackMarkLocation, blackMarkLocation_->currentData().toLongLong());
+    // Tenths of a millimetre, truncated toward zero.
+    value.setNumber(Print::PrintPosition, qint64(printPosition_->value() * kTenthsPerMm));
+    value.setNumber(Print::CutPosition, qint64(cutPosition_->value() * kTenthsPerMm));
+    value.setNumber(Print::CoverFeed, feed_->isChecked() ? feedLength_->value() * kDotsPerMm : 0);
+    value.setFlag(Print::StopWhenNotTaken, stopPrinting_->isChecked());
+    value.setFlag(Print::VoiceWhenNotTaken, voiceAlert_->isChecked());
+    return value;
 }
 
 void WidgetPrint::applyFeatures(const settings::Features& has)
@@ -319,8 +273,8 @@ void WidgetPrint::doFontSettings()
 
 void WidgetPrint::doPrintTestPage()
 {
-    TestPage::send(
-        TestPage::printTestPage(utf8_->currentText(), cjk_->currentText(), codePage_->currentText(), hostCmd.project));
+    TestPage::send(TestPage::printTestPage(
+        utf8_->currentText(), cjk_->currentText(), codePage_->currentText(), hostCmd.project, hostCmd.model));
 }
 
 void WidgetPrint::doBlackMarkPrintTest()
@@ -331,36 +285,8 @@ void WidgetPrint::doBlackMarkPrintTest()
 void WidgetPrint::doSave()
 {
     save_->setEnabled(false);
-    const QByteArray record = buildRecord();
-    if (LastRead::send(lastRead.printSettings,
-            std::decay_t<decltype(lastRead.printSettings)>::fromCommand(record).value_or(
-                std::decay_t<decltype(lastRead.printSettings)>()))
-        == LastRead::Save::Failed)
+    if (LastRead::send(lastRead.printSettings, value().forSending()) == LastRead::Save::Failed)
         save_->setEnabled(true);
-}
-
-QByteArray WidgetPrint::buildRecord() const
-{
-    using namespace layout::print;
-    RecordWriter writer(kSize);
-    writer.u8(0, layout::code::kPrintSettings).u8(1, 1);
-    writer.u8(kCjk, quint8(cjk_->currentData().toInt()));
-    writer.u8(kCodePage, quint8(codePage_->currentData().toInt()));
-    writer.u8(kUtf8, quint8(utf8_->currentData().toInt()));
-    writer.u8(kDensity, quint8(densityBox_->value()));
-    writer.u8(kQuality, quint8(~qualityBox_->value()));
-    const qint32 paperType = paperType_->currentData().toInt();
-    writer.i32(kPaperType, paperType);
-    if (paperType == kPaperBlackMark) {
-        writer.u32(kBlackMarkA, kBlackMarkAValue).u32(kBlackMarkB, kBlackMarkBValue);
-        // Positions in 0.1 mm, truncated toward zero.
-        writer.i32(kPrintPosition, qint32(printPosition_->value() * 10.0));
-        writer.i32(kCutPosition, qint32(cutPosition_->value() * 10.0));
-    }
-    writer.u32(kFeedDots, feed_->isChecked() ? quint32(feedLength_->value() * kDotsPerMm) : 0);
-    writer.u8(kBlackMarkLocation, quint8(blackMarkLocation_->currentData().toInt()));
-    writer.u8(kNotTakenFlags, quint8((stopPrinting_->isChecked() ? 1 : 0) | (voiceAlert_->isChecked() ? 2 : 0)));
-    return writer.data();
 }
 
 void WidgetPrint::updateAllControls()

@@ -25,9 +25,10 @@ public:
 
     // Enabled while the page holds unsaved changes.
     QPushButton* saveButton() const { return save_; }
-    // Fills the page from a print settings reply (at least 46 bytes).
-    void loadRecord(const QByteArray& record);
-    void load(const settings::PrintSettings& value) { loadRecord(value.bytes()); }
+    // Shows `value` and leaves Save disabled.
+    void load(const settings::PrintSettings& value);
+    // What the controls hold, before the save rules.
+    settings::PrintSettings value() const;
     // The LQ230 has no paper layout or cover settings: their groups are disabled.
     void applyFeatures(const settings::Features& has);
 
@@ -50,7 +51,6 @@ private Q_SLOTS:
 
 private:
     void updateAllControls();
-    QByteArray buildRecord() const;
 
     QComboBox* utf8_;
     QComboBox* cjk_;

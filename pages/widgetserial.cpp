@@ -4,8 +4,7 @@
 #include "link/hostcmd.h"
 #include "link/lastread.h"
 #include "link/testpage.h"
-#include "settings/recordlayouts.h"
-#include "settings/records.h"
+#include "pages/formrows.h"
 #include "ui/dialogserialconnect.h"
 #include "ui/messagebox.h"
 
@@ -36,13 +35,6 @@ WidgetSerial::PortChooser& portChooser()
     return chooser;
 }
 
-// A value that matches no item selects the first one, so the next Save sends
-// a record the printer can use.
-void selectData(QComboBox* combo, quint32 value)
-{
-    combo->setCurrentIndex(qMax(combo->findData(qlonglong(value)), 0));
-}
-
 } // namespace
 
 WidgetSerial::WidgetSerial(QWidget* parent)
@@ -54,22 +46,13 @@ WidgetSerial::WidgetSerial(QWidget* parent)
     , printTestPage_(new QPushButton(tr("Print Test Page..."), this))
     , save_(new QPushButton(tr("Save"), this))
 {
-    for (int baud : {2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600, 2000000})
-        baudRate_->addItem(QString::number(baud), baud);
-    for (int bits : {7, 8})
-        dataBits_->addItem(QString::number(bits), bits);
-    for (int bits : {1, 2})
-        stopBits_->addItem(QString::number(bits), bits);
-    parity_->addItem(tr("None"), 0);
-    parity_->addItem(tr("Odd"), 1);
-    parity_->addItem(tr("Even"), 2);
+    for (int i = 0; i < int(combos().size()); ++i)
+        formrows::fillCombo(combos()[size_t(i)], settings::SerialSettings().field(i), "WidgetSerial");
 
     // Nothing is edited yet.
     save_->setEnabled(false);
 
-    auto* form = new QFormLayout;
-    form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    form->setFormAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QFormLayout* form = formrows::newForm();
     form->addRow(tr("Baud Rate:"), baudRate_);
     form->addRow(tr("Data Bits:"), dataBits_);
     form->addRow(tr("Stop Bits:"), stopBits_);
@@ -93,7 +76,7 @@ WidgetSerial::WidgetSerial(QWidget* parent)
 
     connect(printTestPage_, &QPushButton::clicked, this, &WidgetSerial::doPrintTestPage);
     connect(save_, &QPushButton::clicked, this, &WidgetSerial::doSave);
-    for (QComboBox* combo : {baudRate_, dataBits_, stopBits_, parity_})
+    for (QComboBox* combo : combos())
         connect(combo, qOverload<int>(&QComboBox::currentIndexChanged), this, &WidgetSerial::onSettingsChanged);
 }
 
@@ -120,16 +103,20 @@ int WidgetSerial::lineTimeMs(qint64 bytes, qint32 baud, int dataBits, bool parit
     return int((bits * 1000 + baud - 1) / baud);
 }
 
-void WidgetSerial::loadRecord(const QByteArray& record)
+void WidgetSerial::load(const settings::SerialSettings& value)
 {
-    using namespace layout::serial;
-    const RecordReader reader(record);
-    selectData(baudRate_, reader.u32(kBaud));
-    selectData(dataBits_, reader.u32(kDataBits));
-    selectData(stopBits_, reader.u32(kStopBits));
-    selectData(parity_, reader.u32(kParity));
+    for (int i = 0; i < int(combos().size()); ++i)
+        formrows::selectValue(combos()[size_t(i)], value.number(i));
     // The selections enabled it.
     save_->setEnabled(false);
+}
+
+settings::SerialSettings WidgetSerial::value() const
+{
+    settings::SerialSettings value;
+    for (int i = 0; i < int(combos().size()); ++i)
+        value.setNumber(i, combos()[size_t(i)]->currentData().toLongLong());
+    return value;
 }
 
 void WidgetSerial::onSettingsChanged()
@@ -139,19 +126,8 @@ void WidgetSerial::onSettingsChanged()
 
 void WidgetSerial::doSave()
 {
-    using namespace layout::serial;
     save_->setEnabled(false);
-    const QByteArray record = RecordWriter(kSize)
-                                  .u16(layout::kIdOffset, layout::recordId(layout::code::kSerial))
-                                  .u32(kBaud, baudRate_->currentData().toUInt())
-                                  .u32(kDataBits, dataBits_->currentData().toUInt())
-                                  .u32(kStopBits, stopBits_->currentData().toUInt())
-                                  .u32(kParity, parity_->currentData().toUInt())
-                                  .data();
-    if (LastRead::send(lastRead.serial,
-            std::decay_t<decltype(lastRead.serial)>::fromCommand(record).value_or(
-                std::decay_t<decltype(lastRead.serial)>()))
-        == LastRead::Save::Failed)
+    if (LastRead::send(lastRead.serial, value()) == LastRead::Save::Failed)
         save_->setEnabled(true);
 }
 
@@ -288,8 +264,8 @@ QByteArray WidgetSerial::buildTestPage() const
     page.text(tr("      Parity: ")).text(parity).lf();
     page.text(tr("Current Time: ")).time().lf(2);
     page.heading().text(tr("*** END ***")).lf().body().end().lf(4);
-    // The LQ230 needs less paper fed out after the page.
-    if (hostCmd.project != QLatin1String("LQ230"))
+    // A compact printer needs less paper fed out after the page.
+    if (!settings::features(hostCmd.project, hostCmd.model).compact)
         page.lf(4);
     return page.data();
 }

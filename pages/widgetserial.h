@@ -6,6 +6,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <array>
 #include <functional>
 
 class QComboBox;
@@ -24,10 +25,9 @@ public:
     // Enabled while the page holds unsaved changes.
     QPushButton* saveButton() const { return save_; }
     QPushButton* printTestPageButton() const { return printTestPage_; }
-    // Fills the page from a serial settings reply; the dispatch has already
-    // refreshed the last-read copy.
-    void loadRecord(const QByteArray& record);
-    void load(const settings::SerialSettings& value) { loadRecord(value.bytes()); }
+    // Shows `value` and leaves Save disabled.
+    void load(const settings::SerialSettings& value);
+    settings::SerialSettings value() const;
     // The test page as it would print now.
     QByteArray buildTestPage() const;
 
@@ -57,6 +57,8 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
+    // The combos in the order of the record's fields.
+    std::array<QComboBox*, 4> combos() const { return {baudRate_, dataBits_, stopBits_, parity_}; }
     void onPortBytesWritten();
     int lineTime() const;
     void stopTimer(int& timer);
