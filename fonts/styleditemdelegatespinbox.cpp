@@ -33,3 +33,14 @@ void StyledItemDelegateSpinBox::setEditorData(QWidget* editor, const QModelIndex
         box->setRange(qMin(value, range->first), qMax(value, range->second));
     QStyledItemDelegate::setEditorData(editor, index);
 }
+
+void StyledItemDelegateSpinBox::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const
+{
+    // Only the value as sent may lie outside the range: an edit of it lands
+    // inside, where the printer takes it, rather than being dropped unseen.
+    auto* box = qobject_cast<QSpinBox*>(editor);
+    const auto range = ranges_.constFind(index.column());
+    if (box && range != ranges_.constEnd() && box->value() != index.data(Qt::EditRole).toInt())
+        box->setValue(qBound(range->first, box->value(), range->second));
+    QStyledItemDelegate::setModelData(editor, model, index);
+}

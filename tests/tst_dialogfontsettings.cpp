@@ -116,6 +116,12 @@ private Q_SLOTS:
         table->item(1, 4)->setData(Qt::DisplayRole, 3);
         // "x" and twenty 3-byte characters fill 61 of 63 bytes: cut between characters.
         table->item(2, 3)->setData(Qt::DisplayRole, "x" + QString(30, QChar(0x9ED1)));
+        // An edit of a threshold sent outside the range lands inside it, not dropped.
+        table->setCurrentCell(2, 5);
+        table->edit(table->currentIndex());
+        qobject_cast<QSpinBox*>(table->indexWidget(table->currentIndex()))->setValue(299);
+        QTest::keyClick(table, Qt::Key_Tab);
+        QCOMPARE(table->item(2, 5)->text(), QString("255"));
         QVERIFY(dialog_->applyButton()->isEnabled());
         dialog_->applyButton()->click();
         QVERIFY(!dialog_->applyButton()->isEnabled());
@@ -125,7 +131,8 @@ private Q_SLOTS:
             const QStringList names = sent.differences(FontEntry::fromCommand(read.at(row)).value());
             changes += names.join(',') + '=' + sent.toJson().value(names.value(0)).toVariant().toString() + ' ';
         }
-        QCOMPARE(changes, "font.enabled=0 font.face_index=3 font.file=x" + QString(20, QChar(0x9ED1)) + ' ');
+        QCOMPARE(
+            changes, "font.enabled=0 font.face_index=3 font.file,font.threshold=x" + QString(20, QChar(0x9ED1)) + ' ');
 
         buttonOf(*dialog_, "Reset to &Default")->click();
         QCOMPARE(table->rowCount(), 0);
