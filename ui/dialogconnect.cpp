@@ -214,13 +214,25 @@ void DialogConnect::onDeviceFound(host_cmd_dev_info_t devinfo)
     }
     entry.address = transceiver->usbPrinter()->interfaceName();
     addRow(entry, QStringLiteral("USB"));
+    resizeTable();
     Q_EMIT nextDevice();
 }
 
 void DialogConnect::onUdpSocketReadyRead()
 {
-    if (!udpSocket_->hasPendingDatagrams())
-        return;
+    // All that is pending, up to a bound that keeps the window responsive: a
+    // datagram a turn lets a flood of replies overrun the socket's buffer and
+    // push out a printer's own.
+    constexpr int kDatagramsPerTurn = 256;
+    bool added = false;
+    for (int i = 0; i < kDatagramsPerTurn && udpSocket_->hasPendingDatagrams(); ++i)
+        added |= readDatagram();
+    if (added)
+        resizeTable();
+}
+
+bool DialogConnect::readDatagram()
+{
     QByteArray datagram(int(qMax<qint64>(udpSocket_->pendingDatagramSize(), 0)), '\0');
     QHostAddress sender;
     quint16 senderPort = 0;
@@ -229,7 +241,7 @@ void DialogConnect::onUdpSocketReadyRead()
     datagram.truncate(int(qMax<qint64>(size, 0)));
     const Reply reply = parseReply(datagram);
     if (!reply.valid)
-        return;
+        return false;
 
     DeviceEntry entry;
     entry.type = Network;
@@ -239,9 +251,10 @@ void DialogConnect::onUdpSocketReadyRead()
     entry.address = sender.toString();
     for (const DeviceEntry& known : qAsConst(devices_)) {
         if (known.type == Network && known.sn == entry.sn && known.address == entry.address)
-            return;
+            return false;
     }
     addRow(entry, tr("Network (%1)").arg(entry.address));
+    return true;
 }
 
 DialogConnect::Reply DialogConnect::parseReply(const QByteArray& datagram)
@@ -284,6 +297,10 @@ void DialogConnect::addRow(const DeviceEntry& entry, const QString& connectionTe
         item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
         table_->setItem(row, column, item);
     }
+}
+
+void DialogConnect::resizeTable()
+{
     table_->resizeColumnsToContents();
     table_->resizeRowsToContents();
 }

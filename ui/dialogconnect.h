@@ -81,6 +81,9 @@ private:
     };
 
     void addRow(const DeviceEntry& entry, const QString& connectionText);
+    void resizeTable();
+    // One datagram; true if it added a row.
+    bool readDatagram();
 
     QTableWidget* table_;
     QPushButton* scanButton_;
