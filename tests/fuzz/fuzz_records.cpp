@@ -56,11 +56,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         record[1] = char(recordsfuzz::kIds[pick] >> 8);
     }
 
-    window->widgetDeviceInformation()->loadRecord(record);
-    window->widgetDeviceInformation()->loadBluetooth(record);
-    window->widgetLan()->loadRecord(record);
-    window->widgetWnet()->loadRecord(record);
-    window->widgetWiFi()->loadRecord(record);
     window->widgetSerial()->loadRecord(record);
     window->widgetAudio()->loadRecord(record);
     window->widgetPrint()->loadRecord(record);
