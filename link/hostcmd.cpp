@@ -1,9 +1,9 @@
 #include "link/hostcmd.h"
 
 #include "app/debuglog.h"
+#include "link/transceiver.h"
 #include "settings/recordlayouts.h"
 #include "settings/records.h"
-#include "link/transceiver.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -217,14 +217,4 @@ bool HostCmd::requestUpload(const QByteArray& path, quint32 size)
 bool HostCmd::completeUpload(const QByteArray& path, quint32 size, const QByteArray& md5)
 {
     return sendRecord(fileTransferCommand(layout::code::kUploadComplete, path, size, md5));
-}
-
-bool HostCmd::sendWifiCredentials(const QByteArray& ssid, const QByteArray& password)
-{
-    using namespace layout::wificred;
-    return sendRecord(RecordWriter(kSize)
-                          .u16(layout::kIdOffset, layout::recordId(layout::code::kWifiCredentials))
-                          .text(kSsid, kFieldWidth, ssid)
-                          .text(kPassword, kFieldWidth, password)
-                          .data());
 }

@@ -59,7 +59,6 @@ public:
     bool completeUpload(const QByteArray& path, quint32 size, const QByteArray& md5);
     bool deleteFile(const QByteArray& path);
     bool restartWnet();
-    bool sendWifiCredentials(const QByteArray& ssid, const QByteArray& password);
 
     void setKeys(const QByteArray& defaultKey, const QByteArray& iv);
     // Where packets go; the default is the global Transceiver.

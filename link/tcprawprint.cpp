@@ -5,10 +5,28 @@
 #include <QTcpSocket>
 #include <QTimerEvent>
 
+#include <utility>
+
+namespace {
+
+int& closeDelayMs()
+{
+    static int ms = TcpRawPrint::kCloseDelayMs;
+    return ms;
+}
+
+} // namespace
+
 TcpRawPrint::TcpRawPrint(const QHostAddress& host, const QByteArray& data, QObject* parent)
+    : TcpRawPrint(
+        host, [data] { return data; }, parent)
+{
+}
+
+TcpRawPrint::TcpRawPrint(const QHostAddress& host, Source source, QObject* parent)
     : QObject(parent)
     , host_(host)
-    , data_(data)
+    , source_(std::move(source))
     , socket_(new QTcpSocket(this))
 {
     connect(socket_, &QTcpSocket::stateChanged, this, &TcpRawPrint::onSocketStateChanged);
@@ -16,15 +34,21 @@ TcpRawPrint::TcpRawPrint(const QHostAddress& host, const QByteArray& data, QObje
     socket_->connectToHost(host_, kPort, QIODevice::ReadWrite);
 }
 
+void TcpRawPrint::setCloseDelayMs(int ms)
+{
+    closeDelayMs() = ms;
+}
+
 void TcpRawPrint::onSocketStateChanged(QAbstractSocket::SocketState state)
 {
     switch (state) {
     case QAbstractSocket::ConnectedState: {
         LOG("TCP socket connected.");
-        const qint64 written = socket_->write(data_);
-        if (written != data_.size())
-            LOG("TcpRawPrint: wrote %lld of %d bytes.", written, int(data_.size()));
-        startTimer(kCloseDelayMs, Qt::CoarseTimer);
+        const QByteArray data = source_();
+        const qint64 written = socket_->write(data);
+        if (written != data.size())
+            LOG("TcpRawPrint: wrote %lld of %d bytes.", written, int(data.size()));
+        startTimer(closeDelayMs(), Qt::CoarseTimer);
         break;
     }
     case QAbstractSocket::UnconnectedState:
@@ -32,6 +56,7 @@ void TcpRawPrint::onSocketStateChanged(QAbstractSocket::SocketState state)
         socket_->deleteLater();
         // Nobody else holds the job: it goes with its socket.
         deleteLater();
+        Q_EMIT finished();
         break;
     default:
         break;
@@ -41,6 +66,7 @@ void TcpRawPrint::onSocketStateChanged(QAbstractSocket::SocketState state)
 void TcpRawPrint::onSocketError(QAbstractSocket::SocketError error)
 {
     LOG("TcpRawPrint: socket error %d (%s).", int(error), qPrintable(socket_->errorString()));
+    Q_EMIT failed(socket_->errorString());
     socket_->abort();
 }
 

@@ -1,8 +1,5 @@
 #include "pages/dialogconfigurewifi.h"
 
-#include "link/hostcmd.h"
-#include "settings/recordlayouts.h"
-#include "settings/records.h"
 #include "ui/messagebox.h"
 
 #include <QFormLayout>
@@ -68,11 +65,12 @@ QString DialogConfigureWiFi::password() const
     return password_->text();
 }
 
-bool DialogConfigureWiFi::sendCredentials(const QString& ssid, const QString& password)
+settings::WifiCredentials DialogConfigureWiFi::value() const
 {
-    using namespace layout::wificred;
-    // A cut inside a character would leave the printer an invalid name.
-    return hostCmd.sendWifiCredentials(utf8Prefix(ssid, kFieldWidth - 1), password.toLocal8Bit().left(kFieldWidth - 1));
+    settings::WifiCredentials credentials;
+    credentials.setText(settings::WifiCredentials::Ssid, ssid_->text());
+    credentials.setText(settings::WifiCredentials::Password, password_->text());
+    return credentials;
 }
 
 void DialogConfigureWiFi::doOk()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/settings.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -25,9 +27,9 @@ public:
     QLineEdit* passwordField() const { return password_; }
     QPushButton* okButton() const { return ok_; }
 
-    // The credentials record, sent at once; each field keeps at most 127
-    // bytes, the SSID cut between characters. False when nothing went out.
-    static bool sendCredentials(const QString& ssid, const QString& password);
+    // The credentials as the printer takes them: the SSID in UTF-8 cut
+    // between characters, the password in the local code page.
+    settings::WifiCredentials value() const;
 
 public Q_SLOTS:
     void doOk();

@@ -1,81 +1,44 @@
 #include "pages/widgetdeviceinformation.h"
 
-#include "settings/recordlayouts.h"
-#include "settings/records.h"
+#include "pages/formrows.h"
 
 #include <QFormLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
 
 WidgetDeviceInformation::WidgetDeviceInformation(QWidget* parent)
     : QWidget(parent)
+    , form_(formrows::newForm())
 {
-    auto* form = new QFormLayout;
-    form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    form->setFormAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-
-    model_ = addRow(form, tr("Model:"));
-    sn_ = addRow(form, tr("SN:"));
-    hwVersion_ = addRow(form, tr("HW Version:"));
-    bootloaderVersion_ = addRow(form, tr("Bootloader Version:"));
-    fwVersion_ = addRow(form, tr("FW Version:"));
-    appVersion_ = addRow(form, tr("TOVRA APP Version:"));
-    partnerAppVersion_ = addRow(form, tr("Partner APP Version:"));
-    miniAppVersion_ = addRow(form, tr("MiniAPP Version:"));
-    fontVersion_ = addRow(form, tr("Font Version:"));
-    ttsVersion_ = addRow(form, tr("TTS Version:"));
-    btMac_ = addRow(form, tr("Bluetooth MAC Address:"));
-    btName_ = addRow(form, tr("Bluetooth Device Name:"));
+    // In the order of settings::DeviceInfo's fields.
+    for (const QString& label : {tr("Model:"), tr("SN:"), tr("HW Version:"), tr("Bootloader Version:"),
+             tr("FW Version:"), tr("TOVRA APP Version:"), tr("Partner APP Version:"), tr("MiniAPP Version:"),
+             tr("Font Version:"), tr("TTS Version:")})
+        versions_.append(formrows::addReadOnlyRow(this, form_, label));
+    btMac_ = formrows::addReadOnlyRow(this, form_, tr("Bluetooth MAC Address:"));
+    btName_ = formrows::addReadOnlyRow(this, form_, tr("Bluetooth Device Name:"));
 
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
+    layout->addLayout(form_);
     layout->addStretch();
 }
 
-WidgetDeviceInformation::Row WidgetDeviceInformation::addRow(QFormLayout* form, const QString& text)
+void WidgetDeviceInformation::load(const settings::DeviceInfo& value)
 {
-    Row row;
-    row.label = new QLabel(text, this);
-    row.field = new QLineEdit(this);
-    // Selectable and copyable, not editable.
-    row.field->setFrame(false);
-    row.field->setReadOnly(true);
-    row.field->setCursor(Qt::IBeamCursor);
-    row.label->setBuddy(row.field);
-    form->addRow(row.label, row.field);
-    return row;
+    for (int i = 0; i < versions_.size(); ++i)
+        versions_.at(i)->setText(value.text(i));
 }
 
-void WidgetDeviceInformation::loadRecord(const QByteArray& record)
+void WidgetDeviceInformation::loadBluetooth(const settings::NetworkInfo& value)
 {
-    using namespace layout::deviceinfo;
-    const RecordReader reader(record);
-    model_.field->setText(reader.latin1(kModel, kTextWidth));
-    sn_.field->setText(reader.latin1(kSn, kSnWidth));
-    hwVersion_.field->setText(reader.latin1(kHwVersion, kTextWidth));
-    bootloaderVersion_.field->setText(reader.latin1(kBootloaderVersion, kTextWidth));
-    fwVersion_.field->setText(reader.latin1(kFwVersion, kTextWidth));
-    appVersion_.field->setText(reader.latin1(kAppVersion, kTextWidth));
-    partnerAppVersion_.field->setText(reader.latin1(kPartnerAppVersion, kTextWidth));
-    miniAppVersion_.field->setText(reader.latin1(kMiniAppVersion, kTextWidth));
-    fontVersion_.field->setText(reader.latin1(kFontVersion, kTextWidth));
-    ttsVersion_.field->setText(reader.latin1(kTtsVersion, kTextWidth));
-}
-
-void WidgetDeviceInformation::loadBluetooth(const QByteArray& record)
-{
-    using namespace layout::netinfo;
-    const RecordReader reader(record);
-    btMac_.field->setText(reader.latin1(kBtMac, kMacWidth).toUpper());
-    btName_.field->setText(reader.utf8(kBtName, kBtNameWidth));
+    btMac_->setText(value.text(settings::NetworkInfo::BluetoothMac).toUpper());
+    btName_->setText(value.text(settings::NetworkInfo::BluetoothName));
 }
 
 void WidgetDeviceInformation::applyFeatures(const settings::Features& has)
 {
-    const bool bluetooth = has.bluetooth;
-    for (const Row& row : {btMac_, btName_}) {
-        row.label->setVisible(bluetooth);
-        row.field->setVisible(bluetooth);
+    for (QLineEdit* field : {btMac_, btName_}) {
+        field->setVisible(has.bluetooth);
+        form_->labelForField(field)->setVisible(has.bluetooth);
     }
 }

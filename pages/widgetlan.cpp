@@ -3,199 +3,173 @@
 #include "app/conf.h"
 #include "app/debuglog.h"
 #include "link/hostcmd.h"
-#include "link/lastread.h"
+#include "link/tcprawprint.h"
 #include "link/testpage.h"
-#include "pages/networktestprint.h"
-#include "settings/recordlayouts.h"
-#include "settings/records.h"
+#include "pages/formrows.h"
+#include "ui/messagebox.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHostAddress>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace netpage {
+namespace {
 
-bool parseIpv4(const QString& text, quint32* address)
+// An IPv4 address the test print can go to: neither 0.0.0.0 nor 255.255.255.255.
+bool usableTarget(const QString& text, QHostAddress* target)
 {
     QHostAddress parsed;
-    if (!parsed.setAddress(text) || parsed.protocol() != QAbstractSocket::IPv4Protocol)
+    if (!parsed.setAddress(text) || parsed.protocol() != QAbstractSocket::IPv4Protocol || parsed.toIPv4Address() == 0
+        || parsed.toIPv4Address() == 0xFFFFFFFFu)
         return false;
-    *address = parsed.toIPv4Address();
+    *target = parsed;
     return true;
 }
 
-bool isUsableTarget(const QString& text)
+bool isNonZeroIpv4(const QString& text)
 {
-    quint32 address = 0;
-    return parseIpv4(text, &address) && address != 0 && address != 0xFFFFFFFFu;
+    QHostAddress parsed;
+    return parsed.setAddress(text) && parsed.protocol() == QAbstractSocket::IPv4Protocol && parsed.toIPv4Address() != 0;
 }
 
-QString filledNetmask(const QString& netmask, const QString& dhcpNetmask)
-{
-    quint32 address = 0;
-    if (parseIpv4(netmask, &address) && address != 0)
-        return netmask;
-    if (parseIpv4(dhcpNetmask, &address) && address != 0)
-        return dhcpNetmask;
-    return QStringLiteral("255.255.255.0");
-}
+} // namespace
 
-QByteArray addressRecord(quint8 code, const QString& address, const QString& netmask)
-{
-    quint32 ip = 0;
-    quint32 mask = 0;
-    if (!parseIpv4(address, &ip))
-        ip = 0;
-    if (!parseIpv4(netmask, &mask))
-        mask = 0;
-    return RecordWriter(layout::address::kSize)
-        .u16(layout::kIdOffset, layout::recordId(code))
-        .ipv4(layout::address::kIp, ip)
-        .ipv4(layout::address::kMask, mask)
-        .data();
-}
-
-bool isShortModel()
-{
-    return hostCmd.project == QLatin1String("LQ230");
-}
-
-void appendLine(TestPage& page, const QString& label, const QByteArray& value, bool shortModel)
-{
-    page.text(label);
-    // Short models print the value hard against its label.
-    if (!shortModel)
-        page.raw(" ");
-    page.raw(value).lf();
-}
-
-QString ipv4Text(quint32 address)
-{
-    return QHostAddress(address).toString();
-}
-
-QLineEdit* addReadOnlyRow(QWidget* page, QFormLayout* form, const QString& label)
-{
-    auto* field = addEditableRow(page, form, label);
-    field->setFrame(false);
-    field->setReadOnly(true);
-    field->setCursor(Qt::IBeamCursor);
-    return field;
-}
-
-QLineEdit* addEditableRow(QWidget* page, QFormLayout* form, const QString& label)
-{
-    auto* field = new QLineEdit(page);
-    auto* text = new QLabel(label, page);
-    text->setBuddy(field);
-    form->addRow(text, field);
-    return field;
-}
-
-} // namespace netpage
-
-WidgetLan::WidgetLan(QWidget* parent)
+WidgetNetwork::WidgetNetwork(Medium medium, QWidget* parent)
     : QWidget(parent)
+    , medium_(medium)
 {
-    auto* form = new QFormLayout;
-    form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    form->setFormAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    mac_ = netpage::addReadOnlyRow(this, form, tr("MAC Address:"));
-    dhcpAddress_ = netpage::addReadOnlyRow(this, form, tr("IP Address (DHCP):"));
-    dhcpNetmask_ = netpage::addReadOnlyRow(this, form, tr("Netmask (DHCP):"));
-    staticAddress_ = netpage::addEditableRow(this, form, tr("IP Address (Static):"));
-    staticNetmask_ = netpage::addEditableRow(this, form, tr("Netmask (Static):"));
-
+    QFormLayout* form = formrows::newForm();
+    mac_ = formrows::addReadOnlyRow(this, form, tr("MAC Address:"));
+    dhcpAddress_ = formrows::addReadOnlyRow(this, form, tr("IP Address (DHCP):"));
+    dhcpNetmask_ = formrows::addReadOnlyRow(this, form, tr("Netmask (DHCP):"));
+    staticAddress_ = formrows::addEditableRow(this, form, tr("IP Address (Static):"));
+    staticNetmask_ = formrows::addEditableRow(this, form, tr("Netmask (Static):"));
+    if (medium_ == Medium::WiFi) {
+        ssid_ = formrows::addReadOnlyRow(this, form, tr("SSID:"));
+        configure_ = new QPushButton(tr("Configure SSID..."), this);
+    }
     printTestPage_ = new QPushButton(tr("Print Test Page"), this);
-    testPrint_ = new NetworkTestPrint(this, printTestPage_, "Ethernet", [this] { return buildTestPage(); });
     save_ = new QPushButton(tr("Save"), this);
     // Nothing is edited yet.
     save_->setEnabled(false);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(printTestPage_, 0, Qt::AlignRight | Qt::AlignVCenter);
-    buttons->addWidget(save_, 0, Qt::AlignRight | Qt::AlignVCenter);
-
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    auto* buttons = new QHBoxLayout;
     layout->addLayout(buttons);
     layout->addStretch();
-
+    buttons->addStretch();
+    QWidget* previous = staticNetmask_;
     setTabOrder(staticAddress_, staticNetmask_);
-    setTabOrder(staticNetmask_, printTestPage_);
-    setTabOrder(printTestPage_, save_);
+    for (QPushButton* button : {configure_, printTestPage_, save_}) {
+        if (!button)
+            continue;
+        buttons->addWidget(button, 0, Qt::AlignRight | Qt::AlignVCenter);
+        setTabOrder(previous, button);
+        previous = button;
+    }
 
-    connect(printTestPage_, &QPushButton::clicked, this, &WidgetLan::doPrintTestPage);
-    connect(save_, &QPushButton::clicked, this, &WidgetLan::doSave);
-    connect(staticAddress_, &QLineEdit::textChanged, this, &WidgetLan::onSettingsChanged);
-    connect(staticNetmask_, &QLineEdit::textChanged, this, &WidgetLan::onSettingsChanged);
+    connect(printTestPage_, &QPushButton::clicked, this, &WidgetNetwork::doPrintTestPage);
+    connect(save_, &QPushButton::clicked, this, &WidgetNetwork::doSave);
+    // The SSID is sent at once by its dialog: it is no unsaved change.
+    connect(staticAddress_, &QLineEdit::textChanged, this, &WidgetNetwork::onSettingsChanged);
+    connect(staticNetmask_, &QLineEdit::textChanged, this, &WidgetNetwork::onSettingsChanged);
 }
 
-void WidgetLan::loadRecord(const QByteArray& record)
+void WidgetNetwork::load(const settings::NetworkInfo& value)
 {
-    using namespace layout::netinfo;
-    const RecordReader reader(record);
-    mac_->setText(reader.latin1(kEthMac, kMacWidth).toUpper());
-    dhcpAddress_->setText(netpage::ipv4Text(reader.ipv4(kEthDhcpIp)));
-    dhcpNetmask_->setText(netpage::ipv4Text(reader.ipv4(kEthDhcpMask)));
-    staticAddress_->setText(netpage::ipv4Text(reader.ipv4(kEthStaticIp)));
-    staticNetmask_->setText(netpage::ipv4Text(reader.ipv4(kEthStaticMask)));
+    using N = settings::NetworkInfo;
+    const bool wifi = medium_ == Medium::WiFi;
+    mac_->setText(value.text(wifi ? N::WifiMac : N::EthernetMac).toUpper());
+    dhcpAddress_->setText(value.text(wifi ? N::WifiDhcpIp : N::EthernetDhcpIp));
+    dhcpNetmask_->setText(value.text(wifi ? N::WifiDhcpNetmask : N::EthernetDhcpNetmask));
+    staticAddress_->setText(value.text(wifi ? N::WifiStaticIp : N::EthernetStaticIp));
+    staticNetmask_->setText(value.text(wifi ? N::WifiStaticNetmask : N::EthernetStaticNetmask));
+    if (ssid_)
+        ssid_->setText(value.text(N::WifiSsid));
     // Setting the static fields enabled it.
     save_->setEnabled(false);
 }
 
-void WidgetLan::onSettingsChanged()
+void WidgetNetwork::onSettingsChanged()
 {
     save_->setEnabled(true);
 }
 
-void WidgetLan::doSave()
+void WidgetNetwork::doSave()
 {
-    staticNetmask_->setText(netpage::filledNetmask(staticNetmask_->text(), dhcpNetmask_->text()));
+    // A static address needs a netmask: the DHCP one if there is one, else /24.
+    if (!isNonZeroIpv4(staticNetmask_->text()))
+        staticNetmask_->setText(
+            isNonZeroIpv4(dhcpNetmask_->text()) ? dhcpNetmask_->text() : QStringLiteral("255.255.255.0"));
     // After the fill, which is part of the save and no edit of its own.
     save_->setEnabled(false);
-    const QByteArray record
-        = netpage::addressRecord(layout::code::kEthernetAddress, staticAddress_->text(), staticNetmask_->text());
-    if (LastRead::send(lastRead.ethernetAddress,
-            std::decay_t<decltype(lastRead.ethernetAddress)>::fromCommand(record).value_or(
-                std::decay_t<decltype(lastRead.ethernetAddress)>()))
-        == LastRead::Save::Failed)
+    if (send() == LastRead::Save::Failed)
         save_->setEnabled(true);
 }
 
-void WidgetLan::doPrintTestPage()
+void WidgetNetwork::readStaticFields(settings::Record& value, int addressField, int netmaskField) const
 {
-    testPrint_->print(staticAddress_->text(), dhcpAddress_->text());
+    value.setText(addressField, staticAddress_->text());
+    value.setText(netmaskField, staticNetmask_->text());
 }
 
-QByteArray WidgetLan::buildTestPage() const
+void WidgetNetwork::doPrintTestPage()
 {
-    const bool shortModel = netpage::isShortModel();
-    // Only languages 1 and 2 are not English.
-    const bool english = conf.Language != 1 && conf.Language != 2;
+    QHostAddress target;
+    if (!usableTarget(staticAddress_->text(), &target) && !usableTarget(dhcpAddress_->text(), &target)) {
+        MessageBox::warning(this, tr("Error"), tr("No valid IP address."));
+        return;
+    }
+    printTestPage_->setEnabled(false);
+    LOG("TCP socket created.");
+    auto* job = new TcpRawPrint(
+        target, [this] { return buildTestPage(); }, this);
+    connect(job, &TcpRawPrint::failed, this,
+        [this](const QString& errorString) { MessageBox::warning(this, tr("Error"), errorString); });
+    connect(job, &TcpRawPrint::finished, this, [this] { printTestPage_->setEnabled(true); });
+}
+
+QByteArray WidgetNetwork::buildTestPage() const
+{
+    const bool compact = settings::features(hostCmd.project, hostCmd.model).compact;
+    const bool wifi = medium_ == Medium::WiFi;
     TestPage page;
-    page.start().lf().heading().text(tr("*** Ethernet Print Test Page ***")).lf();
-    if (!(shortModel && english))
-        page.lf();
+    // Short models print the value hard against its label.
+    const auto label
+        = [&](const QString& text) -> TestPage& { return compact ? page.text(text) : page.text(text).raw(" "); };
+
+    page.start().lf().heading();
+    if (wifi) {
+        page.text(tr("*** Wi-Fi Print Test Page ***")).lf(2);
+    } else {
+        page.text(tr("*** Ethernet Print Test Page ***")).lf();
+        // Only languages 1 and 2 are not English.
+        const bool english = conf.Language != 1 && conf.Language != 2;
+        if (!(compact && english))
+            page.lf();
+    }
     page.body();
     // Labels right-aligned to 13 characters by their leading spaces.
-    netpage::appendLine(page, tr(" MAC Address:"), mac_->text().toLatin1(), shortModel);
-    netpage::appendLine(page, tr("    IP(DHCP):"), dhcpAddress_->text().toLatin1(), shortModel);
-    netpage::appendLine(page, tr("     Netmask:"), dhcpNetmask_->text().toLatin1(), shortModel);
-    netpage::appendLine(page, tr("  IP(Static):"), staticAddress_->text().toLatin1(), shortModel);
-    netpage::appendLine(page, tr("     Netmask:"), staticNetmask_->text().toLatin1(), shortModel);
-    page.text(tr("Current Time:"));
-    if (!shortModel)
-        page.raw(" ");
-    page.time().lf(2);
+    label(tr(" MAC Address:")).raw(mac_->text().toLatin1()).lf();
+    label(tr("    IP(DHCP):")).raw(dhcpAddress_->text().toLatin1()).lf();
+    label(tr("     Netmask:")).raw(dhcpNetmask_->text().toLatin1()).lf();
+    label(tr("  IP(Static):")).raw(staticAddress_->text().toLatin1()).lf();
+    label(tr("     Netmask:")).raw(staticNetmask_->text().toLatin1()).lf();
+    label(tr("Current Time:")).time().lf(wifi ? 1 : 2);
+    // The network name is printed as the printer stores it, in UTF-8.
+    if (wifi)
+        label(tr("        SSID:")).text(ssid_->text()).lf(2);
     page.heading().text(tr("*** END ***")).lf().body().end().lf(4);
-    // The LQ230 needs less paper fed out after the page.
-    if (!shortModel)
+    // Short models need less paper fed out after the page.
+    if (!compact)
         page.lf(4);
     return page.data();
+}
+
+WidgetLan::WidgetLan(QWidget* parent)
+    : WidgetNetwork(Medium::Ethernet, parent)
+{
 }

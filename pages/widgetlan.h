@@ -1,63 +1,27 @@
 #pragma once
 
+#include "link/lastread.h"
 #include "settings/settings.h"
 
-#include <QAbstractSocket>
 #include <QByteArray>
-#include <QString>
 #include <QWidget>
 
-class QFormLayout;
 class QLineEdit;
 class QPushButton;
-class NetworkTestPrint;
-class QTimerEvent;
-class TestPage;
 
-// Rules the Ethernet and Wi-Fi pages share: their address fields, records
-// and test pages work the same way.
-namespace netpage {
-
-inline constexpr quint16 kRawPrintPort = 9100;
-inline constexpr int kCloseDelayMs = 500;
-
-// The address in dotted form; false for anything that is not IPv4.
-bool parseIpv4(const QString& text, quint32* address);
-// Neither unparsable nor 0.0.0.0 nor 255.255.255.255.
-bool isUsableTarget(const QString& text);
-// What Save puts into the static netmask field: the field itself when it
-// holds a non-zero netmask, else the DHCP netmask if that does, else /24.
-QString filledNetmask(const QString& netmask, const QString& dhcpNetmask);
-// The 10-byte address record; unparsable text counts as 0.0.0.0.
-QByteArray addressRecord(quint8 code, const QString& address, const QString& netmask);
-// Printers with the project name "LQ230" get the shorter test pages.
-bool isShortModel();
-// A label, the space unless short model, a Latin-1 value and LF.
-void appendLine(TestPage& page, const QString& label, const QByteArray& value, bool shortModel);
-// An IPv4 value of a network information record in dotted form.
-QString ipv4Text(quint32 address);
-// A read-only row whose text can still be selected and copied.
-QLineEdit* addReadOnlyRow(QWidget* page, QFormLayout* form, const QString& label);
-QLineEdit* addEditableRow(QWidget* page, QFormLayout* form, const QString& label);
-
-} // namespace netpage
-
-// The Ethernet addresses of the printer, and a test page printed over the
-// network to the address the page shows.
-class WidgetLan final : public QWidget
+// The page the Ethernet and Wi-Fi tabs share: a network's addresses from the
+// network information reply, its static address saved on request, and a test
+// page printed over the network to the address the page shows.
+class WidgetNetwork : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit WidgetLan(QWidget* parent = nullptr);
-
     // Enabled while the page holds unsaved changes.
     QPushButton* saveButton() const { return save_; }
     QPushButton* printTestPageButton() const { return printTestPage_; }
-    // Fills the page from a network information reply; the dispatch has
-    // refreshed the last-read copy already.
-    void loadRecord(const QByteArray& record);
-    void load(const settings::NetworkInfo& value) { loadRecord(value.bytes()); }
+    // Shows the network's share of the reply and leaves Save disabled.
+    void load(const settings::NetworkInfo& value);
     // The test page as it would print now.
     QByteArray buildTestPage() const;
 
@@ -66,7 +30,29 @@ public Q_SLOTS:
     void doSave();
     void onSettingsChanged();
 
+protected:
+    enum class Medium { Ethernet, WiFi };
+    WidgetNetwork(Medium medium, QWidget* parent);
+
+    // Sends the page's value if it differs from its last-read copy.
+    virtual LastRead::Save send() = 0;
+    // The static address and netmask as the fields give them; unparsable
+    // text counts as 0.0.0.0.
+    template <class Address> Address staticAddress() const
+    {
+        Address value;
+        readStaticFields(value, Address::StaticIp, Address::StaticNetmask);
+        return value;
+    }
+
+    // The Wi-Fi flavour's network name row and "Configure SSID..."; null on Ethernet.
+    QLineEdit* ssid_ = nullptr;
+    QPushButton* configure_ = nullptr;
+
 private:
+    void readStaticFields(settings::Record& value, int addressField, int netmaskField) const;
+
+    Medium medium_;
     QLineEdit* mac_;
     QLineEdit* dhcpAddress_;
     QLineEdit* dhcpNetmask_;
@@ -74,6 +60,17 @@ private:
     QLineEdit* staticNetmask_;
     QPushButton* printTestPage_;
     QPushButton* save_;
+};
 
-    NetworkTestPrint* testPrint_;
+// The Ethernet addresses of the printer.
+class WidgetLan final : public WidgetNetwork
+{
+    Q_OBJECT
+
+public:
+    explicit WidgetLan(QWidget* parent = nullptr);
+    settings::EthernetAddress value() const { return staticAddress<settings::EthernetAddress>(); }
+
+private:
+    LastRead::Save send() override { return LastRead::send(lastRead.ethernetAddress, value()); }
 };

@@ -4,21 +4,20 @@
 #include "link/hostcmd.h"
 #include "link/lastread.h"
 #include "link/transceiver.h"
-#include "settings/recordlayouts.h"
-#include "settings/records.h"
+#include "pages/formrows.h"
 #include "ui/messagebox.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimerEvent>
 #include <QVBoxLayout>
 
 #include <initializer_list>
+#include <utility>
 
 namespace {
 
@@ -26,47 +25,31 @@ namespace {
 // restart; only a later one ends the polling.
 constexpr int kEarlyPolls = 10;
 
-QFormLayout* newForm()
-{
-    auto* form = new QFormLayout;
-    form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    form->setFormAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    return form;
-}
-
 } // namespace
 
 WidgetWnet::WidgetWnet(QWidget* parent)
     : QWidget(parent)
     , useApn_(new QCheckBox(tr("Use Specific APN and Dial Number"), this))
-    , apn_(new QLineEdit(this))
-    , dial_(new QLineEdit(this))
     , restart_(new QPushButton(tr("Restart..."), this))
     , save_(new QPushButton(tr("Save"), this))
-    , statusTexts_ {tr("Disabled"), tr("Disabling"), tr("Enabling"), tr("Enabled"), tr("Connected"), tr("Connecting"),
-          tr("Ready")}
 {
-    QFormLayout* statusForm = newForm();
-    version_ = addStatusRow(statusForm, tr("Version:"));
-    imei_ = addStatusRow(statusForm, tr("IMEI:"));
-    iccid_ = addStatusRow(statusForm, tr("ICCID:"));
-    imsi_ = addStatusRow(statusForm, tr("IMSI:"));
-    mcc_ = addStatusRow(statusForm, tr("MCC:"));
-    mnc_ = addStatusRow(statusForm, tr("MNC:"));
-    isp_ = addStatusRow(statusForm, tr("ISP:"));
-    longitude_ = addStatusRow(statusForm, tr("Longitude:"));
-    latitude_ = addStatusRow(statusForm, tr("Latitude:"));
-    rssi_ = addStatusRow(statusForm, tr("RSSI:"));
-    status_ = addStatusRow(statusForm, tr("Status:"));
+    QFormLayout* statusForm = formrows::newForm();
+    version_ = formrows::addReadOnlyRow(this, statusForm, tr("Version:"));
+    imei_ = formrows::addReadOnlyRow(this, statusForm, tr("IMEI:"));
+    iccid_ = formrows::addReadOnlyRow(this, statusForm, tr("ICCID:"));
+    imsi_ = formrows::addReadOnlyRow(this, statusForm, tr("IMSI:"));
+    mcc_ = formrows::addReadOnlyRow(this, statusForm, tr("MCC:"));
+    mnc_ = formrows::addReadOnlyRow(this, statusForm, tr("MNC:"));
+    isp_ = formrows::addReadOnlyRow(this, statusForm, tr("ISP:"));
+    longitude_ = formrows::addReadOnlyRow(this, statusForm, tr("Longitude:"));
+    latitude_ = formrows::addReadOnlyRow(this, statusForm, tr("Latitude:"));
+    rssi_ = formrows::addReadOnlyRow(this, statusForm, tr("RSSI:"));
+    status_ = formrows::addReadOnlyRow(this, statusForm, tr("Status:"));
 
     auto* group = new QGroupBox(this);
-    QFormLayout* apnForm = newForm();
-    auto* apnLabel = new QLabel(tr("APN:"), group);
-    auto* dialLabel = new QLabel(tr("Dial Number:"), group);
-    apnLabel->setBuddy(apn_);
-    dialLabel->setBuddy(dial_);
-    apnForm->addRow(apnLabel, apn_);
-    apnForm->addRow(dialLabel, dial_);
+    QFormLayout* apnForm = formrows::newForm();
+    apn_ = formrows::addEditableRow(group, apnForm, tr("APN:"));
+    dial_ = formrows::addEditableRow(group, apnForm, tr("Dial Number:"));
     auto* groupLayout = new QVBoxLayout(group);
     groupLayout->addWidget(useApn_);
     groupLayout->addLayout(apnForm);
@@ -100,19 +83,6 @@ WidgetWnet::WidgetWnet(QWidget* parent)
     applyApnFieldRule(useApn_->isChecked());
 }
 
-QLineEdit* WidgetWnet::addStatusRow(QFormLayout* form, const QString& text)
-{
-    auto* label = new QLabel(text, this);
-    auto* field = new QLineEdit(this);
-    // Selectable and copyable, not editable.
-    field->setFrame(false);
-    field->setReadOnly(true);
-    field->setCursor(Qt::IBeamCursor);
-    label->setBuddy(field);
-    form->addRow(label, field);
-    return field;
-}
-
 void WidgetWnet::applyApnFieldRule(bool apnChecked)
 {
     const bool enabled = restart_->isEnabled() && apnChecked;
@@ -120,47 +90,44 @@ void WidgetWnet::applyApnFieldRule(bool apnChecked)
     dial_->setEnabled(enabled);
 }
 
-void WidgetWnet::loadRecord(const QByteArray& record)
+void WidgetWnet::load(const settings::WnetStatus& value)
 {
-    using namespace layout::wnet;
-    const RecordReader reader(record);
-    version_->setText(reader.latin1(kVersion, kVersionWidth));
-    imei_->setText(reader.latin1(kImei, kImeiWidth));
-    iccid_->setText(reader.latin1(kIccid, kIccidWidth));
-    imsi_->setText(reader.latin1(kImsi, kImsiWidth));
-    mcc_->setText(reader.latin1(kMcc, kMccWidth));
-    mnc_->setText(reader.latin1(kMnc, kMncWidth));
-    isp_->setText(reader.latin1(kIsp, kIspWidth));
+    using W = settings::WnetStatus;
+    for (const auto& [field, index] : {std::pair {version_, W::Version}, {imei_, W::Imei}, {iccid_, W::Iccid},
+             {imsi_, W::Imsi}, {mcc_, W::Mcc}, {mnc_, W::Mnc}, {isp_, W::Isp}})
+        field->setText(value.text(index));
 
-    const QStringList location = reader.latin1(kLocation, kLocationWidth).split(QLatin1Char(','));
-    if (location.size() == 2) {
-        longitude_->setText(location.at(0));
-        latitude_->setText(location.at(1));
-    } else {
-        longitude_->clear();
-        latitude_->clear();
-    }
+    // Longitude and latitude, or nothing when the text is not such a pair.
+    const QStringList location = value.text(W::Location).split(QLatin1Char(','));
+    longitude_->setText(location.size() == 2 ? location.at(0) : QString());
+    latitude_->setText(location.size() == 2 ? location.at(1) : QString());
 
-    if (reader.u16(kRssi) != kRssiNone)
-        rssi_->setText(QString::number(reader.i16(kRssi)));
-    else
-        rssi_->clear();
+    rssi_->setText(value.hasRssi() ? QString::number(value.number(W::Rssi)) : QString());
 
-    const quint16 status = reader.u16(kStatus);
-    if (status < statusTexts_.size()) {
-        status_->setText(statusTexts_.at(status));
-        if (status == Connected && restartCountdown_ < kRestartPolls - kEarlyPolls)
+    const qint64 status = value.number(W::Status);
+    if (const char* text = value.field(W::Status).choiceText(status)) {
+        status_->setText(tr(text));
+        if (status == W::Connected && restartCountdown_ < kRestartPolls - kEarlyPolls)
             restartCountdown_ = 0;
     } else {
         status_->clear();
     }
 
-    const quint16 useApn = reader.u16(kUseApn);
-    useApn_->setChecked(useApn != 0 && useApn != 0x00FF);
-    apn_->setText(reader.latin1(kApn, kApnWidth));
-    dial_->setText(reader.latin1(kDial, kDialWidth));
+    useApn_->setChecked(value.flag(W::UseApn));
+    apn_->setText(value.text(W::Apn));
+    dial_->setText(value.text(W::Dial));
     applyApnFieldRule(useApn_->isChecked());
     save_->setEnabled(false);
+}
+
+settings::ApnSettings WidgetWnet::value() const
+{
+    using A = settings::ApnSettings;
+    A value;
+    value.setFlag(A::UseApn, useApn_->isChecked());
+    value.setText(A::Apn, apn_->text());
+    value.setText(A::Dial, dial_->text());
+    return value;
 }
 
 void WidgetWnet::doRestart()
@@ -186,18 +153,7 @@ void WidgetWnet::doRestart()
 void WidgetWnet::doSave()
 {
     save_->setEnabled(false);
-
-    using namespace layout::apn;
-    const QByteArray record = RecordWriter(kSize)
-                                  .u8(0, layout::code::kWnetApn)
-                                  .u8(1, 1)
-                                  .u16(kUseApn, useApn_->isChecked() ? 1 : 0)
-                                  .text(kApn, layout::wnet::kApnWidth, apn_->text().toLatin1())
-                                  .text(kDial, layout::wnet::kDialWidth, dial_->text().toLatin1())
-                                  .data();
-    if (LastRead::send(lastRead.apn,
-            std::decay_t<decltype(lastRead.apn)>::fromCommand(record).value_or(std::decay_t<decltype(lastRead.apn)>()))
-        == LastRead::Save::Failed)
+    if (LastRead::send(lastRead.apn, value()) == LastRead::Save::Failed)
         save_->setEnabled(true);
 }
 
@@ -219,7 +175,7 @@ void WidgetWnet::timerEvent(QTimerEvent* event)
     }
     if (restartCountdown_ != 0) {
         // A poll kept off the link by a file upload is not counted: it goes at a later tick.
-        if (!hostCmd.requestRecord(layout::readtype::kWnet) && transceiver && transceiver->isHeld())
+        if (!hostCmd.requestRecord(settings::WnetStatus::replyId()) && transceiver && transceiver->isHeld())
             return;
         if (--restartCountdown_ > 0)
             return;

@@ -2,11 +2,9 @@
 
 #include "settings/settings.h"
 
-#include <QStringList>
 #include <QWidget>
 
 class QCheckBox;
-class QFormLayout;
 class QLineEdit;
 class QPushButton;
 class QTimerEvent;
@@ -25,10 +23,10 @@ public:
 
     // Enabled while the page holds unsaved changes.
     QPushButton* saveButton() const { return save_; }
-    // Fills the page from a mobile network reply; the dispatch has refreshed
-    // the APN record's last-read copy already.
-    void loadRecord(const QByteArray& record);
-    void load(const settings::WnetStatus& value) { loadRecord(value.bytes()); }
+    // Shows the module's status and APN settings and leaves Save disabled;
+    // the dispatch has refreshed the APN settings' last-read copy already.
+    void load(const settings::WnetStatus& value);
+    settings::ApnSettings value() const;
     // Tests poll faster than the printer's module would need.
     void setPollIntervalMs(int ms) { pollIntervalMs_ = ms; }
 
@@ -42,7 +40,6 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
-    QLineEdit* addStatusRow(QFormLayout* form, const QString& text);
     void applyApnFieldRule(bool apnChecked);
 
     QLineEdit* version_;
@@ -62,7 +59,6 @@ private:
     QPushButton* restart_;
     QPushButton* save_;
 
-    QStringList statusTexts_;
     // Status polls still to be sent after a restart; 0 when none is under way.
     int restartCountdown_ = 0;
     int pollTimer_ = 0;

@@ -407,17 +407,6 @@
     </message>
 </context>
 <context>
-    <name>NetworkTestPrint</name>
-    <message>
-        <source>Error</source>
-        <translation>エラー</translation>
-    </message>
-    <message>
-        <source>No valid IP address.</source>
-        <translation>有効な IP アドレスがありません。</translation>
-    </message>
-</context>
-<context>
     <name>QAbstractSpinBox</name>
     <message>
         <source>&amp;Select All</source>
@@ -615,7 +604,7 @@
     </message>
 </context>
 <context>
-    <name>WidgetLan</name>
+    <name>WidgetNetwork</name>
     <message>
         <source>MAC Address:</source>
         <translation>MAC アドレス:</translation>
@@ -637,12 +626,32 @@
         <translation>サブネットマスク (固定):</translation>
     </message>
     <message>
+        <source>SSID:</source>
+        <translation>ネットワーク名 (SSID):</translation>
+    </message>
+    <message>
+        <source>Configure SSID...</source>
+        <translation>SSID の設定...</translation>
+    </message>
+    <message>
         <source>Print Test Page</source>
         <translation>テスト印刷</translation>
     </message>
     <message>
         <source>Save</source>
         <translation>保存</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>エラー</translation>
+    </message>
+    <message>
+        <source>No valid IP address.</source>
+        <translation>有効な IP アドレスがありません。</translation>
+    </message>
+    <message>
+        <source>*** Wi-Fi Print Test Page ***</source>
+        <translation>*** Wi-Fi テスト印刷 ***</translation>
     </message>
     <message>
         <source>*** Ethernet Print Test Page ***</source>
@@ -667,6 +676,10 @@
     <message>
         <source>Current Time:</source>
         <translation>     現在時刻:</translation>
+    </message>
+    <message>
+        <source>        SSID:</source>
+        <translation>         SSID:</translation>
     </message>
     <message>
         <source>*** END ***</source>
@@ -885,77 +898,6 @@
     <message>
         <source>The test page could not be sent through the serial port.</source>
         <translation>シリアルポートからテストページを送信できませんでした。</translation>
-    </message>
-</context>
-<context>
-    <name>WidgetWiFi</name>
-    <message>
-        <source>MAC Address:</source>
-        <translation>MAC アドレス:</translation>
-    </message>
-    <message>
-        <source>IP Address (DHCP):</source>
-        <translation>IP アドレス (DHCP):</translation>
-    </message>
-    <message>
-        <source>Netmask (DHCP):</source>
-        <translation>サブネットマスク (DHCP):</translation>
-    </message>
-    <message>
-        <source>IP Address (Static):</source>
-        <translation>IP アドレス (固定):</translation>
-    </message>
-    <message>
-        <source>Netmask (Static):</source>
-        <translation>サブネットマスク (固定):</translation>
-    </message>
-    <message>
-        <source>SSID:</source>
-        <translation>ネットワーク名 (SSID):</translation>
-    </message>
-    <message>
-        <source>Configure SSID...</source>
-        <translation>SSID の設定...</translation>
-    </message>
-    <message>
-        <source>Print Test Page</source>
-        <translation>テスト印刷</translation>
-    </message>
-    <message>
-        <source>Save</source>
-        <translation>保存</translation>
-    </message>
-    <message>
-        <source>*** Wi-Fi Print Test Page ***</source>
-        <translation>*** Wi-Fi テスト印刷 ***</translation>
-    </message>
-    <message>
-        <source> MAC Address:</source>
-        <translation>  MACアドレス:</translation>
-    </message>
-    <message>
-        <source>    IP(DHCP):</source>
-        <translation>     IP(DHCP):</translation>
-    </message>
-    <message>
-        <source>     Netmask:</source>
-        <translation> ネットマスク:</translation>
-    </message>
-    <message>
-        <source>  IP(Static):</source>
-        <translation>     IP(固定):</translation>
-    </message>
-    <message>
-        <source>Current Time:</source>
-        <translation>     現在時刻:</translation>
-    </message>
-    <message>
-        <source>        SSID:</source>
-        <translation>         SSID:</translation>
-    </message>
-    <message>
-        <source>*** END ***</source>
-        <translation>*** 終了 ***</translation>
     </message>
 </context>
 <context>

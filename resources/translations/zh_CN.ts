@@ -407,17 +407,6 @@
     </message>
 </context>
 <context>
-    <name>NetworkTestPrint</name>
-    <message>
-        <source>Error</source>
-        <translation>错误</translation>
-    </message>
-    <message>
-        <source>No valid IP address.</source>
-        <translation>没有有效的 IP 地址。</translation>
-    </message>
-</context>
-<context>
     <name>QAbstractSpinBox</name>
     <message>
         <source>&amp;Select All</source>
@@ -615,7 +604,7 @@
     </message>
 </context>
 <context>
-    <name>WidgetLan</name>
+    <name>WidgetNetwork</name>
     <message>
         <source>MAC Address:</source>
         <translation>MAC 地址:</translation>
@@ -637,12 +626,32 @@
         <translation>子网掩码 (静态):</translation>
     </message>
     <message>
+        <source>SSID:</source>
+        <translation>网络名称 (SSID):</translation>
+    </message>
+    <message>
+        <source>Configure SSID...</source>
+        <translation>配置 SSID...</translation>
+    </message>
+    <message>
         <source>Print Test Page</source>
         <translation>打印测试页</translation>
     </message>
     <message>
         <source>Save</source>
         <translation>保存</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>No valid IP address.</source>
+        <translation>没有有效的 IP 地址。</translation>
+    </message>
+    <message>
+        <source>*** Wi-Fi Print Test Page ***</source>
+        <translation>*** Wi-Fi 测试页 ***</translation>
     </message>
     <message>
         <source>*** Ethernet Print Test Page ***</source>
@@ -667,6 +676,10 @@
     <message>
         <source>Current Time:</source>
         <translation>    当前时间:</translation>
+    </message>
+    <message>
+        <source>        SSID:</source>
+        <translation>        SSID:</translation>
     </message>
     <message>
         <source>*** END ***</source>
@@ -885,77 +898,6 @@
     <message>
         <source>The test page could not be sent through the serial port.</source>
         <translation>无法通过串口发送测试页。</translation>
-    </message>
-</context>
-<context>
-    <name>WidgetWiFi</name>
-    <message>
-        <source>MAC Address:</source>
-        <translation>MAC 地址:</translation>
-    </message>
-    <message>
-        <source>IP Address (DHCP):</source>
-        <translation>IP 地址 (DHCP):</translation>
-    </message>
-    <message>
-        <source>Netmask (DHCP):</source>
-        <translation>子网掩码 (DHCP):</translation>
-    </message>
-    <message>
-        <source>IP Address (Static):</source>
-        <translation>IP 地址 (静态):</translation>
-    </message>
-    <message>
-        <source>Netmask (Static):</source>
-        <translation>子网掩码 (静态):</translation>
-    </message>
-    <message>
-        <source>SSID:</source>
-        <translation>网络名称 (SSID):</translation>
-    </message>
-    <message>
-        <source>Configure SSID...</source>
-        <translation>配置 SSID...</translation>
-    </message>
-    <message>
-        <source>Print Test Page</source>
-        <translation>打印测试页</translation>
-    </message>
-    <message>
-        <source>Save</source>
-        <translation>保存</translation>
-    </message>
-    <message>
-        <source>*** Wi-Fi Print Test Page ***</source>
-        <translation>*** Wi-Fi 测试页 ***</translation>
-    </message>
-    <message>
-        <source> MAC Address:</source>
-        <translation>     MAC地址:</translation>
-    </message>
-    <message>
-        <source>    IP(DHCP):</source>
-        <translation>    IP(DHCP):</translation>
-    </message>
-    <message>
-        <source>     Netmask:</source>
-        <translation>    子网掩码:</translation>
-    </message>
-    <message>
-        <source>  IP(Static):</source>
-        <translation>    IP(静态):</translation>
-    </message>
-    <message>
-        <source>Current Time:</source>
-        <translation>    当前时间:</translation>
-    </message>
-    <message>
-        <source>        SSID:</source>
-        <translation>        SSID:</translation>
-    </message>
-    <message>
-        <source>*** END ***</source>
-        <translation>*** 结束 ***</translation>
     </message>
 </context>
 <context>
