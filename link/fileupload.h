@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/transceiver.h"
+#include "settings/recordlayouts.h"
 
 #include <QBasicTimer>
 #include <QByteArray>
@@ -25,8 +26,8 @@ public:
     static constexpr int kBlockSize = 4080;
     static constexpr int kWriteTimeoutMs = 5000;
     static constexpr int kMaxPathBytes = 127;
-    static constexpr quint16 kReplyId = 0x0162;
-    static constexpr int kMinReplyLength = 152;
+    static constexpr quint16 kReplyId = layout::recordId(layout::code::kUploadRequest);
+    static constexpr int kMinReplyLength = layout::file::kLongSize;
     // A printer that never answers the request, or never lists the file,
     // must not block every later install.
     static constexpr int kReplyTimeoutMs = 10000;

@@ -1,5 +1,6 @@
 #include "pages/dialogconfigurewifi.h"
 
+#include "pages/formrows.h"
 #include "ui/messagebox.h"
 
 #include <QFormLayout>
@@ -27,10 +28,7 @@ DialogConfigureWiFi::DialogConfigureWiFi(QWidget* parent)
     form->addRow(ssidLabel, ssid_);
     form->addRow(passwordLabel, password_);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok_, 0, Qt::AlignRight | Qt::AlignVCenter);
-    buttons->addWidget(cancel_, 0, Qt::AlignRight | Qt::AlignVCenter);
+    QHBoxLayout* buttons = formrows::buttonRow({ok_, cancel_});
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);

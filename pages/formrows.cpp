@@ -3,10 +3,20 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 
 namespace formrows {
+
+QHBoxLayout* buttonRow(const QList<QWidget*>& buttons)
+{
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    for (QWidget* button : buttons)
+        row->addWidget(button, 0, Qt::AlignRight | Qt::AlignVCenter);
+    return row;
+}
 
 QFormLayout* newForm()
 {

@@ -2,8 +2,11 @@
 
 #include "settings/settings.h"
 
+#include <QList>
+
 class QComboBox;
 class QFormLayout;
+class QHBoxLayout;
 class QLineEdit;
 class QString;
 class QWidget;
@@ -11,6 +14,8 @@ class QWidget;
 // The rows and combos every page builds alike.
 namespace formrows {
 
+// A stretch, then the buttons at the right, vertically centred.
+QHBoxLayout* buttonRow(const QList<QWidget*>& buttons);
 // Labels right-aligned, the form to the left, both vertically centred.
 QFormLayout* newForm();
 // A row whose text can be selected and copied but not edited; its label is

@@ -35,9 +35,7 @@ WidgetAudio::WidgetAudio(QWidget* parent)
     form->addRow(tr("Notice Audio:"), notice_);
     form->addRow(tr("Paper Not Taken Audio:"), notTaken);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(save_, 0, Qt::AlignRight | Qt::AlignVCenter);
+    QHBoxLayout* buttons = formrows::buttonRow({save_});
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);

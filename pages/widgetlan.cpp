@@ -15,6 +15,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 
 // An IPv4 address the test print can go to: neither 0.0.0.0 nor 255.255.255.255.
@@ -57,19 +59,13 @@ WidgetNetwork::WidgetNetwork(Medium medium, QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
-    auto* buttons = new QHBoxLayout;
-    layout->addLayout(buttons);
+    QList<QWidget*> buttons = {configure_, printTestPage_, save_};
+    buttons.removeAll(nullptr);
+    layout->addLayout(formrows::buttonRow(buttons));
     layout->addStretch();
-    buttons->addStretch();
-    QWidget* previous = staticNetmask_;
-    setTabOrder(staticAddress_, staticNetmask_);
-    for (QPushButton* button : {configure_, printTestPage_, save_}) {
-        if (!button)
-            continue;
-        buttons->addWidget(button, 0, Qt::AlignRight | Qt::AlignVCenter);
-        setTabOrder(previous, button);
-        previous = button;
-    }
+    QWidget* previous = staticAddress_;
+    for (QWidget* next : QList<QWidget*> {staticNetmask_} + buttons)
+        setTabOrder(std::exchange(previous, next), next);
 
     connect(printTestPage_, &QPushButton::clicked, this, &WidgetNetwork::doPrintTestPage);
     connect(save_, &QPushButton::clicked, this, &WidgetNetwork::doSave);

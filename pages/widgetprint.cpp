@@ -165,10 +165,7 @@ WidgetPrint::WidgetPrint(QWidget* parent)
     printTest_ = new QPushButton(tr("Print Test Page"), this);
     blackMarkTest_ = new QPushButton(tr("Black Mark Print Test"), this);
     save_ = new QPushButton(tr("Save"), this);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    for (QPushButton* button : {fontSettings_, printTest_, blackMarkTest_, save_})
-        buttons->addWidget(button, 0, Qt::AlignRight | Qt::AlignVCenter);
+    QHBoxLayout* buttons = formrows::buttonRow({fontSettings_, printTest_, blackMarkTest_, save_});
     fontSettings_->setVisible(conf.FontSettingsEnabled >= 1);
 
     auto* page = new QVBoxLayout(this);

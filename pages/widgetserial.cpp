@@ -58,10 +58,7 @@ WidgetSerial::WidgetSerial(QWidget* parent)
     form->addRow(tr("Stop Bits:"), stopBits_);
     form->addRow(tr("Parity:"), parity_);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(printTestPage_, 0, Qt::AlignRight | Qt::AlignVCenter);
-    buttons->addWidget(save_, 0, Qt::AlignRight | Qt::AlignVCenter);
+    QHBoxLayout* buttons = formrows::buttonRow({printTestPage_, save_});
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);

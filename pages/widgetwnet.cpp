@@ -57,10 +57,7 @@ WidgetWnet::WidgetWnet(QWidget* parent)
     // Nothing is edited yet.
     save_->setEnabled(false);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(restart_, 0, Qt::AlignRight | Qt::AlignVCenter);
-    buttons->addWidget(save_, 0, Qt::AlignRight | Qt::AlignVCenter);
+    QHBoxLayout* buttons = formrows::buttonRow({restart_, save_});
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(statusForm);

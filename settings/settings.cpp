@@ -360,17 +360,18 @@ QStringList Record::differences(const Record& other) const
 const Schema& DeviceInfo::kSchema()
 {
     using namespace deviceinfo;
-    static const Schema schema = readOnly(readtype::kDeviceInfo, kSize,
-        {textField("device.model", Kind::Latin1, kModel, kTextWidth),
-            textField("device.sn", Kind::Latin1, kSn, kSnWidth),
-            textField("device.hw_version", Kind::Latin1, kHwVersion, kTextWidth),
-            textField("device.bootloader_version", Kind::Latin1, kBootloaderVersion, kTextWidth),
-            textField("device.fw_version", Kind::Latin1, kFwVersion, kTextWidth),
-            textField("device.app_version", Kind::Latin1, kAppVersion, kTextWidth),
-            textField("device.partner_app_version", Kind::Latin1, kPartnerAppVersion, kTextWidth),
-            textField("device.mini_app_version", Kind::Latin1, kMiniAppVersion, kTextWidth),
-            textField("device.font_version", Kind::Latin1, kFontVersion, kTextWidth),
-            textField("device.tts_version", Kind::Latin1, kTtsVersion, kTextWidth)});
+    static const Schema schema = [] {
+        std::vector<Field> fields = {textField("device.model", Kind::Latin1, kModel, kTextWidth),
+            textField("device.sn", Kind::Latin1, kSn, kSnWidth)};
+        const std::pair<const char*, int> versions[]
+            = {{"device.hw_version", kHwVersion}, {"device.bootloader_version", kBootloaderVersion},
+                {"device.fw_version", kFwVersion}, {"device.app_version", kAppVersion},
+                {"device.partner_app_version", kPartnerAppVersion}, {"device.mini_app_version", kMiniAppVersion},
+                {"device.font_version", kFontVersion}, {"device.tts_version", kTtsVersion}};
+        for (const auto& [name, offset] : versions)
+            fields.push_back(textField(name, Kind::Latin1, offset, kTextWidth));
+        return readOnly(readtype::kDeviceInfo, kSize, std::move(fields));
+    }();
     return schema;
 }
 

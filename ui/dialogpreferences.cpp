@@ -1,6 +1,7 @@
 #include "ui/dialogpreferences.h"
 
 #include "app/conf.h"
+#include "pages/formrows.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -44,10 +45,7 @@ DialogPreferences::DialogPreferences(QWidget* parent)
     auto* form = new QFormLayout;
     form->addRow(tr("&Language:"), language_);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok_, 0, Qt::AlignRight | Qt::AlignVCenter);
-    buttons->addWidget(cancel_, 0, Qt::AlignRight | Qt::AlignVCenter);
+    QHBoxLayout* buttons = formrows::buttonRow({ok_, cancel_});
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);

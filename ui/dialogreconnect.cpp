@@ -3,6 +3,7 @@
 #include "app/debuglog.h"
 #include "link/tcpprinter.h"
 #include "link/transceiver.h"
+#include "pages/formrows.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -59,10 +60,7 @@ DialogReconnect::DialogReconnect(const QHostAddress& address, QWidget* parent, i
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(label_);
     layout->addWidget(countdownLabel_);
-    auto* buttons = new QHBoxLayout;
-    layout->addLayout(buttons);
-    buttons->addStretch();
-    buttons->addWidget(cancelButton_, 0, Qt::AlignRight | Qt::AlignVCenter);
+    layout->addLayout(formrows::buttonRow({cancelButton_}));
 
     // A refused connection fails at once: without a pause the retries would
     // spin the CPU and flood the printer.
