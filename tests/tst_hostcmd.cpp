@@ -16,15 +16,6 @@ const auto hex = [](const char* text) { return QByteArray::fromHex(text); };
 
 const packet::Key kIv = packet::keyFromBytes(hex(packet::kIvHex));
 
-// Handshake answer for project "LQ520", model "LQ520", sn "TV520241100001":
-// the 56-byte identity plus eight 0x08, encrypted with
-//   openssl enc -aes-128-cbc -nopad -K 5c2e91a7... -iv a1047d3b...
-const char kAnswerLq520[] = "10011100"
-                            "70250d566c02d583eb3c583aa6de2a57018860c0d772c1960232224b00e5c5e9"
-                            "27866dab3c2de39a2cfcac7bde3dd215c35bb4931c1201983fee14a3c96a9c0b";
-// MD5 of 01 00 00 00 "TV520241100001" 00 00 (openssl dgst -md5).
-const char kSessionKeyLq520[] = "2cbc92298f1463a0f2749fba26b757ba";
-
 // A HostCmd whose packets are kept instead of written; the list outlives the writer.
 struct Host
 {
@@ -75,7 +66,7 @@ private Q_SLOTS:
 
     // The request, then a read request under the key the answer brings:
     // openssl enc -aes-128-cbc -nopad of 01 00 00 00 + twelve 0C, and of 06 00
-    // + fourteen 0E under the MD5 above.
+    // + fourteen 0E under the key (testsupport.h).
     void handshakeKnownAnswers()
     {
         Host h;
@@ -83,8 +74,7 @@ private Q_SLOTS:
         QSignalSpy found(&h.cmd, &HostCmd::deviceFound);
         feedAll(h.cmd, hex(kAnswerLq520));
         QVERIFY(h.cmd.requestRecord(6));
-        QCOMPARE(h.packets,
-            QList({hex("10011100e4b0276f66640b1ebbb02fdb686f3f17"), hex("10011101e6afcf42de78ee3a934049063225bee8")}));
+        QCOMPARE(h.packets, QList({hex(kHandshakeNonce1), hex(kType6Lq520)}));
         QCOMPARE(QByteArray(found.value(0).value(0).value<host_cmd_dev_info_t>().sn), QByteArray("TV520241100001"));
     }
 
