@@ -24,11 +24,14 @@ class FakePrinter final : public QObject
 public:
     struct Faults
     {
-        int piece = 0; // bytes per write, one write per turn of the loop; 0: all at once
-        QByteArray before, after; // around every packet
-        int handshakeAnswers = 1;
-        qint64 dropAt = -1; // bytes sent, then the link goes (-1: never)
-        bool reset = false; // it goes with a reset, not a close
+        // Bytes per write, one write per turn of the loop (0: all at once);
+        // answers to a handshake.
+        int piece = 0, handshakeAnswers = 1;
+        // Around every packet.
+        QByteArray before, after;
+        // Bytes sent, then the link goes (-1: never), with a reset or a close.
+        qint64 dropAt = -1;
+        bool reset = false;
     };
 
     FakePrinter()
@@ -39,8 +42,8 @@ public:
             connect(socket_, &QTcpSocket::readyRead, this, &FakePrinter::onReadyRead);
             in_.reset();
             out_.clear();
-            sent = 0;
-            ++connections;
+            // A printer that comes back is sound.
+            faults = connections++ ? Faults {} : faults;
         });
         connect(&timer_, &QTimer::timeout, this, &FakePrinter::writePiece);
     }
@@ -56,7 +59,7 @@ public:
             .text(deviceinfo::kModel, type == readtype::kDeviceInfo ? deviceinfo::kTextWidth : 0, "LQ560-4G")
             .data();
     }
-    void sendRecord(const QByteArray& record) { send(packet::build(aes_, key_, key(packet::kIvHex), record, true)); }
+    void sendRecord(const QByteArray& record) { send(packet::build(aes_, key_, iv_, record, true)); }
     void send(const QByteArray& bytes)
     {
         out_ += faults.before + bytes + faults.after;
@@ -65,8 +68,6 @@ public:
     void drop(bool reset)
     {
         out_.clear();
-        if (!socket_)
-            return;
         const linger abortive {1, 0};
         if (reset)
             ::setsockopt(int(socket_->socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
@@ -76,60 +77,45 @@ public:
     Faults faults;
     quint32 nonce = 0;
     int connections = 0;
-    qint64 sent = 0;
-    QList<QByteArray> received;
 
 private:
-    static packet::Key key(const char* hex) { return packet::keyFromBytes(QByteArray::fromHex(hex)); }
-
     void onReadyRead()
     {
         const QByteArray chunk = socket_->readAll();
         const auto* data = reinterpret_cast<const quint8*>(chunk.constData());
-        for (quint32 at = 0; at < quint32(chunk.size());) {
+        for (quint32 at = 0, consumed = 1; at < quint32(chunk.size()) && consumed > 0; at += consumed) {
             const packet::Assembler::Step step = in_.feed(data + at, quint32(chunk.size()) - at);
-            if (step.consumed == 0)
-                return;
-            at += step.consumed;
-            if (step.complete)
-                takePacket();
+            consumed = step.consumed;
+            if (!step.complete)
+                continue;
+            const bool handshake = in_.blockCount() == packet::kHandshakeCount;
+            QByteArray plain(in_.bodySize(), '\0');
+            auto* out = reinterpret_cast<quint8*>(plain.data());
+            aes_.decrypt(handshake ? defaultKey_ : key_, iv_, in_.body(), in_.bodySize(), out);
+            plain.truncate(packet::unpaddedLength(out, int(plain.size())));
+            in_.reset();
+            const quint16 type = RecordReader(plain).u16(0);
+            if (handshake) {
+                nonce = RecordReader(plain).u32(0);
+                const QByteArray sn("FAKE000000000001"), info = field("LQ560", 16) + field("LQ560-4G", 16) + sn;
+                key_ = packet::keyFromBytes(QCryptographicHash::hash(plain + sn, QCryptographicHash::Md5));
+                for (int i = 0; i < faults.handshakeAnswers; ++i)
+                    send(packet::build(aes_, defaultKey_, iv_, info + QByteArray(8, '\0'), false));
+            } else if (plain.size() == 2 && type >= 1 && type <= layout::readtype::kAudio) {
+                sendRecord(readReply(type));
+            }
         }
-    }
-    void takePacket()
-    {
-        const bool handshake = in_.blockCount() == packet::kHandshakeCount;
-        QByteArray plain(in_.bodySize(), '\0');
-        auto* out = reinterpret_cast<quint8*>(plain.data());
-        aes_.decrypt(
-            handshake ? key(packet::kDefaultKeyHex) : key_, key(packet::kIvHex), in_.body(), in_.bodySize(), out);
-        plain.truncate(packet::unpaddedLength(out, int(plain.size())));
-        in_.reset();
-        if (handshake) {
-            nonce = RecordReader(plain).u32(0);
-            const QByteArray sn("FAKE000000000001");
-            key_ = packet::keyFromBytes(QCryptographicHash::hash(plain + sn, QCryptographicHash::Md5));
-            const QByteArray info = field("LQ560", 16) + field("LQ560-4G", 16) + sn + QByteArray(8, '\0');
-            for (int i = 0; i < faults.handshakeAnswers; ++i)
-                send(packet::build(aes_, key(packet::kDefaultKeyHex), key(packet::kIvHex), info, false));
-            return;
-        }
-        received.append(plain);
-        const quint16 type = RecordReader(plain).u16(0);
-        if (plain.size() == 2 && type >= 1 && type <= layout::readtype::kAudio)
-            sendRecord(readReply(type));
     }
     void writePiece()
     {
-        qint64 take = faults.piece > 0 ? qMin<qint64>(faults.piece, out_.size()) : out_.size();
-        if (faults.dropAt >= 0)
-            take = qMin(take, faults.dropAt - sent);
-        if (socket_ && socket_->state() == QAbstractSocket::ConnectedState) {
-            socket_->write(out_.left(int(take)));
+        const qint64 size = out_.size();
+        const qint64 take = qMin(
+            qMin<qint64>(size, faults.piece > 0 ? faults.piece : size), faults.dropAt >= 0 ? faults.dropAt : size);
+        if (socket_->state() == QAbstractSocket::ConnectedState && socket_->write(out_.left(int(take))) >= 0)
             socket_->flush();
-        }
-        sent += take;
         out_.remove(0, int(take));
-        if (sent == faults.dropAt)
+        // Counted down to the drop.
+        if (faults.dropAt >= 0 && (faults.dropAt -= take) == 0)
             drop(faults.reset);
         if (out_.isEmpty())
             timer_.stop();
@@ -141,5 +127,7 @@ private:
     QByteArray out_;
     packet::Assembler in_ {packet::kHandshakeRequestBody};
     packet::AesCbc aes_;
+    const packet::Key defaultKey_ = packet::keyFromBytes(QByteArray::fromHex(packet::kDefaultKeyHex));
+    const packet::Key iv_ = packet::keyFromBytes(QByteArray::fromHex(packet::kIvHex));
     packet::Key key_ {};
 };

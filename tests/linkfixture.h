@@ -5,52 +5,38 @@
 // Transceiver the program's objects reach through the global pointer.
 
 #include "app/debuglog.h"
-#include "link/hostcmd.h"
-#include "settings/records.h"
 #include "link/transceiver.h"
+#include "settings/records.h"
 #include "simprocess.h"
 #include "testsupport.h"
 
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
+#include <unistd.h>
 
 // A printer's font folder as shipped: its configuration file and one font.
 inline bool seedFontFolder(const QString& folder)
 {
-    for (const char* name : {"fonts.conf", "DejaVuSansMono.ttf"}) {
-        QFile file(QDir(folder).filePath(name));
-        if (!file.open(QIODevice::WriteOnly) || file.write(fileData(1733)) != 1733)
-            return false;
-    }
-    return true;
+    return !writeScratchFile(folder + "/fonts.conf", fileData(1733)).isEmpty()
+        && !writeScratchFile(folder + "/DejaVuSansMono.ttf", fileData(1733)).isEmpty();
 }
 
-// The debug log lines written since `from` bytes, without the thread tag,
-// e.g. "USB opened. (usbprinter.cpp,120)".
-inline QStringList logLinesSince(qint64 from)
-{
-    const QByteArray text = readFile(QStringLiteral("log.txt")).mid(int(from));
-    QStringList lines;
-    for (const QByteArray& line : text.split('\n')) {
-        const QByteArray trimmed = line.trimmed();
-        const int close = trimmed.indexOf("] ");
-        if (close >= 0)
-            lines.append(QString::fromLatin1(trimmed.mid(close + 2)));
-    }
-    return lines;
-}
-
-// The messages alone, without their source location; those that start with
-// `prefix` when one is given.
+// The debug log messages written since `from` bytes, without the thread tag
+// and the source location ("USB opened."); those that start with `prefix`
+// when one is given.
 inline QStringList logMessagesSince(qint64 from, const QString& prefix = {})
 {
     QStringList messages;
-    for (const QString& line : logLinesSince(from)) {
-        if (line.startsWith(prefix))
-            messages.append(line.left(line.lastIndexOf(QStringLiteral(" ("))));
+    for (const QByteArray& line : readFile(QStringLiteral("log.txt")).mid(int(from)).split('\n')) {
+        const QString text = QString::fromLatin1(line.trimmed());
+        const int start = text.indexOf(QLatin1String("] ")) + 2;
+        const QString message = text.mid(start, text.lastIndexOf(QLatin1String(" (")) - start);
+        if (start >= 2 && message.startsWith(prefix))
+            messages.append(message);
     }
     return messages;
 }
@@ -73,11 +59,7 @@ public:
     void cleanupCase() { logClose(); }
 
     // A fresh Transceiver for each test; no Shift key unless a test hands one in.
-    void makeLink()
-    {
-        link = std::make_unique<Transceiver>();
-        transceiver = link.get();
-    }
+    void makeLink() { transceiver = (link = std::make_unique<Transceiver>()).get(); }
     // Closes the link and stops the simulator; returns its exit code.
     int dropLink()
     {
@@ -113,9 +95,9 @@ public:
                 records.append(record);
         });
     }
-    bool waitFor(int count, int timeoutMs = 15000)
+    bool waitFor(int count)
     {
-        return QTest::qWaitFor([this, count] { return records.size() >= count; }, timeoutMs);
+        return QTest::qWaitFor([this, count] { return records.size() >= count; }, 15000);
     }
     QList<QByteArray> records;
 };
@@ -124,10 +106,37 @@ public:
 inline QList<QByteArray> requestRecords(const QList<quint16>& types)
 {
     Responses responses(types);
-    for (quint16 type : types) {
-        if (!hostCmd.requestRecord(type))
-            return {};
-    }
-    responses.waitFor(types.size());
-    return responses.records;
+    bool sent = true;
+    for (quint16 type : types)
+        sent = sent && hostCmd.requestRecord(type);
+    return sent && responses.waitFor(types.size()) ? responses.records : QList<QByteArray>();
 }
+
+// What the fault tests watch while a fault plays: that the event loop keeps
+// turning and that memory stays bounded.
+class LoopWatch final
+{
+public:
+    LoopWatch()
+    {
+        QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { ++ticks_; });
+        timer_.start(10);
+    }
+    // The loop turns now: another tick of a 10 ms timer comes.
+    bool turned() const
+    {
+        const int seen = ticks_;
+        return QTest::qWaitFor([this, seen] { return ticks_ > seen; }, 1000);
+    }
+    qint64 growth() const { return residentBytes() - rssBefore_; }
+
+private:
+    static qint64 residentBytes()
+    {
+        return readFile(QStringLiteral("/proc/self/statm")).split(' ').value(1).toLongLong() * sysconf(_SC_PAGESIZE);
+    }
+
+    QTimer timer_;
+    int ticks_ = 0;
+    qint64 rssBefore_ = residentBytes();
+};

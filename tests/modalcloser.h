@@ -10,24 +10,19 @@
 
 // Closes every modal dialog that opens while it exists and remembers its
 // class, so a dialog run by the window cannot hang the test. Dialogs of the
-// classes in `spare` are left open (a progress dialog the test drives) and
-// only listed in `opened`; those of the class given to drive() go to the
-// test's function instead, counted in `driven`.
+// classes in `spare` are left open (a progress dialog the test drives);
+// those of the class given to drive() go to the test's function instead,
+// counted in `driven`.
 class ModalCloser final : public QObject
 {
 public:
     explicit ModalCloser(QStringList spare = {})
         : spare_(std::move(spare))
     {
-        timer_.setInterval(10);
         connect(&timer_, &QTimer::timeout, this, [this] {
             auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (!dialog || dialog == last_)
-                return;
-            const QString name = QString::fromLatin1(dialog->metaObject()->className());
-            if (!opened.contains(name))
-                opened.append(name);
-            if (spare_.contains(name))
+            const QString name = dialog ? QString::fromLatin1(dialog->metaObject()->className()) : QString();
+            if (!dialog || dialog == last_ || spare_.contains(name))
                 return;
             last_ = dialog;
             if (drive_ && drive_(dialog)) {
@@ -37,7 +32,7 @@ public:
             seen.append(name);
             dialog->reject();
         });
-        timer_.start();
+        timer_.start(10);
     }
 
     template <typename T> void drive(std::function<void(T*)> act)
@@ -51,7 +46,6 @@ public:
     }
 
     QStringList seen;
-    QStringList opened;
     int driven = 0;
 
 private:

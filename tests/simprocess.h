@@ -7,36 +7,25 @@
 #include <QHostAddress>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QStringList>
-#include <QTest>
 
-#if defined(Q_OS_LINUX)
 #include <csignal>
 #include <sys/prctl.h>
-#endif
 
 // A simulator outlives a test that crashed unless it is told to follow it.
 class ChildProcess final : public QProcess
 {
 protected:
-    void setupChildProcess() override
-    {
-#if defined(Q_OS_LINUX)
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-#endif
-    }
+    void setupChildProcess() override { prctl(PR_SET_PDEATHSIG, SIGTERM); }
 };
 
 // SIGTERM and wait; the exit code, -1 when it did not exit cleanly.
 inline int stopProcess(QProcess& process)
 {
-    if (process.state() != QProcess::NotRunning) {
-        process.terminate();
-        if (!process.waitForFinished(10000)) {
-            process.kill();
-            process.waitForFinished(5000);
-            return -1;
-        }
+    process.terminate();
+    if (process.state() != QProcess::NotRunning && !process.waitForFinished(10000)) {
+        process.kill();
+        process.waitForFinished(5000);
+        return -1;
     }
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
@@ -44,9 +33,6 @@ inline int stopProcess(QProcess& process)
 class SimProcess final
 {
 public:
-    SimProcess() = default;
-    SimProcess(const SimProcess&) = delete;
-    SimProcess& operator=(const SimProcess&) = delete;
     ~SimProcess() { stop(); }
 
     // 127.77.x.y from the process id: each test process has its own printer.
@@ -60,24 +46,16 @@ public:
     bool start(const QStringList& extraArguments = {})
     {
         stop();
-        process_.setProgram(QStringLiteral(TOVRA_SIM_EXECUTABLE));
-        process_.setArguments(QStringList {"--listen", address().toString()} + extraArguments);
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start();
-        if (!process_.waitForStarted(10000))
-            return false;
-        static const QRegularExpression listening(QStringLiteral("listening on ([^ ]+):(\\d+)"));
+        process_.start(
+            QStringLiteral(TOVRA_SIM_EXECUTABLE), QStringList {"--listen", address_.toString()} + extraArguments);
         QByteArray output;
-        while (!output.contains('\n')) {
-            if (!process_.waitForReadyRead(15000))
-                return false;
+        while (!output.contains('\n') && process_.waitForReadyRead(15000))
             output += process_.readAllStandardOutput();
-        }
+        static const QRegularExpression listening(QStringLiteral("listening on [^ ]+:(\\d+)"));
         const QRegularExpressionMatch match = listening.match(QString::fromUtf8(output));
-        if (!match.hasMatch())
-            return false;
-        port_ = quint16(match.captured(2).toUInt());
-        return true;
+        port_ = quint16(match.captured(1).toUInt());
+        return match.hasMatch();
     }
 
     int stop() { return stopProcess(process_); }

@@ -69,3 +69,15 @@ inline QByteArray fileData(int size)
         data[i] = char((i * 7 + i / 4093) & 0xFF);
     return data;
 }
+
+// A host's handshake with nonce 1, the answer of a printer with project and
+// model "LQ520" and serial "TV520241100001" (its 56-byte identity and eight
+// 08), and the host's read request for type 6 under the session key they
+// give, the MD5 of 01 00 00 00, the serial and two NULs: written with
+// openssl enc -aes-128-cbc -nopad under the default key and IV, and openssl dgst -md5.
+inline constexpr char kHandshakeNonce1[] = "10011100e4b0276f66640b1ebbb02fdb686f3f17";
+inline constexpr char kAnswerLq520[] = "10011100"
+                                       "70250d566c02d583eb3c583aa6de2a57018860c0d772c1960232224b00e5c5e9"
+                                       "27866dab3c2de39a2cfcac7bde3dd215c35bb4931c1201983fee14a3c96a9c0b";
+inline constexpr char kSessionKeyLq520[] = "2cbc92298f1463a0f2749fba26b757ba";
+inline constexpr char kType6Lq520[] = "10011101e6afcf42de78ee3a934049063225bee8";

@@ -5,7 +5,6 @@
 
 #include "app/conf.h"
 #include "linkfixture.h"
-#include "loopwatch.h"
 #include "netns.h"
 #include "pagesupport.h"
 #include "ui/dialogconnect.h"

@@ -23,11 +23,6 @@ class TestFileUpload : public QObject
     QList<int> blocks_;
     QByteArray handed_;
 
-    bool startAndConnect()
-    {
-        return f_.sim.start({"--font-dir", fonts_.path(), "--keepalive-ms", "0", "--no-discovery"}) && f_.connectTcp();
-    }
-
     // The engine recording each block on its way, to the simulator's link
     // or, with `fake`, to a link that no printer is behind and whose
     // reports the test makes, while the records go to `capture_`.
@@ -171,35 +166,32 @@ private Q_SLOTS:
     }
 
     // Megabytes, while the 4G page's status poll is due at every turn of the
-    // event loop: the polls keep off the file's bytes and go afterwards.
-    void uploadUnderStatusPollsLandsByteExact()
+    // event loop: the polls keep off the file's bytes and go afterwards. A
+    // cancel drops the partial file by reconnecting, and the next file (too
+    // small to be cancelled) lands; the printer deletes a file on request.
+    void simulatorTakesUploadsWhole()
     {
-        QVERIFY(startAndConnect());
+        QVERIFY(
+            f_.sim.start({"--font-dir", fonts_.path(), "--keepalive-ms", "0", "--no-discovery"}) && f_.connectTcp());
         FileUpload upload;
         attach(upload, false);
         QSignalSpy finished(&upload, &FileUpload::finished);
         const QByteArray data = fileData(1024 * 1024);
-        WidgetWnet page;
-        page.setPollIntervalMs(0);
-        MessageBox::queueAnswer(QMessageBox::Yes);
-        page.doRestart();
-        Responses statusReplies({4});
-        const qint64 log = logSize();
-        QVERIFY(upload.start("Polled.ttf", data));
-        QVERIFY(finished.wait(60000));
-        QVERIFY(!logMessagesSince(log, "20 bytes not written").isEmpty());
-        QVERIFY(statusReplies.waitFor(1));
+        {
+            WidgetWnet page;
+            page.setPollIntervalMs(0);
+            MessageBox::queueAnswer(QMessageBox::Yes);
+            page.doRestart();
+            Responses statusReplies({4});
+            const qint64 log = logSize();
+            QVERIFY(upload.start("Polled.ttf", data));
+            QVERIFY(finished.wait(60000));
+            QVERIFY(!logMessagesSince(log, "20 bytes not written").isEmpty());
+            QVERIFY(statusReplies.waitFor(1));
+        }
         QCOMPARE(handed_, data);
         QCOMPARE(readFile(fontPath("Polled.ttf")), data);
-    }
 
-    // Cancel drops the partial file by reconnecting, and the next file
-    // (too small to be cancelled) lands; the printer deletes a file on request.
-    void cancelReconnectsAndTheNextLands()
-    {
-        QVERIFY(startAndConnect());
-        FileUpload upload;
-        attach(upload, false);
         connect(&upload, &FileUpload::progress, this, [&upload](qint64 written) {
             if (written > 100000)
                 upload.cancel();
@@ -210,12 +202,9 @@ private Q_SLOTS:
         QVERIFY(reconnected.wait(60000));
         QCOMPARE(cancelled.size(), 1);
         QVERIFY(!QFile::exists(fontPath("Cancelled.ttf")));
-
-        QSignalSpy finished(&upload, &FileUpload::finished);
-        const QByteArray data = fileData(10000);
-        QVERIFY(upload.start("After.ttf", data));
+        QVERIFY(upload.start("After.ttf", fileData(10000)));
         QVERIFY(finished.wait(60000));
-        QCOMPARE(readFile(fontPath("After.ttf")), data);
+        QCOMPARE(readFile(fontPath("After.ttf")), fileData(10000));
         QVERIFY(hostCmd.deleteFile("/data/PUB/fonts/After.ttf"));
         QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(fontPath("After.ttf")), 15000);
     }

@@ -8,7 +8,6 @@
 #include "link/packet.h"
 
 #include <QByteArray>
-#include <QList>
 
 #include <cstdint>
 #include <cstdio>
@@ -31,9 +30,8 @@ struct Session
     quint8 splits[kSplitBytes] = {};
     int nextSplit = 0;
     bool stepwise = false;
-    QList<QByteArray> responses;
-    int devicesFound = 0;
-    QByteArray lastProject;
+    int responses = 0, devicesFound = 0;
+    QByteArray lastResponse, lastProject;
 };
 
 [[noreturn]] void fail(const char* what)
@@ -48,25 +46,17 @@ void deliver(Session& s, const QByteArray& bytes)
 {
     const auto* data = reinterpret_cast<const quint8*>(bytes.constData());
     const quint32 size = quint32(bytes.size());
-    quint32 position = 0;
-    while (position < size) {
+    for (quint32 position = 0, chunk = 0; position < size; position += chunk) {
+        // Split 0: the rest in one chunk.
         const quint8 split = s.splits[s.nextSplit++ % kSplitBytes] & 0x7F;
-        // 0: the rest in one chunk.
-        const quint32 chunk = split == 0 ? size - position : qMin<quint32>(split, size - position);
-        if (!s.stepwise) {
+        chunk = split == 0 ? size - position : qMin<quint32>(split, size - position);
+        if (!s.stepwise)
             s.host.receiveAll(data + position, chunk);
-        } else {
-            quint32 taken = 0;
-            while (taken < chunk) {
-                const quint32 consumed = s.host.receive(data + position + taken, chunk - taken);
-                if (consumed > chunk - taken)
-                    fail("receive() took more bytes than it was given");
-                if (consumed == 0)
-                    break;
-                taken += consumed;
-            }
+        for (quint32 taken = 0, consumed = 1; s.stepwise && taken < chunk && consumed > 0; taken += consumed) {
+            consumed = s.host.receive(data + position + taken, chunk - taken);
+            if (consumed > chunk - taken)
+                fail("receive() took more bytes than it was given");
         }
-        position += chunk;
     }
 }
 
@@ -80,12 +70,6 @@ bool ambiguous(const QByteArray& bytes)
             return true;
     }
     return false;
-}
-
-QByteArray record(FuzzInput& in)
-{
-    const int length = 1 + in.u16() % packet::kMaxRecord;
-    return in.bytes(size_t(length));
 }
 
 } // namespace
@@ -107,7 +91,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // the most a packet can carry, 480 only the most the host sends.
         if (response.isEmpty() || response.size() > packet::kMaxBody - 1)
             fail("response of impossible length");
-        s.responses.append(response);
+        // Every byte touched, so that the sanitizers see any bad read.
+        for (char c : response)
+            checksum = checksum + quint8(c);
+        ++s.responses;
+        s.lastResponse = response;
     });
     QObject::connect(&s.host, &HostCmd::deviceFound, [&s](const host_cmd_dev_info_t& info) {
         ++s.devicesFound;
@@ -133,25 +121,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (clean
                 && (s.devicesFound != before + 1 || s.lastProject != plain.left(int(qstrnlen(plain.constData(), 16)))))
                 fail("a whole handshake answer was not reported");
-        } else if (const QByteArray plain = record(in); !plain.isEmpty()) {
+        } else if (const QByteArray plain = in.bytes(1 + in.u16() % packet::kMaxRecord); !plain.isEmpty()) {
             if (op == CleanSessionRecord)
                 s.host.resetReassembly();
             const bool session = op != HandshakeRecord;
             const QByteArray bytes
                 = packet::build(s.aes, session ? s.host.sessionKey() : s.defaultKey, s.iv, plain, session);
-            const int before = int(s.responses.size());
+            const int before = s.responses;
             deliver(s, op == TruncatedRecord ? bytes.left(in.u8()) : bytes);
-            if (op == CleanSessionRecord && !ambiguous(bytes)
-                && (s.responses.size() != before + 1 || s.responses.last() != plain))
+            if (op == CleanSessionRecord && !ambiguous(bytes) && (s.responses != before + 1 || s.lastResponse != plain))
                 fail("a whole session packet did not come out as its record");
         }
     }
-    // Touches every byte, so that the sanitizers see any bad read.
-    unsigned sum = 0;
-    for (const QByteArray& response : qAsConst(s.responses)) {
-        for (char c : response)
-            sum += quint8(c);
-    }
-    checksum = sum;
     return 0;
 }

@@ -7,10 +7,6 @@
 #include "../linkfixture.h"
 #include "link/usbdevice.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
@@ -62,14 +58,14 @@ public:
     }
 
     // Reads what the device under test wrote until `count` bytes are in or
-    // nothing comes for `idleMs`.
-    QByteArray readFromMaster(qint64 count, int idleMs = 5000)
+    // nothing comes for 5 s.
+    QByteArray readFromMaster(qint64 count)
     {
         QByteArray data;
         char buffer[8192];
         pollfd fd = {master_, POLLIN, 0};
         for (ssize_t n = 0;
-             data.size() < count && ::poll(&fd, 1, idleMs) > 0 && (n = ::read(master_, buffer, sizeof buffer)) > 0;)
+             data.size() < count && ::poll(&fd, 1, 5000) > 0 && (n = ::read(master_, buffer, sizeof buffer)) > 0;)
             data.append(buffer, int(n));
         return data;
     }
@@ -109,7 +105,6 @@ public:
     }
     ~FakeUsbTree() { setUsbDeviceRoots(kUsbDefaultSysfsRoot, kUsbDefaultDevRoot); }
 
-    bool isValid() const { return dir_.isValid(); }
     QString devRoot() const { return path(QStringLiteral("dev/usb")); }
     QString path(const QString& relative) const { return dir_.filePath(relative); }
 
