@@ -284,27 +284,21 @@ void MainWindow::handleResponse(QByteArray response)
     if (!lastRead.refresh(response))
         return;
 
-    // Loading fires the fields' change signals; a freshly loaded page has no changes.
+    // Each page leaves its Save disabled: a freshly loaded page has no changes.
     if (const auto info = DeviceInfo::fromReply(response)) {
         widgetDeviceInformation_->load(*info);
     } else if (const auto network = NetworkInfo::fromReply(response)) {
         widgetLan_->load(*network);
         widgetWiFi_->load(*network);
         widgetDeviceInformation_->loadBluetooth(*network);
-        widgetLan_->saveButton()->setEnabled(false);
-        widgetWiFi_->saveButton()->setEnabled(false);
     } else if (const auto print = PrintSettings::fromReply(response)) {
         widgetPrint_->load(*print);
-        widgetPrint_->saveButton()->setEnabled(false);
     } else if (const auto mobile = WnetStatus::fromReply(response)) {
         widgetWnet_->load(*mobile);
-        widgetWnet_->saveButton()->setEnabled(false);
     } else if (const auto serial = SerialSettings::fromReply(response)) {
         widgetSerial_->load(*serial);
-        widgetSerial_->saveButton()->setEnabled(false);
     } else if (const auto audio = AudioSettings::fromReply(response)) {
         widgetAudio_->load(*audio);
-        widgetAudio_->saveButton()->setEnabled(false);
     }
 }
 
