@@ -10,33 +10,28 @@
 
 #include "simprocess.h"
 
+#include <QApplication>
 #include <QTemporaryDir>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
-#include <functional>
 #include <sched.h>
+#include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
-#include <vector>
 
 namespace netns {
 
-inline const char* ipProgram()
-{
-    return access("/usr/sbin/ip", X_OK) == 0 ? "/usr/sbin/ip" : "/sbin/ip";
-}
+// Debian ships it there on merged and split /usr alike.
+inline const char kIp[] = "/sbin/ip";
 
-// Runs `ip` with the arguments, which hold no quotes, and waits for it;
-// `output` gets its standard output and error. True when it exited with 0.
-inline bool ip(const std::vector<std::string>& arguments, std::string* output = nullptr)
+// Runs a shell command line whose words hold no quotes; `output` gets its
+// standard output and error. True when it exited with 0.
+inline bool run(const std::string& command, std::string* output = nullptr)
 {
-    std::string command = ipProgram();
-    for (const std::string& argument : arguments)
-        command += " '" + argument + "'";
     FILE* pipe = popen((command + " 2>&1").c_str(), "r");
     if (!pipe)
         return false;
@@ -51,174 +46,124 @@ inline bool ip(const std::vector<std::string>& arguments, std::string* output = 
     return ok;
 }
 
-class Lab final
+struct Lab final
 {
-public:
-    explicit Lab(int printers)
-        : id_(std::to_string(getpid()))
-        , printers_(printers)
-    {
-    }
-    ~Lab() { destroy(); }
-    Lab(const Lab&) = delete;
-    Lab& operator=(const Lab&) = delete;
+    int printers;
+    std::string id = std::to_string(getpid());
 
-    std::string appNamespace() const { return "tovra-conn-" + id_ + "-app"; }
-    // n = 1 .. printers
-    std::string printerNamespace(int n) const { return "tovra-conn-" + id_ + "-p" + std::to_string(n); }
+    // n = 0 for the app namespace, 1 .. printers for the printers'.
+    std::string name(int n) const { return "tovra-conn-" + id + (n ? "-p" + std::to_string(n) : "-app"); }
     QHostAddress printerAddress(int n) const { return QHostAddress(QStringLiteral("10.213.%1.2").arg(n)); }
 
-    bool create(std::string& error)
+    // One command line that stops at the first step that fails.
+    bool create(std::string& error) const
     {
-        const std::string app = appNamespace();
-        if (!add(app, error) || !ip({"-n", app, "link", "set", "lo", "up"}, &error))
-            return false;
-        for (int n = 1; n <= printers_; ++n) {
-            const std::string printer = printerNamespace(n);
+        const std::string ip = std::string(" && ") + kIp + " ";
+        std::string command = std::string(kIp) + " netns add " + name(0);
+        for (int n = 1; n <= printers; ++n) {
+            const std::string s = std::to_string(n);
             // At most 15 characters: "tvc" + pid + side + n.
-            const std::string appSide = "tvc" + id_ + "a" + std::to_string(n);
-            const std::string printerSide = "tvc" + id_ + "p" + std::to_string(n);
-            const std::string prefix = "10.213." + std::to_string(n) + ".";
-            if (!add(printer, error)
-                || !ip({"link", "add", appSide, "netns", app, "type", "veth", "peer", "name", printerSide, "netns",
-                           printer},
-                    &error)
-                || !ip({"-n", app, "addr", "add", prefix + "1/24", "dev", appSide}, &error)
-                || !ip({"-n", printer, "addr", "add", prefix + "2/24", "dev", printerSide}, &error)
-                || !ip({"-n", app, "link", "set", appSide, "up"}, &error)
-                || !ip({"-n", printer, "link", "set", printerSide, "up"}, &error)
-                || !ip({"-n", printer, "link", "set", "lo", "up"}, &error))
-                return false;
+            const std::string appSide = "tvc" + id + "a" + s, printerSide = "tvc" + id + "p" + s;
+            command += ip + "netns add " + name(n) + ip + "link add " + appSide + " netns " + name(0)
+                + " type veth peer name " + printerSide + " netns " + name(n);
+            for (const auto& [ns, device, host] :
+                {std::tuple(name(0), appSide, ".1"), std::tuple(name(n), printerSide, ".2")})
+                command += ip + "-n " + ns + " addr add 10.213." + s + host + "/24 dev " + device + ip + "-n " + ns
+                    + " link set " + device + " up" + ip + "-n " + ns + " link set lo up";
         }
-        return true;
-    }
-
-    // Moves the calling thread, and every thread it starts later, into the
-    // app namespace: call it before anything starts a thread.
-    bool enterApp(std::string& error) const
-    {
-        const std::string path = "/run/netns/" + appNamespace();
-        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        const bool entered = fd >= 0 && setns(fd, CLONE_NEWNET) == 0;
-        if (!entered)
-            error = path + ": " + std::strerror(errno);
-        if (fd >= 0)
-            close(fd);
-        return entered;
+        return run(command, &error);
     }
 
     // Kills what is left in the namespaces, by process id, and deletes them;
-    // the veth pairs go with them.
-    void destroy()
+    // the veth pairs go with them. One never made has no process list.
+    void destroy() const
     {
-        for (auto name = created_.rbegin(); name != created_.rend(); ++name) {
+        for (int n = printers; n >= 0; --n) {
             std::string pids;
-            ip({"netns", "pids", *name}, &pids);
-            for (size_t start = 0; start < pids.size();) {
-                const size_t end = pids.find('\n', start);
-                const pid_t pid = pid_t(std::atol(pids.substr(start, end - start).c_str()));
-                if (pid > 1 && pid != getpid())
-                    kill(pid, SIGKILL);
-                start = end == std::string::npos ? pids.size() : end + 1;
-            }
+            if (!run(std::string(kIp) + " netns pids " + name(n), &pids))
+                continue;
+            std::istringstream lines(pids);
+            for (long pid; lines >> pid;)
+                if (pid > 1)
+                    kill(pid_t(pid), SIGKILL);
             std::string output;
-            if (!ip({"netns", "del", *name}, &output))
+            if (!run(std::string(kIp) + " netns del " + name(n), &output))
                 std::fprintf(stderr, "netns: %s\n", output.c_str());
         }
-        created_.clear();
     }
-
-    // In the test process, which must leave the clean-up to its parent.
-    void disown() { created_.clear(); }
-
-private:
-    bool add(const std::string& name, std::string& error)
-    {
-        if (!ip({"netns", "add", name}, &error))
-            return false;
-        created_.push_back(name);
-        return true;
-    }
-
-    std::string id_;
-    int printers_;
-    std::vector<std::string> created_;
 };
 
-namespace detail {
-inline volatile sig_atomic_t testProcess = 0;
-inline void forwardSignal(int signalNumber)
-{
-    if (testProcess > 0)
-        kill(testProcess, signalNumber);
-}
-} // namespace detail
+// Where no lab could be made, `lab` is null and `missing` says why.
+inline const Lab* lab = nullptr;
+inline QString missing;
 
-// Calls `tests` with the lab in a child process inside the app namespace and
-// cleans up after it; returns the tests' exit status. Where namespaces cannot
-// be made, calls `tests` here with no lab and the reason, so that the tests
-// can skip. Call it first thing in main(), before any thread exists.
-inline int runInLab(int printers, const std::function<int(const Lab* lab, const std::string& reason)>& tests)
+// main() of a suite run in the lab: the suite in a child process inside the
+// app namespace, cleaned up after; or here without a lab where namespaces
+// cannot be made, so that the suite can skip. Runs before any thread exists.
+template <typename Suite> int exec(int printers, int argc, char* argv[])
 {
+    const auto runSuite = [&](const std::string& reason) {
+        missing = QString::fromStdString(reason);
+        QApplication app(argc, argv);
+        app.setAttribute(Qt::AA_Use96Dpi, true);
+        Suite suite;
+        return QTest::qExec(&suite, argc, argv);
+    };
     if (geteuid() != 0)
-        return tests(nullptr, "network namespaces need root (CI runs the tests as root)");
-    Lab lab(printers);
+        return runSuite("network namespaces need root (CI runs the tests as root)");
+    Lab theLab {printers};
     std::string error;
-    if (!lab.create(error)) {
-        lab.destroy();
-        return tests(nullptr, "cannot create network namespaces: " + error);
+    if (!theLab.create(error)) {
+        theLab.destroy();
+        return runSuite("cannot create network namespaces: " + error);
     }
-    std::fflush(stdout);
-    std::fflush(stderr);
-    const pid_t child = fork();
+    std::fflush(nullptr);
+    static volatile sig_atomic_t child = 0;
+    child = fork();
     if (child == 0) {
-        lab.disown();
         // A supervisor that dies takes the tests with it.
         prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (!lab.enterApp(error)) {
-            std::fprintf(stderr, "netns: cannot enter the app namespace: %s\n", error.c_str());
+        // This thread, and every thread it starts later, into the app namespace.
+        const int fd = open(("/run/netns/" + theLab.name(0)).c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0 || setns(fd, CLONE_NEWNET) != 0) {
+            std::perror("netns: cannot enter the app namespace");
             return 1;
         }
-        return tests(&lab, std::string());
+        lab = &theLab;
+        return runSuite({});
     }
     if (child < 0) {
         std::perror("netns: fork");
         return 1;
     }
-    detail::testProcess = child;
     struct sigaction forward = {};
-    forward.sa_handler = detail::forwardSignal;
+    forward.sa_handler = [](int signalNumber) { kill(child, signalNumber); };
     for (int signalNumber : {SIGINT, SIGTERM, SIGHUP})
         sigaction(signalNumber, &forward, nullptr);
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) { }
-    lab.destroy();
+    theLab.destroy();
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-// The printer simulator inside a printer namespace, listening on that
+// The printer simulator in printer namespace n, listening on that
 // namespace's address and answering discovery there.
 class SimInNamespace final
 {
 public:
-    SimInNamespace(const std::string& ns, const QHostAddress& address)
-        : namespace_(QString::fromStdString(ns))
-        , address_(address)
+    SimInNamespace(const Lab& lab, int n)
+        : arguments_ {"netns", "exec", QString::fromStdString(lab.name(n)), QStringLiteral(TOVRA_SIM_EXECUTABLE),
+            "--listen", lab.printerAddress(n).toString(), "--log", logPath()}
     {
     }
-    SimInNamespace(const SimInNamespace&) = delete;
-    SimInNamespace& operator=(const SimInNamespace&) = delete;
     ~SimInNamespace() { stopProcess(process_); }
 
     // Starts it and waits until it listens and answers discovery.
     bool start(const QStringList& extraArguments = {})
     {
         // `ip netns exec` execs the simulator itself: its process id is ours.
-        process_.setArguments(QStringList {"netns", "exec", namespace_, QStringLiteral(TOVRA_SIM_EXECUTABLE),
-                                  "--listen", address_.toString(), "--log", logPath()}
-            + extraArguments);
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(QString::fromLatin1(ipProgram()), process_.arguments());
+        process_.start(QString::fromLatin1(kIp), arguments_ + extraArguments);
         QByteArray output;
         while (!output.contains("answering discovery") || !output.endsWith('\n')) {
             if (!process_.waitForReadyRead(15000))
@@ -228,14 +173,12 @@ public:
         return true;
     }
 
-    QHostAddress address() const { return address_; }
     QString logPath() const { return dir_.filePath(QStringLiteral("sim.log")); }
 
 private:
-    QString namespace_;
-    QHostAddress address_;
     QTemporaryDir dir_;
-    QProcess process_;
+    QStringList arguments_;
+    ChildProcess process_;
 };
 
 } // namespace netns

@@ -1,21 +1,18 @@
 // The main window on a TCP link to the printer simulator, on a loopback
 // address of the test's own, and the reconnect dialog it runs when the link
-// drops: the printer coming back, the wait after a quick drop, refused
-// attempts and their pause, Cancel; and an edit left when another printer is
-// connected. Attempts are counted from the TCP transport's state changes.
+// drops: the printer coming back, another printer loaded whole, the wait
+// after a quick drop, refused attempts and their pause, Cancel. Attempts are
+// counted from the TCP transport's state changes.
 
 #include "link/tcpprinter.h"
 #include "linkfixture.h"
 #include "modalcloser.h"
 #include "pages/widgetaudio.h"
-#include "pages/widgetdeviceinformation.h"
 #include "pagesupport.h"
 #include "ui/dialogreconnect.h"
 #include "ui/mainwindow.h"
 #include "ui/messagebox.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 
 #include <algorithm>
@@ -46,20 +43,6 @@ class TestDialogReconnect : public QObject
     Q_OBJECT
 
     LinkFixture f_;
-    std::unique_ptr<MainWindow> window_;
-
-    // The window linked to a printer, as the connect dialog leaves it.
-    bool startAndConnect(const QStringList& extra = {})
-    {
-        if (!window_)
-            window_ = std::make_unique<MainWindow>();
-        if (!f_.sim.start(QStringList {"--project", "LQ560", "--model", "LQ560-4G", "--no-discovery"} + extra))
-            return false;
-        hostCmd.project = "LQ560";
-        hostCmd.model = "LQ560-4G";
-        return f_.link->openTcp(f_.sim.address())
-            && QTest::qWaitFor([&] { return window_->statusLabel()->text() == f_.connectedText(); }, 15000);
-    }
 
 private Q_SLOTS:
     void initTestCase() { QVERIFY(f_.initCase()); }
@@ -71,104 +54,74 @@ private Q_SLOTS:
     }
     void cleanup()
     {
-        window_.reset();
         f_.dropLink();
         DialogReconnect::setRetryDelay(DialogReconnect::kRetryDelayMs);
         ReconnectBackoff::setTimes(ReconnectBackoff::kBaseMs, ReconnectBackoff::kCapMs, ReconnectBackoff::kStableMs);
     }
 
-    // An unsaved edit on one printer, Disconnect, which offers no reconnect,
-    // and another printer (its own serial number) connected: it is loaded
-    // whole without a question.
-    void anotherPrinterIsLoadedWhole()
-    {
-        QVERIFY(startAndConnect());
-        QCheckBox* cloud = window_->widgetAudio()->findChildren<QCheckBox*>().value(1);
-        QVERIFY(cloud);
-        QTRY_VERIFY_WITH_TIMEOUT(!window_->widgetAudio()->saveButton()->isEnabled() && cloud->isChecked(), 15000);
-        cloud->click();
-        ModalCloser modal;
-        window_->disconnectAction()->trigger();
-        QTRY_COMPARE_WITH_TIMEOUT(window_->statusLabel()->text(), QString("Not Connected"), 15000);
-        QVERIFY(window_->connectAction()->isEnabled());
-
-        MessageBox::queueAnswer(QMessageBox::No);
-        QVERIFY(startAndConnect({"--sn", "OTHER-0001"}));
-        QTRY_COMPARE_WITH_TIMEOUT(
-            fieldOf(*window_->widgetDeviceInformation(), "SN:")->text(), QString("OTHER-0001"), 15000);
-        QTRY_VERIFY_WITH_TIMEOUT(cloud->isChecked(), 15000);
-        QVERIFY(!window_->widgetAudio()->saveButton()->isEnabled());
-        QVERIFY(MessageBox::takeShown().isEmpty());
-        QCOMPARE(modal.seen, QStringList());
-    }
-
-    void backoffSchedule_data()
-    {
-        QTest::addColumn<QList<int>>("upMs");
-        QTest::addColumn<QList<int>>("delaysMs");
-        // clang-format off
-        QTest::newRow("quick drops wait longer, up to the cap")
-            << QList<int> {5000, 10, 10, 10, 10, 10, 10, 10}
-            << QList<int> {0, 1000, 2000, 4000, 8000, 16000, 30000, 30000};
-        QTest::newRow("a minute up starts again")
-            << QList<int> {10, 10, 10, 60000, 10} << QList<int> {0, 1000, 2000, 0, 1000};
-        QTest::newRow("just under a minute") << QList<int> {59999, 59999, 59999} << QList<int> {0, 1000, 2000};
-        // clang-format on
-    }
+    // Quick drops wait longer, up to the cap; a minute up starts again, just
+    // under a minute does not.
     void backoffSchedule()
     {
-        QFETCH(QList<int>, upMs);
-        QFETCH(QList<int>, delaysMs);
         ReconnectBackoff::setTimes(1000, 30000, 60000);
         ReconnectBackoff backoff;
         QList<int> delays;
-        for (int up : upMs)
+        for (int up : {5000, 10, 10, 10, 10, 10, 10, 10, 60000, 10, 59999, 59999})
             delays.append(backoff.delayAfterDrop(up));
-        QCOMPARE(delays, delaysMs);
+        QCOMPARE(delays, QList<int>({0, 1000, 2000, 4000, 8000, 16000, 30000, 30000, 0, 1000, 2000, 4000}));
     }
 
-    // A link that drops with nobody closing it: the window shows it and runs
-    // the reconnect dialog modally, which retries while the printer is away
-    // and closes once it is back; the window shows the address again. That
-    // printer closes every link after three replies: the window waits a
+    // A link that drops with nobody closing it, an edit left unsaved: the
+    // window shows the drop and runs the reconnect dialog modally, which
+    // retries while the printer is away and closes once a printer is back;
+    // the window shows the address again and, another printer (its own
+    // serial number) being there now, loads it whole without a question.
+    // That printer closes every link after three replies: the window waits a
     // minute before the next attempt, which the dialog counts down, and
     // Cancel during the wait ends the attempts.
     void droppedLinkReconnectsAndBacksOff()
     {
         ReconnectBackoff::setTimes(60000, 60000, 600000);
         DialogReconnect::setRetryDelay(50);
-        const QString log = f_.dir.filePath("sim.log");
         const QString address = f_.sim.address().toString();
-        QVERIFY(startAndConnect());
-        window_->show();
+        MainWindow window;
+        QVERIFY(f_.sim.start({"--project", "LQ560", "--model", "LQ560-4G", "--no-discovery"}) && f_.connectTcp());
+        QCheckBox* cloud = window.widgetAudio()->findChildren<QCheckBox*>().value(1);
+        const QPushButton* save = window.widgetAudio()->saveButton();
+        QTRY_VERIFY_WITH_TIMEOUT(!save->isEnabled() && cloud->isChecked(), 15000);
+        cloud->click();
+        window.show();
+        MessageBox::queueAnswer(QMessageBox::No);
         QSignalSpy states(f_.link->tcpPrinter(), &TcpPrinter::stateChanged);
         QStringList seen;
         // Queued after the window's own handler.
         connect(
-            f_.link.get(), &Transceiver::connected, window_.get(), [&] { seen << window_->statusLabel()->text(); },
+            f_.link.get(), &Transceiver::connected, &window,
+            [&] { seen << window.statusLabel()->text() << (save->isEnabled() ? "?" : "loaded whole"); },
             Qt::QueuedConnection);
         ModalCloser modal;
         modal.drive<DialogReconnect>([&](DialogReconnect* dialog) {
             const QList<QLabel*> labels = dialog->findChildren<QLabel*>();
             if (modal.driven == 0) {
-                seen << labels[0]->text() << window_->statusLabel()->text()
-                     << (dialog->parent() == window_.get() && !window_->tabWidget()->isEnabled() ? "tabs off" : "?");
+                seen << labels[0]->text() << window.statusLabel()->text()
+                     << (dialog->parent() == &window && !window.tabWidget()->isEnabled() ? "tabs off" : "?");
                 // Refused and tried again before the printer comes back.
                 QVERIFY(QTest::qWaitFor([&] { return attempts(states) >= 2; }, 15000));
-                QVERIFY(f_.sim.start({"--no-discovery", "--fault-drop-after", "3", "--log", log}));
+                QVERIFY(f_.sim.start(
+                    {"--no-discovery", "--sn", "OTHER-0001", "--fault-drop-after", "3", "--log", "sim.log"}));
                 return;
             }
-            seen << labels[1]->text() << QString::number(readFile(log).count(" open "));
+            seen << labels[1]->text() << QString::number(readFile("sim.log").count(" open "));
             QTest::mouseClick(buttonOf(*dialog, "&Cancel"), Qt::LeftButton);
-            seen << (!dialog->isVisible() && f_.link->linkState() == Transceiver::None && idle(*dialog) ? "ended"
-                                                                                                        : "?");
+            seen << (dialog->isHidden() && f_.link->linkState() == Transceiver::None && idle(*dialog) ? "ended" : "?");
         });
         QCOMPARE(f_.sim.stop(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(seen,
             QStringList({"Reconnecting to " + address + "...", "Not Connected", "tabs off",
-                "Connected (" + address + ")", "Next attempt in 60 s", "1", "ended"}),
+                "Connected (" + address + ")", "loaded whole", "Next attempt in 60 s", "1", "ended"}),
             30000);
-        QTRY_COMPARE(window_->statusLabel()->text(), QString("Not Connected"));
+        QTRY_COMPARE(window.statusLabel()->text(), QString("Not Connected"));
+        QVERIFY(MessageBox::takeShown().isEmpty() && modal.seen.isEmpty());
     }
 
     // The first attempt starts before the dialog is shown, to the address
@@ -197,10 +150,8 @@ private Q_SLOTS:
         }
         dialog.show();
         QTest::mouseClick(buttonOf(dialog, "&Cancel"), Qt::LeftButton);
-        QVERIFY(!dialog.isVisible());
-        QVERIFY(idle(dialog));
-        QCOMPARE(attempts(states), 1);
-        QCOMPARE(f_.link->linkState(), qint32(Transceiver::None));
+        QVERIFY(!dialog.isVisible() && idle(dialog));
+        QVERIFY(attempts(states) == 1 && f_.link->linkState() == Transceiver::None);
     }
 };
 

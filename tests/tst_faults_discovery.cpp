@@ -9,15 +9,7 @@
 #include "pagesupport.h"
 #include "ui/dialogconnect.h"
 
-#include <QApplication>
 #include <QTableWidget>
-
-namespace {
-
-const netns::Lab* lab = nullptr;
-QString labMissing;
-
-} // namespace
 
 class TestFaultsDiscovery : public QObject
 {
@@ -28,8 +20,8 @@ class TestFaultsDiscovery : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        if (!lab)
-            QSKIP(qPrintable(QStringLiteral("no private network for discovery: ") + labMissing));
+        if (!netns::lab)
+            QSKIP(qPrintable("no private network for discovery: " + netns::missing));
         QVERIFY(f_.initCase());
         // Passes far enough apart that the flood of one has drained before the next.
         DialogConnect::setScanTiming({300, 8});
@@ -44,8 +36,8 @@ private Q_SLOTS:
 
     void floodLeavesThePrinterPickable()
     {
-        netns::SimInNamespace flood(lab->printerNamespace(1), lab->printerAddress(1));
-        netns::SimInNamespace printer(lab->printerNamespace(2), lab->printerAddress(2));
+        netns::SimInNamespace flood(*netns::lab, 1);
+        netns::SimInNamespace printer(*netns::lab, 2);
         QVERIFY(flood.start({"--sn", "SIM0000000000001", "--fault-discovery-flood", "3000"}));
         QVERIFY(printer.start({"--project", "LQ560", "--model", "LQ560-4G", "--sn", "SIM0000000000002"}));
 
@@ -63,20 +55,13 @@ private Q_SLOTS:
         QSignalSpy connected(f_.link.get(), &Transceiver::connected);
         QTest::mouseClick(buttonOf(dialog, "&Connect"), Qt::LeftButton);
         QVERIFY(connected.wait(15000));
-        QCOMPARE(f_.link->hostAddress(), lab->printerAddress(2));
+        QCOMPARE(f_.link->hostAddress(), netns::lab->printerAddress(2));
     }
 };
 
 int main(int argc, char* argv[])
 {
-    return netns::runInLab(2, [&](const netns::Lab* theLab, const std::string& reason) {
-        lab = theLab;
-        labMissing = QString::fromStdString(reason);
-        QApplication app(argc, argv);
-        TestFaultsDiscovery test;
-        QTEST_SET_MAIN_SOURCE_PATH
-        return QTest::qExec(&test, argc, argv);
-    });
+    return netns::exec<TestFaultsDiscovery>(2, argc, argv);
 }
 
 #include "tst_faults_discovery.moc"
