@@ -96,7 +96,6 @@ private Q_SLOTS:
     void jsonRoundTrip();
     void badValuesNameTheField_data();
     void badValuesNameTheField();
-    void features_data();
     void features();
 };
 
@@ -106,65 +105,51 @@ void TestSettings::knownAnswers_data()
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<QByteArray>("record");
     QTest::addColumn<QByteArray>("fields");
-
+    const auto row = [](const char* name, const char* type, const QByteArray& reply, const QByteArray& record,
+                         const char* fields) { QTest::newRow(name) << type << reply << record << QByteArray(fields); };
+    // clang-format off
     // A serial number that fills its 24-byte field is read up to the field's end, not into the next.
-    QTest::newRow("device information")
-        << "DeviceInfo"
-        << sparse(186,
-               "0:0100 18:4c51353630 34:534e303132333435363738394142434445464748494a4b4c 58:485731 90:322e332e34 "
-               "170:5439")
-        << QByteArray() << QByteArray(R"({"device.model":"LQ560","device.sn":"SN0123456789ABCDEFGHIJKL",
-            "device.hw_version":"HW1","device.fw_version":"2.3.4","device.tts_version":"T9","device.app_version":""})");
-    QTest::newRow("network information")
-        << "NetworkInfo" << kNetworkInfo << QByteArray()
-        << QByteArray(R"({"network.ethernet_mac":"00:11:22:aa:bb:cc","network.ethernet_dhcp_ip":"192.168.1.100",
+    row("device information", "DeviceInfo", sparse(186, "0:0100 18:4c51353630 "
+        "34:534e303132333435363738394142434445464748494a4b4c 58:485731 90:322e332e34 170:5439"), {},
+        R"({"device.model":"LQ560","device.sn":"SN0123456789ABCDEFGHIJKL","device.hw_version":"HW1",
+            "device.fw_version":"2.3.4","device.tts_version":"T9","device.app_version":""})");
+    row("network information", "NetworkInfo", kNetworkInfo, {},
+        R"({"network.ethernet_mac":"00:11:22:aa:bb:cc","network.ethernet_dhcp_ip":"192.168.1.100",
             "network.ethernet_static_netmask":"255.255.0.0","network.wifi_ssid":"café","network.wifi_dhcp_ip":"10.0.0.2",
             "network.wifi_dhcp_netmask":"255.0.0.0","network.bluetooth_name":"Printer"})");
-    QTest::newRow("ethernet address")
-        << "EthernetAddress" << kNetworkInfo << sparse(10, "0:0101 2:c0a80165 6:ffff0000")
-        << QByteArray(R"({"ethernet.static_ip":"192.168.1.101","ethernet.static_netmask":"255.255.0.0"})");
-    QTest::newRow("wi-fi address") << "WifiAddress" << kNetworkInfo << sparse(10, "0:0201 2:c0a8020a 6:ffffff00")
-                                   << QByteArray(
-                                          R"({"wifi.static_ip":"192.168.2.10","wifi.static_netmask":"255.255.255.0"})");
-    QTest::newRow("print")
-        << "PrintSettings" << kPrint
-        << sparse(46,
-               "0:2101 3:0b 4:10 6:73 7:b9 8:71000000 20:2c010000 24:38ffffff "
-               "40:a0000000 44:02 45:03")
-        << QByteArray(R"({"print.cjk":11,"print.code_page":16,"print.utf8":0,"print.density":115,"print.quality":70,
+    row("ethernet address", "EthernetAddress", kNetworkInfo, sparse(10, "0:0101 2:c0a80165 6:ffff0000"),
+        R"({"ethernet.static_ip":"192.168.1.101","ethernet.static_netmask":"255.255.0.0"})");
+    row("wi-fi address", "WifiAddress", kNetworkInfo, sparse(10, "0:0201 2:c0a8020a 6:ffffff00"),
+        R"({"wifi.static_ip":"192.168.2.10","wifi.static_netmask":"255.255.255.0"})");
+    row("print", "PrintSettings", kPrint,
+        sparse(46, "0:2101 3:0b 4:10 6:73 7:b9 8:71000000 20:2c010000 24:38ffffff 40:a0000000 44:02 45:03"),
+        R"({"print.cjk":11,"print.code_page":16,"print.utf8":0,"print.density":115,"print.quality":70,
             "print.paper_type":113,"print.print_position":300,"print.cut_position":-200,"print.cover_feed_dots":160,
             "print.black_mark_location":2,"print.stop_when_not_taken":true,"print.voice_when_not_taken":true})");
-    QTest::newRow("mobile status")
-        << "WnetStatus" << kWnet << QByteArray()
-        << QByteArray(R"({"mobile.version":"EC200","mobile.imei":"861234567890123","mobile.mcc":"460","mobile.mnc":"01",
+    row("mobile status", "WnetStatus", kWnet, {},
+        R"({"mobile.version":"EC200","mobile.imei":"861234567890123","mobile.mcc":"460","mobile.mnc":"01",
             "mobile.location":"116.40,39.90","mobile.rssi":-25,"mobile.status":4,"mobile.use_apn":true,
             "mobile.apn":"cmnet","mobile.dial":"*99#"})");
     // 0x00FF: no signal figure, and the APN switch off.
-    QTest::newRow("mobile status, none") << "WnetStatus" << sparse(344, "0:0400 258:ff00 262:ff00") << QByteArray()
-                                         << QByteArray(R"({"mobile.rssi":255,"mobile.use_apn":false})");
-    QTest::newRow("apn") << "ApnSettings" << kWnet << sparse(84, "0:3101 2:0100 4:636d6e6574 68:2a393923")
-                         << QByteArray(R"({"mobile.use_apn":true,"mobile.apn":"cmnet","mobile.dial":"*99#"})");
-    QTest::newRow("serial")
-        << "SerialSettings" << sparse(18, "0:0500 2:00c20100 6:08000000 10:01000000 14:02000000")
-        << sparse(18, "0:4101 2:00c20100 6:08000000 10:01000000 14:02000000")
-        << QByteArray(R"({"serial.baud":115200,"serial.data_bits":8,"serial.stop_bits":1,"serial.parity":2})");
-    QTest::newRow("audio") << "AudioSettings" << sparse(7, "0:0600 2:01 4:01 6:02")
-                           << sparse(7, "0:0301 2:01 4:01 6:02")
-                           << QByteArray(
-                                  R"({"audio.all":true,"audio.cloud":false,"audio.warning":true,"audio.notice":false,
+    row("mobile status, none", "WnetStatus", sparse(344, "0:0400 258:ff00 262:ff00"), {},
+        R"({"mobile.rssi":255,"mobile.use_apn":false})");
+    row("apn", "ApnSettings", kWnet, sparse(84, "0:3101 2:0100 4:636d6e6574 68:2a393923"),
+        R"({"mobile.use_apn":true,"mobile.apn":"cmnet","mobile.dial":"*99#"})");
+    row("serial", "SerialSettings", sparse(18, "0:0500 2:00c20100 6:08000000 10:01000000 14:02000000"),
+        sparse(18, "0:4101 2:00c20100 6:08000000 10:01000000 14:02000000"),
+        R"({"serial.baud":115200,"serial.data_bits":8,"serial.stop_bits":1,"serial.parity":2})");
+    row("audio", "AudioSettings", sparse(7, "0:0600 2:01 4:01 6:02"), sparse(7, "0:0301 2:01 4:01 6:02"),
+        R"({"audio.all":true,"audio.cloud":false,"audio.warning":true,"audio.notice":false,
             "audio.not_taken_voice":true,"audio.not_taken_beep":false})");
-    QTest::newRow("font entry")
-        << "FontEntry" << kFontEntry << QByteArray(kFontEntry).replace(0, 2, "\x53\x01")
-        << QByteArray(
-               R"({"font.enabled":1,"font.ct":5,"font.px":6,"font.ad":7,"font.script":"Latn","font.language":"en",
+    row("font entry", "FontEntry", kFontEntry, QByteArray(kFontEntry).replace(0, 2, "\x53\x01"),
+        R"({"font.enabled":1,"font.ct":5,"font.px":6,"font.ad":7,"font.script":"Latn","font.language":"en",
             "font.file":"NotoSans.ttf","font.face_index":3,"font.threshold":128,"font.pixel_width":24,
             "font.pixel_height":24,"font.advance":12,"font.ranges":"U+0020~U+007E;U+3000~U+303F"})");
-    QTest::newRow("installed font") << "InstalledFont" << sparse(134, "0:6101 2:612e747466 130:2c010000")
-                                    << QByteArray()
-                                    << QByteArray(R"({"installed_font.name":"a.ttf","installed_font.size":300})");
-    QTest::newRow("wi-fi credentials") << "WifiCredentials" << QByteArray()
-                                       << sparse(258, "0:1101 2:636166c3a9 130:7077")
-                                       << QByteArray(R"({"wifi.ssid":"café","wifi.password":"pw"})");
+    row("installed font", "InstalledFont", sparse(134, "0:6101 2:612e747466 130:2c010000"), {},
+        R"({"installed_font.name":"a.ttf","installed_font.size":300})");
+    row("wi-fi credentials", "WifiCredentials", {}, sparse(258, "0:1101 2:636166c3a9 130:7077"),
+        R"({"wifi.ssid":"café","wifi.password":"pw"})");
+    // clang-format on
 }
 
 void TestSettings::knownAnswers()
@@ -284,19 +269,18 @@ void TestSettings::jsonRoundTrip_data()
     QTest::addColumn<QString>("type");
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<QByteArray>("change");
+    // clang-format off
     QTest::newRow("print") << "PrintSettings" << kPrint << QByteArray(R"({"print.quality":0,"print.cjk":128})");
     QTest::newRow("apn") << "ApnSettings" << kWnet << QByteArray(R"({"mobile.use_apn":false})");
-    QTest::newRow("ethernet") << "EthernetAddress" << kNetworkInfo
-                              << QByteArray(R"({"ethernet.static_ip":"10.1.2.3"})");
+    QTest::newRow("ethernet") << "EthernetAddress" << kNetworkInfo << QByteArray(R"({"ethernet.static_ip":"10.1.2.3"})");
     QTest::newRow("wi-fi") << "WifiAddress" << kNetworkInfo << QByteArray(R"({"wifi.static_netmask":"255.255.0.0"})");
     QTest::newRow("font entry") << "FontEntry" << kFontEntry << QByteArray(R"({"font.ranges":"U+0041~U+005A"})");
     QTest::newRow("font entry, no ranges") << "FontEntry" << kFontEntry << QByteArray(R"({"font.ranges":""})");
-    QTest::newRow("font entry, every slot")
-        << "FontEntry" << kFontEntry << R"({"font.ranges":")" + fortyRanges() + R"("})";
+    QTest::newRow("font entry, every slot") << "FontEntry" << kFontEntry << R"({"font.ranges":")" + fortyRanges() + R"("})";
     QTest::newRow("serial") << "SerialSettings" << sparse(18, "0:0500 2:80250000 6:07000000 10:02000000")
                             << QByteArray(R"({"serial.baud":2000000,"serial.parity":1})");
-    QTest::newRow("audio") << "AudioSettings" << sparse(7, "0:0600 3:01 5:01 6:01")
-                           << QByteArray(R"({"audio.not_taken_voice":true})");
+    QTest::newRow("audio") << "AudioSettings" << sparse(7, "0:0600 3:01 5:01 6:01") << QByteArray(R"({"audio.not_taken_voice":true})");
+    // clang-format on
 }
 
 void TestSettings::jsonRoundTrip()
@@ -326,39 +310,26 @@ void TestSettings::badValuesNameTheField_data()
     QTest::addColumn<QString>("type");
     QTest::addColumn<QByteArray>("map");
     QTest::addColumn<QString>("error");
-    QTest::newRow("not a choice") << "SerialSettings" << QByteArray(R"({"serial.parity":1,"serial.baud":1234})")
-                                  << "serial.baud: 1234 is not one of 2400";
-    QTest::newRow("above range") << "PrintSettings" << QByteArray(R"({"print.density":131})")
-                                 << "print.density: 131 is not 70..130";
-    QTest::newRow("fraction") << "PrintSettings" << QByteArray(R"({"print.quality":10.5})") << "print.quality: a whole";
-    QTest::newRow("beyond any integer") << "PrintSettings" << QByteArray(R"({"print.quality":1e300})")
-                                        << "print.quality: a whole";
+    const QByteArray longSsid = QByteArray(64, 'x') + QByteArray(32, '\0').replace('\0', "\xc3\xa9");
+    // clang-format off
+    QTest::newRow("not a choice") << "SerialSettings" << QByteArray(R"({"serial.parity":1,"serial.baud":1234})") << "serial.baud: 1234 is not one of 2400";
+    QTest::newRow("above range") << "PrintSettings" << QByteArray(R"({"print.density":131})") << "print.density: 131 is not 70..130";
     // 0 is what a fresh value holds, so it would be accepted as no change.
-    QTest::newRow("below range") << "PrintSettings" << QByteArray(R"({"print.print_position":99})")
-                                 << "print.print_position: 99 is not 100..1000";
-    QTest::newRow("text for number") << "PrintSettings" << QByteArray(R"({"print.utf8":"yes"})")
-                                     << "print.utf8: a whole";
-    QTest::newRow("number for flag") << "AudioSettings" << QByteArray(R"({"audio.all":1})")
-                                     << "audio.all: true or false";
+    QTest::newRow("below range") << "PrintSettings" << QByteArray(R"({"print.print_position":99})") << "print.print_position: 99 is not 100..1000";
+    QTest::newRow("fraction") << "PrintSettings" << QByteArray(R"({"print.quality":10.5})") << "print.quality: a whole";
+    QTest::newRow("beyond any integer") << "PrintSettings" << QByteArray(R"({"print.quality":1e300})") << "print.quality: a whole";
+    QTest::newRow("text for number") << "PrintSettings" << QByteArray(R"({"print.utf8":"yes"})") << "print.utf8: a whole";
+    QTest::newRow("number for flag") << "AudioSettings" << QByteArray(R"({"audio.all":1})") << "audio.all: true or false";
     QTest::newRow("unknown name") << "AudioSettings" << QByteArray(R"({"audio.al":true})") << "audio.al: unknown";
-    QTest::newRow("other record's name") << "EthernetAddress" << QByteArray(R"({"wifi.static_ip":"1.2.3.4"})")
-                                         << "wifi.static_ip: unknown";
-    QTest::newRow("bad address") << "EthernetAddress" << QByteArray(R"({"ethernet.static_ip":"192.168.1.256"})")
-                                 << "ethernet.static_ip: not an IPv4";
-    QTest::newRow("ipv6") << "WifiAddress" << QByteArray(R"({"wifi.static_netmask":"::1"})")
-                          << "wifi.static_netmask: not an IPv4";
-    QTest::newRow("text too long") << "ApnSettings" << QByteArray(R"({"mobile.dial":"0123456789abcdef"})")
-                                   << "mobile.dial: longer than 15 bytes";
-    QTest::newRow("utf-8 too long") << "WifiCredentials"
-                                    << QByteArray(R"({"wifi.ssid":")") + QByteArray(64, 'x')
-            + QByteArray(32, '\0').replace('\0', "\xc3\xa9") + QByteArray(R"("})")
-                                    << "wifi.ssid: longer than 127 bytes";
-    QTest::newRow("ranges") << "FontEntry" << QByteArray(R"({"font.ranges":"U+0020~U+0010"})")
-                            << "font.ranges: not a list of ranges";
-    QTest::newRow("more ranges than slots") << "FontEntry"
-                                            << R"({"font.ranges":")" + fortyRanges() + R"(;U+50~U+50"})"
-                                            << "font.ranges: not a list of ranges";
+    QTest::newRow("other record's name") << "EthernetAddress" << QByteArray(R"({"wifi.static_ip":"1.2.3.4"})") << "wifi.static_ip: unknown";
+    QTest::newRow("bad address") << "EthernetAddress" << QByteArray(R"({"ethernet.static_ip":"192.168.1.256"})") << "ethernet.static_ip: not an IPv4";
+    QTest::newRow("ipv6") << "WifiAddress" << QByteArray(R"({"wifi.static_netmask":"::1"})") << "wifi.static_netmask: not an IPv4";
+    QTest::newRow("text too long") << "ApnSettings" << QByteArray(R"({"mobile.dial":"0123456789abcdef"})") << "mobile.dial: longer than 15 bytes";
+    QTest::newRow("utf-8 too long") << "WifiCredentials" << R"({"wifi.ssid":")" + longSsid + R"("})" << "wifi.ssid: longer than 127 bytes";
+    QTest::newRow("ranges") << "FontEntry" << QByteArray(R"({"font.ranges":"U+0020~U+0010"})") << "font.ranges: not a list of ranges";
+    QTest::newRow("more ranges than slots") << "FontEntry" << R"({"font.ranges":")" + fortyRanges() + R"(;U+50~U+50"})" << "font.ranges: not a list of ranges";
     QTest::newRow("read only") << "DeviceInfo" << QByteArray(R"({"device.sn":"X"})") << "device.sn: read only";
+    // clang-format on
 }
 
 void TestSettings::badValuesNameTheField()
@@ -375,50 +346,19 @@ void TestSettings::badValuesNameTheField()
     QCOMPARE(value->bytes(), before);
 }
 
-void TestSettings::features_data()
-{
-    QTest::addColumn<QString>("project");
-    QTest::addColumn<QString>("model");
-    QTest::addColumn<QString>("expected"); // ethernet, wifi, mobile, bluetooth, compact
-    QTest::newRow("LQ230") << "LQ230"
-                           << "LQ230"
-                           << "01011";
-    QTest::newRow("LQ520") << "LQ520"
-                           << "LQ520"
-                           << "10000";
-    QTest::newRow("LQ540") << "LQ540"
-                           << "LQ540"
-                           << "01010";
-    QTest::newRow("LQ540-X") << "LQ540"
-                             << "LQ540-X"
-                             << "01000";
-    QTest::newRow("LQ560") << "LQ560"
-                           << "LQ560"
-                           << "01110";
-    QTest::newRow("LQ560-4G") << "LQ560"
-                              << "LQ560-4G"
-                              << "01100";
-    QTest::newRow("LQ580") << "LQ580"
-                           << "LQ580"
-                           << "00100";
-    QTest::newRow("unknown") << "XY"
-                             << "XY"
-                             << "00000";
-}
-
 void TestSettings::features()
 {
-    QFETCH(QString, project);
-    QFETCH(QString, model);
-    QFETCH(QString, expected);
-    const Features has = settings::features(project, model);
-    const QString got = QStringLiteral("%1%2%3%4%5")
-                            .arg(int(has.ethernet))
-                            .arg(int(has.wifi))
-                            .arg(int(has.mobile))
-                            .arg(int(has.bluetooth))
-                            .arg(int(has.compact));
-    QCOMPARE(got, expected);
+    // Project, model, then ethernet, wifi, mobile, bluetooth and compact as 0 or 1.
+    const char* const table[][3] = {{"LQ230", "LQ230", "01011"}, {"lq230", "lq230", "00000"},
+        {"LQ520", "LQ520", "10000"}, {"LQ540", "LQ540", "01010"}, {"LQ540", "LQ540-X", "01000"},
+        {"LQ560", "LQ560", "01110"}, {"LQ560", "LQ560-4G", "01100"}, {"LQ580", "LQ580", "00100"}};
+    for (const auto& [project, model, expected] : table) {
+        const Features has = settings::features(project, model);
+        QByteArray got;
+        for (bool feature : {has.ethernet, has.wifi, has.mobile, has.bluetooth, has.compact})
+            got += feature ? '1' : '0';
+        QCOMPARE(got, QByteArray(expected));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

@@ -78,8 +78,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     pick<DeviceInfo, NetworkInfo, PrintSettings, WnetStatus, ApnSettings, SerialSettings, AudioSettings,
         EthernetAddress, WifiAddress, WifiCredentials, FontEntry, InstalledFont>(data[0] % 16, bytes);
     if (data[0] % 16 == 13) {
+        // The discovery reply and the handshake answer: nothing read past a field.
         if (const auto identity = DeviceIdentity::fromBytes(bytes))
-            check(identity->bytes().left(bytes.size()) == bytes.left(identity->bytes().size()));
+            check(identity->bytes().left(bytes.size()) == bytes.left(identity->bytes().size())
+                && identity->text(DeviceIdentity::Sn).size() <= 16);
     } else if (data[0] % 16 == 14 && bytes.size() <= 1024) {
         // Forty ranges of the longest form take 800 bytes.
         QByteArray slots;

@@ -130,8 +130,8 @@ int main(int argc, char* argv[])
             + op(HandshakeAnswer) + identity("LQ230", "LQ230", "0123456789ABCDE") + op(CleanSessionRecord)
             + record(font) + op(BareHeader) + " " + op(SessionRecord) + record(wnet));
 
-    writeSeed("fuzz_discovery", "reply", identity("LQ520", "LQ520", "SN00000001").left(48));
-    writeSeed("fuzz_discovery", "reply-with-reserved", identity("LQ230", "LQ230", "0123456789ABCDE"));
+    writeSeed("fuzz_settings", "identity-reply", "\x0d" + identity("LQ520", "LQ520", "SN00000001").left(48));
+    writeSeed("fuzz_settings", "identity-reply-with-reserved", "\x0d" + identity("LQ230", "LQ230", "0123456789ABCDE"));
     writeSeed("fuzz_conf", "saved", conventionalIni());
     writeSeed("fuzz_conf", "protocol",
         "[Conf]\nFileVersion=1\nLanguage=1\nVID_PID_List=5a7c:0002;5A7C:00D2;bad;12345:1\n\n"
