@@ -152,8 +152,6 @@ private Q_SLOTS:
             << "busy" << QStringList {"2400", "8", "1", "None"} << "LQ560" << int(B2400) << opened;
         QTest::newRow("115200 7O2, LQ230")
             << "reading" << QStringList {"115200", "7", "2", "Odd"} << "LQ230" << int(B115200) << opened;
-        QTest::newRow("9600 8E1") << "reading" << QStringList {"9600", "8", "1", "Even"} << "LQ520" << int(B9600)
-                                  << opened;
         QTest::newRow("chooser cancelled") << "cancelled" << QStringList() << "LQ520" << 0 << QStringList();
         // Silent for the user; the log shows how far it got.
         QTest::newRow("port cannot be opened")
