@@ -149,9 +149,6 @@ private Q_SLOTS:
         QTest::newRow("print settings") << lq560 << none << 3 << 3
                                         << hex("00000064cd 30000000 00000000 00000000 00000000 00000000"
                                                "000000000000000000000000 a0000000 0100");
-        QTest::newRow("mobile network") << lq560 << none << 4 << 122
-                                        << field("460", 4) + field("00", 4) + field("China Mobile", 64)
-                + field("116.397128,39.916527", 64) + hex("b5ff 0400 0100") + field("cmnet", 64) + field("*99#", 16);
         // No 4G module: RSSI "no value", disabled.
         QTest::newRow("mobile network, no module")
             << QByteArray("LQ520") << none << 4 << 258 << hex("ff00 0000 0000") + field("", 80);
@@ -161,9 +158,7 @@ private Q_SLOTS:
         const QByteArray serial = hex("4101 80250000 07000000 02000000 02000000");
         QTest::newRow("serial settings applied") << lq560 << serial << 5 << 2 << serial.mid(2);
         QTest::newRow("audio settings applied") << lq560 << hex("03010001000183") << 6 << 2 << hex("0001000183");
-        // 192.168.1.100 / 255.255.0.0 and 10.0.0.5 / 255.0.0.0, network order as sent.
-        QTest::newRow("Ethernet address applied")
-            << QByteArray("LQ520") << hex("0101c0a80164ffff0000") << 2 << 28 << hex("c0a80164ffff0000");
+        // 10.0.0.5 / 255.0.0.0, network order as sent.
         QTest::newRow("Wi-Fi address applied")
             << lq560 << hex("02010a000005ff000000") << 2 << 190 << hex("0a000005ff000000");
         const QByteArray apn = hex("31010100") + field("internet", 64) + field("*98#", 16);
