@@ -4,7 +4,6 @@
 
 #include "link/lastread.h"
 #include "link/testpage.h"
-#include "linkfixture.h"
 #include "pages/widgetaudio.h"
 #include "pages/widgetserial.h"
 #include "pagesupport.h"
