@@ -1,7 +1,9 @@
 // The print settings page: what the controls give back after a load and an
-// edit, snapping, the rules between the controls, and the LQ230 rule.
+// edit, snapping, the rules between the controls, and the LQ230 rule. The
+// audio page's master box over the others.
 
 #include "link/lastread.h"
+#include "pages/widgetaudio.h"
 #include "pages/widgetprint.h"
 #include "pagesupport.h"
 
@@ -52,9 +54,8 @@ private Q_SLOTS:
                "print_position=123 cut_position=-25 cover_feed_dots=240 stop_when_not_taken=1 voice_when_not_taken=1"
             << -1 << 0.0 << QString();
         QTest::newRow("receipt, sliders as they were") << "cjk=11 cover_feed_dots=1600" << -1 << 0.0 << QString();
-        QTest::newRow("77 and 45 snap down") << "density=77 quality=45" << -1 << 0.0 << "density=70 quality=40";
-        QTest::newRow("78 and 46 snap up, 80 dots clamp to 20 mm")
-            << "density=78 quality=46 cover_feed_dots=80" << -1 << 0.0 << "density=85 quality=50 cover_feed_dots=160";
+        QTest::newRow("77 snaps down, 46 up, 80 dots clamp to 20 mm")
+            << "density=77 quality=46 cover_feed_dots=80" << -1 << 0.0 << "density=70 quality=50 cover_feed_dots=160";
         QTest::newRow("density 108 typed moves the slider, which sets the box")
             << QString() << int(Print::Density) << 108.0 << "density=115";
         QTest::newRow("cut -0.19 mm toward zero") << "paper_type=113" << int(Print::CutPosition) << -0.19
@@ -118,6 +119,38 @@ private Q_SLOTS:
             seen += w->isEnabled() ? '1' : '0';
         QCOMPARE(seen, enabled);
         QVERIFY(buttonOf(*page_, "Font Settings...")->isHidden());
+    }
+
+    // The others keep their states while disabled, and are sent so.
+    void audioMasterBox_data()
+    {
+        QTest::addColumn<QString>("checked"); // all, cloud, warning, notice, voice, beep
+        QTest::newRow("all but warning") << QString("110111");
+        // A box that changes during the load recomputes the enabling.
+        QTest::newRow("all audio off, beep") << QString("011101");
+    }
+    void audioMasterBox()
+    {
+        QFETCH(QString, checked);
+        settings::AudioSettings value;
+        for (int i = 0; i < checked.size(); ++i)
+            value.setFlag(i, checked[i] == '1');
+        WidgetAudio page;
+        page.load(value);
+        const auto enabled = [&page] {
+            QString digits;
+            for (const QCheckBox* box : page.findChildren<QCheckBox*>())
+                digits += box->isEnabled() ? '1' : '0';
+            return digits;
+        };
+        QCOMPARE(enabled(), QString(checked[0] == '1' ? "111111" : "100000"));
+        // What the boxes show comes back as the value.
+        QVERIFY(!page.saveButton()->isEnabled());
+        QCOMPARE(page.value().differences(value), QStringList());
+        page.findChildren<QCheckBox*>().at(0)->click();
+        QCOMPARE(enabled(), QString(checked[0] == '1' ? "100000" : "111111"));
+        QCOMPARE(page.value().differences(value), QStringList {"audio.all"});
+        QVERIFY(page.saveButton()->isEnabled());
     }
 };
 

@@ -38,6 +38,7 @@ public:
 
     bool isValid() const { return raw_; }
     QString slavePath() const { return slavePath_; }
+    int slaveFd() const { return slave_; }
 
     // Fills the slave-to-master direction until it takes nothing for a
     // while; returns the bytes it took.
@@ -58,14 +59,14 @@ public:
     }
 
     // Reads what the device under test wrote until `count` bytes are in or
-    // nothing comes for 5 s.
-    QByteArray readFromMaster(qint64 count)
+    // nothing comes for `waitMs`.
+    QByteArray readFromMaster(qint64 count, int waitMs = 5000)
     {
         QByteArray data;
         char buffer[8192];
         pollfd fd = {master_, POLLIN, 0};
         for (ssize_t n = 0;
-             data.size() < count && ::poll(&fd, 1, 5000) > 0 && (n = ::read(master_, buffer, sizeof buffer)) > 0;)
+             data.size() < count && ::poll(&fd, 1, waitMs) > 0 && (n = ::read(master_, buffer, sizeof buffer)) > 0;)
             data.append(buffer, int(n));
         return data;
     }
