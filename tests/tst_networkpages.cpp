@@ -119,6 +119,7 @@ private Q_SLOTS:
         capture_.result = false;
         lan_->saveButton()->click();
         QCOMPARE(fieldOf(*lan_, "Netmask (Static):")->text(), "255.255.0.0");
+        QVERIFY(lan_->saveButton()->isEnabled());
         capture_.result = true;
         lan_->saveButton()->click();
         lan_->doSave();
@@ -310,7 +311,7 @@ private Q_SLOTS:
         capture_.onRecord = nullptr;
         QCOMPARE(capture_.records.value(0), polls < 0 ? QByteArray() : QByteArray::fromHex("3201"));
         QCOMPARE(sent, qMax(polls, 0));
-        QVERIFY(fieldOf(page, "Dial Number:")->isEnabled());
+        QVERIFY(fieldOf(page, "Dial Number:")->isEnabled() && page.findChild<QCheckBox*>()->isEnabled());
         QCOMPARE(page.saveButton()->isEnabled(), edited && polls < 0);
     }
 };
