@@ -3,7 +3,6 @@
 // reaching a listener on port 9100, the credentials, and the mobile module's
 // restart with its status polls. The records' bytes are tst_settings' part.
 
-#include "link/lastread.h"
 #include "link/tcprawprint.h"
 #include "link/testpage.h"
 #include "linkfixture.h"
@@ -22,19 +21,18 @@
 
 using settings::NetworkInfo;
 using settings::WnetStatus;
-Q_DECLARE_METATYPE(WnetStatus)
 
 namespace {
 
-// Ethernet DHCP 127.77.0.10 / `dhcpNetmask`, static 127.77.0.20 / 255.255.255.0,
+// Ethernet DHCP 127.77.0.10 / 255.255.0.0, static 127.77.0.20 / 255.255.255.0,
 // MAC ...:f5; Wi-Fi the same in 127.77.1.x, MAC ...:f6, named "Café 東京".
-NetworkInfo networkInfo(const QString& dhcpNetmask = "255.255.0.0")
+NetworkInfo networkInfo()
 {
     NetworkInfo info;
     for (const int wifi : {0, 1}) {
         const QString net = QStringLiteral("127.77.%1.").arg(wifi);
         const QStringList values {
-            "a0:b1:c2:d3:e4:f" + QString::number(5 + wifi), net + "10", dhcpNetmask, net + "20", "255.255.255.0"};
+            "a0:b1:c2:d3:e4:f" + QString::number(5 + wifi), net + "10", "255.255.0.0", net + "20", "255.255.255.0"};
         for (int i = 0; i < values.size(); ++i)
             info.setText((wifi ? NetworkInfo::WifiMac : NetworkInfo::EthernetMac) + i, values[i]);
     }
@@ -42,25 +40,27 @@ NetworkInfo networkInfo(const QString& dhcpNetmask = "255.255.0.0")
     return info;
 }
 
-// A 16-bit field as a printer may send it, beyond what the setters take.
-WnetStatus withRaw(const WnetStatus& value, int index, quint16 raw)
+// The static address and netmask a sent record carries; none for a record of another kind.
+template <class Address> QStringList carried(const QByteArray& record)
 {
-    QByteArray reply = value.bytes();
-    reply[value.field(index).offset] = char(raw & 0xFF);
-    reply[value.field(index).offset + 1] = char(raw >> 8);
-    return *WnetStatus::fromReply(reply);
+    const auto value = Address::fromCommand(record);
+    return value ? QStringList {value->text(0), value->text(1)} : QStringList {};
 }
 
-// APN "cmnet" and dial number "*99#", in use.
-WnetStatus wnetStatus(const QString& location = "113.9,22.5", int rssi = -75, int status = WnetStatus::Connected)
+// APN "cmnet" and dial number "*99#"; the status and the APN flag as a
+// printer may send them, beyond what the setters take.
+WnetStatus wnetStatus(
+    const QString& location = "113.9,22.5", int rssi = -75, quint16 status = WnetStatus::Connected, quint16 useApn = 1)
 {
     WnetStatus value;
     value.setText(WnetStatus::Location, location);
     value.setText(WnetStatus::Apn, "cmnet");
     value.setText(WnetStatus::Dial, "*99#");
     value.setNumber(WnetStatus::Rssi, rssi);
-    value.setFlag(WnetStatus::UseApn, true);
-    return value.setNumber(WnetStatus::Status, status) ? value : withRaw(value, WnetStatus::Status, quint16(status));
+    QByteArray reply = value.bytes();
+    for (const auto& [index, raw] : {std::pair {int(WnetStatus::Status), status}, {int(WnetStatus::UseApn), useApn}})
+        reply[value.field(index).offset] = char(raw & 0xFF), reply[value.field(index).offset + 1] = char(raw >> 8);
+    return *WnetStatus::fromReply(reply);
 }
 
 // What the main window's dispatch does with a reply.
@@ -68,13 +68,6 @@ template <class Page, class Value> void dispatch(Page& page, const Value& value)
 {
     lastRead.refresh(value.bytes());
     page.load(value);
-}
-
-// The static address and netmask a sent record carries; none for a record of another kind.
-template <class Address> QStringList carried(const QByteArray& record)
-{
-    const auto value = Address::fromCommand(record);
-    return value ? QStringList {value->text(0), value->text(1)} : QStringList {};
 }
 
 } // namespace
@@ -85,9 +78,8 @@ class TestNetworkPages : public QObject
 
     LinkFixture f_;
     RecordCapture capture_;
-    WidgetLan* lan_ = nullptr;
-    WidgetWiFi* wifi_ = nullptr;
-    std::unique_ptr<QWidget> pages_;
+    std::unique_ptr<WidgetLan> lan_;
+    std::unique_ptr<WidgetWiFi> wifi_;
 
     WidgetNetwork& page(bool wifi) const { return wifi ? static_cast<WidgetNetwork&>(*wifi_) : *lan_; }
 
@@ -105,63 +97,42 @@ private Q_SLOTS:
         capture_.records.clear();
         capture_.result = true;
         MessageBox::resetForTests();
-        pages_ = std::make_unique<QWidget>();
-        lan_ = new WidgetLan(pages_.get());
-        wifi_ = new WidgetWiFi(pages_.get());
+        lan_ = std::make_unique<WidgetLan>();
+        wifi_ = std::make_unique<WidgetWiFi>();
         dispatch(*lan_, networkInfo());
         wifi_->load(networkInfo());
     }
     // No box may be left unseen by a test.
     void cleanup() { QCOMPARE(MessageBox::takeShown().size(), 0); }
 
-    void saveSendsOnlyAChange_data()
-    {
-        QTest::addColumn<bool>("wifi");
-        QTest::addColumn<QString>("dhcpNetmask");
-        QTest::addColumn<QStringList>("typed"); // static address and netmask; null: left as loaded
-        QTest::addColumn<bool>("writeFails");
-        QTest::addColumn<QStringList>("sent"); // empty: nothing
-        const QString keep;
-        QTest::newRow("no edit") << false << "255.255.0.0" << QStringList {keep, keep} << false << QStringList {};
-        QTest::newRow("typed back") << true << "255.255.0.0" << QStringList {"127.77.1.20", keep} << false
-                                    << QStringList {};
-        QTest::newRow("empty netmask takes the DHCP one")
-            << false << "255.255.0.0" << QStringList {keep, ""} << false << QStringList {"127.77.0.20", "255.255.0.0"};
-        QTest::newRow("unparsable address and netmask, zero DHCP netmask")
-            << true << "0.0.0.0" << QStringList {"printer-1", "mask"} << false
-            << QStringList {"0.0.0.0", "255.255.255.0"};
-        QTest::newRow("failed write stays unsaved") << false << "255.255.0.0" << QStringList {"127.77.0.21", keep}
-                                                    << true << QStringList {"127.77.0.21", "255.255.255.0"};
-    }
     void saveSendsOnlyAChange()
     {
-        QFETCH(bool, wifi);
-        QFETCH(QString, dhcpNetmask);
-        QFETCH(QStringList, typed);
-        QFETCH(bool, writeFails);
-        QFETCH(QStringList, sent);
-        dispatch(page(wifi), networkInfo(dhcpNetmask));
         // Each page shows its own network's share.
-        QCOMPARE(fieldOf(page(wifi), "MAC Address:")->text() + ' ' + fieldOf(page(wifi), "IP Address (DHCP):")->text(),
-            wifi ? "A0:B1:C2:D3:E4:F6 127.77.1.10" : "A0:B1:C2:D3:E4:F5 127.77.0.10");
-        QVERIFY(!page(wifi).saveButton()->isEnabled());
-        // An edit, even one that ends with the loaded text.
-        for (const int i : {0, 1}) {
-            QLineEdit* field = fieldOf(page(wifi), i ? "Netmask (Static):" : "IP Address (Static):");
-            if (!typed[i].isNull())
-                field->setText("x"), field->setText(typed[i]);
+        for (const bool wifi : {false, true}) {
+            const WidgetNetwork* shown = &page(wifi);
+            QCOMPARE(fieldOf(*shown, "MAC Address:")->text() + ' ' + fieldOf(*shown, "IP Address (DHCP):")->text(),
+                !wifi ? "A0:B1:C2:D3:E4:F5 127.77.0.10" : "A0:B1:C2:D3:E4:F6 127.77.1.10");
+            QVERIFY(!shown->saveButton()->isEnabled());
         }
-        QCOMPARE(page(wifi).saveButton()->isEnabled(), !(typed[0].isNull() && typed[1].isNull()));
-        capture_.result = !writeFails;
-        page(wifi).saveButton()->click();
-        QCOMPARE(fieldOf(page(wifi), "Netmask (Static):")->text(), sent.value(1, "255.255.255.0"));
-        QCOMPARE(page(wifi).saveButton()->isEnabled(), writeFails);
-        // Sent once, as the page's own record; a failed write goes again.
+        // An empty netmask takes the DHCP one; a failed write stays unsaved and goes again, once.
+        fieldOf(*lan_, "Netmask (Static):")->clear();
+        capture_.result = false;
+        lan_->saveButton()->click();
+        QCOMPARE(fieldOf(*lan_, "Netmask (Static):")->text(), "255.255.0.0");
+        QVERIFY(lan_->saveButton()->isEnabled());
         capture_.result = true;
-        page(wifi).doSave();
-        QCOMPARE(capture_.records.size(), sent.isEmpty() ? 0 : writeFails ? 2 : 1);
-        const QByteArray record = capture_.records.value(0);
-        QCOMPARE(wifi ? carried<settings::WifiAddress>(record) : carried<settings::EthernetAddress>(record), sent);
+        lan_->saveButton()->click();
+        lan_->doSave();
+        QVERIFY(!lan_->saveButton()->isEnabled());
+        QCOMPARE(capture_.records.size(), 2);
+        QCOMPARE(carried<settings::EthernetAddress>(capture_.records.takeLast()),
+            QStringList({"127.77.0.20", "255.255.0.0"}));
+        // Unparsable text counts as 0.0.0.0; without a DHCP netmask a static address gets /24.
+        fieldOf(*wifi_, "Netmask (DHCP):")->setText("0.0.0.0");
+        fieldOf(*wifi_, "IP Address (Static):")->setText("printer-1");
+        fieldOf(*wifi_, "Netmask (Static):")->setText("mask");
+        wifi_->saveButton()->click();
+        QCOMPARE(carried<settings::WifiAddress>(capture_.records.value(1)), QStringList({"0.0.0.0", "255.255.255.0"}));
     }
 
     // To the static address if usable, else the DHCP one; a listener on this test's own loopback address.
@@ -171,17 +142,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("staticAddress");
         QTest::addColumn<QString>("dhcpAddress");
         QTest::addColumn<QString>("error"); // empty: printed
+        QTest::addColumn<int>("logged"); // "TCP socket ..." lines: created, connected, disconnected
         const QString listener = SimProcess::testAddress().toString();
         // 127.78.x.y: nobody there.
         const QString nobody = QHostAddress(SimProcess::testAddress().toIPv4Address() + 0x10000).toString();
-        QTest::newRow("static") << false << listener << nobody << "";
-        QTest::newRow("static all ones: DHCP") << true << "255.255.255.255" << listener << "";
-        QTest::newRow("static unparsable: DHCP") << false << "printer" << listener << "";
-        QTest::newRow("neither") << true << "0.0.0.0"
-                                 << "255.255.255.255"
-                                 << "No valid IP address.";
-        QTest::newRow("refused") << false << nobody << "0.0.0.0"
-                                 << "Connection refused";
+        QTest::newRow("Ethernet, static") << false << listener << nobody << "" << 3;
+        QTest::newRow("Wi-Fi, static unparsable: DHCP") << true << "printer" << listener << "" << 3;
+        QTest::newRow("neither") << false << "255.255.255.255"
+                                 << "0.0.0.0"
+                                 << "No valid IP address." << 0;
+        QTest::newRow("refused") << true << nobody << "0.0.0.0"
+                                 << "Connection refused" << 2;
     }
     void testPrintReachesPort9100()
     {
@@ -189,6 +160,7 @@ private Q_SLOTS:
         QFETCH(QString, staticAddress);
         QFETCH(QString, dhcpAddress);
         QFETCH(QString, error);
+        QFETCH(int, logged);
         QTcpServer listener;
         QVERIFY(listener.listen(SimProcess::testAddress(), TcpRawPrint::kPort));
         QByteArray received;
@@ -196,129 +168,95 @@ private Q_SLOTS:
             QTcpSocket* socket = listener.nextPendingConnection();
             connect(socket, &QTcpSocket::readyRead, this, [&received, socket] { received += socket->readAll(); });
         });
-        NetworkInfo info = networkInfo();
-        info.setText(wifi ? NetworkInfo::WifiDhcpIp : NetworkInfo::EthernetDhcpIp, dhcpAddress);
-        page(wifi).load(info);
-        fieldOf(page(wifi), "IP Address (Static):")->setText(staticAddress);
+        WidgetNetwork& shown = page(wifi);
+        fieldOf(shown, "IP Address (DHCP):")->setText(dhcpAddress);
+        fieldOf(shown, "IP Address (Static):")->setText(staticAddress);
         const qint64 mark = logSize();
         if (!error.isEmpty())
             MessageBox::queueAnswer(QMessageBox::Ok);
-        page(wifi).printTestPageButton()->click();
-        QCOMPARE(page(wifi).printTestPageButton()->isEnabled(), error == "No valid IP address.");
-        QTRY_VERIFY_WITH_TIMEOUT(page(wifi).printTestPageButton()->isEnabled(), 15000);
+        shown.printTestPageButton()->click();
+        // Without an address no connection is tried at all.
+        QCOMPARE(shown.printTestPageButton()->isEnabled(), logged == 0);
+        QTRY_VERIFY_WITH_TIMEOUT(shown.printTestPageButton()->isEnabled(), 15000);
         // The job is gone with its connection.
-        QTRY_VERIFY(page(wifi).findChildren<TcpRawPrint*>().isEmpty());
+        QTRY_VERIFY(shown.findChildren<TcpRawPrint*>().isEmpty());
         if (error.isEmpty())
-            QTRY_COMPARE(received, page(wifi).buildTestPage());
+            QTRY_COMPARE(received, shown.buildTestPage());
         else
             QCOMPARE(MessageBox::takeShown().value(0).text, error);
-        const QStringList logged = logMessagesSince(mark, "TCP socket");
-        // Without an address no connection is tried at all.
-        QCOMPARE(logged.size(), error.isEmpty() ? 3 : error == "Connection refused" ? 2 : 0);
-        if (error.isEmpty())
-            QCOMPARE(logged, QStringList({"TCP socket created.", "TCP socket connected.", "TCP socket disconnected."}));
+        QCOMPARE(logMessagesSince(mark, "TCP socket").size(), logged);
     }
 
     // Each accepted dialog sends the credentials at once; they are no unsaved change.
-    void configureSendsTheCredentials_data()
-    {
-        QTest::addColumn<QString>("ssid");
-        QTest::addColumn<bool>("accept");
-        QTest::addColumn<bool>("sent");
-        QTest::newRow("accepted") << "Shop" << true << true;
-        QTest::newRow("32 bytes") << QString(32, 'a') << true << true;
-        // A longer name matches no network: the dialog stays open to shorten it.
-        QTest::newRow("33 bytes") << QString(33, 'a') << true << false;
-        QTest::newRow("11 three-byte characters") << QString(11, QChar(0x6771)) << true << false;
-        QTest::newRow("no name, OK disabled") << "" << true << false;
-        QTest::newRow("cancelled") << "Shop" << false << false;
-    }
     void configureSendsTheCredentials()
     {
-        QFETCH(QString, ssid);
-        QFETCH(bool, accept);
-        QFETCH(bool, sent);
-        const bool refused = accept && !sent && !ssid.isEmpty();
-        for (const int round : {1, 2}) {
+        settings::WifiCredentials credentials;
+        credentials.setText(settings::WifiCredentials::Ssid, QString(32, 'a'));
+        credentials.setText(settings::WifiCredentials::Password, "s3cret");
+        int sent = 0;
+        for (const bool accept : {false, true, true}) {
             QTimer::singleShot(0, this, [&] {
                 auto* dialog = qobject_cast<DialogConfigureWiFi*>(QApplication::activeModalWidget());
                 QVERIFY(dialog && !dialog->okButton()->isEnabled());
                 QCOMPARE(dialog->passwordField()->echoMode(), QLineEdit::Password);
                 dialog->passwordField()->setText("s3cret");
-                dialog->ssidField()->setText(ssid);
-                QCOMPARE(dialog->okButton()->isEnabled(), !ssid.isEmpty());
-                if (refused)
-                    MessageBox::queueAnswer(QMessageBox::Ok);
+                // 33 bytes match no network: the dialog stays open to shorten the name.
+                dialog->ssidField()->setText(QString(11, QChar(0x6771)));
+                MessageBox::queueAnswer(QMessageBox::Ok);
+                dialog->okButton()->click();
+                QVERIFY(dialog->isVisible());
+                dialog->ssidField()->setText(QString(32, 'a'));
                 if (accept)
                     dialog->okButton()->click();
                 if (dialog->isVisible())
                     dialog->reject();
             });
             buttonOf(*wifi_, "Configure SSID...")->click();
-            QCOMPARE(capture_.records.size(), sent ? round : 0);
+            sent += accept;
+            QCOMPARE(capture_.records, QVector<QByteArray>(sent, credentials.bytes()).toList());
+            QCOMPARE(fieldOf(*wifi_, "SSID:")->text(), sent ? QString(32, 'a') : QString::fromUtf8("Café 東京"));
+            QCOMPARE(MessageBox::takeShown().size(), 1);
+            QVERIFY(!wifi_->saveButton()->isEnabled());
         }
-        settings::WifiCredentials credentials;
-        credentials.setText(settings::WifiCredentials::Ssid, ssid);
-        credentials.setText(settings::WifiCredentials::Password, "s3cret");
-        QCOMPARE(capture_.records.value(1), sent ? credentials.bytes() : QByteArray());
-        QCOMPARE(fieldOf(*wifi_, "SSID:")->text(), sent ? ssid : QString::fromUtf8("Café 東京"));
-        QCOMPARE(MessageBox::takeShown().size(), refused ? 2 : 0);
-        QVERIFY(!wifi_->saveButton()->isEnabled());
         QVERIFY(!readFile("log.txt").contains("s3cret"));
     }
 
-    // Loading shows the status and the APN settings; Save sends them when they
-    // differ from what was last read.
-    void wnetLoadAndSave_data()
+    // Each load shows the status and the APN settings over what was shown
+    // before; Save sends them when they differ from what was last read.
+    void wnetShowsStatusAndSavesApn()
     {
-        QTest::addColumn<WnetStatus>("status");
-        QTest::addColumn<QStringList>("shown"); // longitude, latitude, RSSI, status
-        QTest::addColumn<bool>("apnChecked");
-        QTest::addColumn<QString>("apn"); // typed; null: left as loaded
-        QTest::addColumn<bool>("sent");
-        const QString keep;
-        QTest::newRow("connected") << wnetStatus() << QStringList {"113.9", "22.5", "-75", "Connected"} << true << keep
-                                   << false;
-        QTest::newRow("no comma, new APN")
-            << wnetStatus("113.9") << QStringList {"", "", "-75", "Connected"} << true << "internet" << true;
-        QTest::newRow("leading comma") << wnetStatus(",22.5") << QStringList {"", "22.5", "-75", "Connected"} << true
-                                       << keep << false;
-        // RSSI 0x00FF: no figure.
-        QTest::newRow("no RSSI, status 7")
-            << wnetStatus("1,2", 255, 7) << QStringList {"1", "2", "", ""} << true << keep << false;
-        // Shown unchecked, which Save writes as 0, texts and all.
-        QTest::newRow("APN flag not set")
-            << withRaw(wnetStatus("1,2", 0, WnetStatus::Ready), WnetStatus::UseApn, 0x00FF)
-            << QStringList {"1", "2", "0", "Ready"} << false << keep << true;
-    }
-    void wnetLoadAndSave()
-    {
-        QFETCH(WnetStatus, status);
-        QFETCH(QStringList, shown);
-        QFETCH(bool, apnChecked);
-        QFETCH(QString, apn);
-        QFETCH(bool, sent);
         WidgetWnet page;
-        page.load(wnetStatus("9,9", 1, WnetStatus::Enabled));
-        dispatch(page, status);
-        QStringList actual;
-        for (const char* label : {"Longitude:", "Latitude:", "RSSI:", "Status:", "APN:", "Dial Number:"})
-            actual.append(fieldOf(page, label)->text());
-        QCOMPARE(actual, shown + QStringList({"cmnet", "*99#"}));
-        QCOMPARE(page.findChild<QCheckBox*>()->isChecked(), apnChecked);
-        QCOMPARE(fieldOf(page, "APN:")->isEnabled() + fieldOf(page, "Dial Number:")->isEnabled(), apnChecked ? 2 : 0);
-        QVERIFY(!page.saveButton()->isEnabled());
-
-        if (!apn.isNull())
-            fieldOf(page, "APN:")->setText(apn);
+        // The texts, then whether the APN switch is on and its two fields enabled.
+        const auto shown = [&page] {
+            QStringList texts;
+            for (const char* label : {"Longitude:", "Latitude:", "RSSI:", "Status:", "APN:", "Dial Number:"})
+                texts.append(fieldOf(page, label)->text());
+            return texts << QString("%1%2%3")
+                                .arg(page.findChild<QCheckBox*>()->isChecked())
+                                .arg(fieldOf(page, "APN:")->isEnabled())
+                                .arg(fieldOf(page, "Dial Number:")->isEnabled());
+        };
+        settings::ApnSettings apn;
+        apn.setText(settings::ApnSettings::Dial, "*99#");
+        dispatch(page, wnetStatus());
+        QCOMPARE(shown(), QStringList({"113.9", "22.5", "-75", "Connected", "cmnet", "*99#", "111"}));
         page.doSave();
-        page.doSave();
-        settings::ApnSettings expected;
-        expected.setFlag(settings::ApnSettings::UseApn, apnChecked);
-        expected.setText(settings::ApnSettings::Apn, apn.isNull() ? "cmnet" : apn);
-        expected.setText(settings::ApnSettings::Dial, "*99#");
-        QCOMPARE(capture_.records, sent ? QList<QByteArray> {expected.bytes()} : QList<QByteArray> {});
+        fieldOf(page, "APN:")->setText("internet");
+        page.saveButton()->click();
+        apn.setFlag(settings::ApnSettings::UseApn, true);
+        apn.setText(settings::ApnSettings::Apn, "internet");
+        QCOMPARE(capture_.records, QList<QByteArray> {apn.bytes()});
+        // RSSI 0x00FF is no figure; status 7 none of the states.
+        dispatch(page, wnetStatus("113.9", 255, 7));
+        QCOMPARE(shown(), QStringList({"", "", "", "", "cmnet", "*99#", "111"}));
+        // A flag that is not 1 shows unchecked, which Save writes as 0.
+        dispatch(page, wnetStatus(",2", 0, WnetStatus::Ready, 0x00FF));
+        QCOMPARE(shown(), QStringList({"", "2", "0", "Ready", "cmnet", "*99#", "000"}));
         QVERIFY(!page.saveButton()->isEnabled());
+        page.doSave();
+        apn.setFlag(settings::ApnSettings::UseApn, false);
+        apn.setText(settings::ApnSettings::Apn, "cmnet");
+        QCOMPARE(capture_.records.value(1), apn.bytes());
     }
 
     // Unsaved APN edits are asked about first, since the polls overwrite
@@ -326,60 +264,54 @@ private Q_SLOTS:
     // `connectedFrom` on: only one from the eleventh poll on ends the polling.
     void restart_data()
     {
-        QTest::addColumn<bool>("edited");
-        QTest::addColumn<QList<int>>("answers");
+        QTest::addColumn<QStringList>("asked"); // all answered Yes but for a restart that does not come
         QTest::addColumn<int>("connectedFrom");
         QTest::addColumn<int>("polls"); // -1: no restart
-        const QList<int> yes {QMessageBox::Yes}, no {QMessageBox::No};
-        QTest::newRow("declined") << false << no << 1 << -1;
-        QTest::newRow("edit kept") << true << no << 1 << -1;
-        QTest::newRow("edit given up, connected throughout") << true << yes + yes << 1 << 11;
-        QTest::newRow("connected from poll 10") << false << yes << 10 << 11;
-        QTest::newRow("from poll 11") << false << yes << 11 << 11;
-        QTest::newRow("from poll 12") << false << yes << 12 << 12;
-        QTest::newRow("never") << false << yes << 61 << 60;
+        const QString unsaved = "Unsaved settings will be lost. Continue?", restart = "Restart the 4G module?";
+        QTest::newRow("declined") << QStringList {restart} << 1 << -1;
+        QTest::newRow("edit kept") << QStringList {unsaved} << 1 << -1;
+        QTest::newRow("edit given up, connected throughout") << QStringList {unsaved, restart} << 1 << 11;
+        QTest::newRow("from poll 12") << QStringList {restart} << 12 << 12;
+        QTest::newRow("never") << QStringList {restart} << 61 << 60;
     }
     void restart()
     {
-        QFETCH(bool, edited);
-        QFETCH(QList<int>, answers);
+        QFETCH(QStringList, asked);
         QFETCH(int, connectedFrom);
         QFETCH(int, polls);
+        const bool edited = asked.first() != "Restart the 4G module?";
         WidgetWnet page;
         page.setPollIntervalMs(5);
         dispatch(page, wnetStatus());
         if (edited)
             fieldOf(page, "APN:")->setText("internet");
         int sent = 0;
-        int pollsWhileEditable = 0;
         capture_.onRecord = [&](const QByteArray& record) {
             if (record != QByteArray::fromHex("0400"))
                 return;
             ++sent;
-            pollsWhileEditable += buttonOf(page, "Restart...")->isEnabled() || page.saveButton()->isEnabled()
-                || page.findChild<QCheckBox*>()->isEnabled() || fieldOf(page, "APN:")->isEnabled();
+            // Nothing is editable while the polls run.
+            QVERIFY(!(buttonOf(page, "Restart...")->isEnabled() || page.saveButton()->isEnabled()
+                || page.findChild<QCheckBox*>()->isEnabled() || fieldOf(page, "APN:")->isEnabled()));
             // The reply arrives after the poll, through the event loop.
             const WnetStatus reply
                 = wnetStatus("1,2", -75, sent >= connectedFrom ? WnetStatus::Connected : WnetStatus::Connecting);
             QMetaObject::invokeMethod(
                 &page, [&page, reply] { dispatch(page, reply); }, Qt::QueuedConnection);
         };
-        for (int answer : answers)
-            MessageBox::queueAnswer(QMessageBox::StandardButton(answer));
+        for (int i = 0; i < asked.size(); ++i)
+            MessageBox::queueAnswer(polls < 0 && i == asked.size() - 1 ? QMessageBox::No : QMessageBox::Yes);
         buttonOf(page, "Restart...")->click();
-        QStringList asked;
+        QStringList texts;
         for (const MessageBox::Shown& box : MessageBox::takeShown())
-            asked << box.text;
-        QCOMPARE(asked.size(), answers.size());
-        QCOMPARE(asked.first() == "Unsaved settings will be lost. Continue?", edited);
-        QCOMPARE(asked.last() == "Restart the 4G module?", !edited || polls >= 0);
+            texts << box.text;
+        QCOMPARE(texts, asked);
         QCOMPARE(buttonOf(page, "Restart...")->isEnabled(), polls < 0);
         QTRY_VERIFY_WITH_TIMEOUT(buttonOf(page, "Restart...")->isEnabled(), 15000);
         capture_.onRecord = nullptr;
         QCOMPARE(capture_.records.value(0), polls < 0 ? QByteArray() : QByteArray::fromHex("3201"));
         QCOMPARE(sent, qMax(polls, 0));
-        QCOMPARE(pollsWhileEditable, 0);
-        QVERIFY(fieldOf(page, "Dial Number:")->isEnabled());
+        QVERIFY(fieldOf(page, "Dial Number:")->isEnabled() && page.findChild<QCheckBox*>()->isEnabled());
         QCOMPARE(page.saveButton()->isEnabled(), edited && polls < 0);
     }
 };
