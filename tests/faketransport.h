@@ -12,7 +12,6 @@
 #include "testsupport.h"
 
 #include <QCryptographicHash>
-#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -122,7 +121,7 @@ private:
     }
 
     QTcpServer server_;
-    QPointer<QTcpSocket> socket_;
+    QTcpSocket* socket_ = nullptr;
     QTimer timer_;
     QByteArray out_;
     packet::Assembler in_ {packet::kHandshakeRequestBody};

@@ -1,4 +1,4 @@
-// Host command codec: the handshake's known answers, reassembly of packets
+// Host command codec (the handshake's known answers are in tst_usbprinter): reassembly of packets
 // however they are cut, and the command builders with their padding.
 
 #include "link/hostcmd.h"
@@ -63,20 +63,6 @@ class TestHostCmd : public QObject
 
 private Q_SLOTS:
     void initTestCase() { qRegisterMetaType<host_cmd_dev_info_t>("host_cmd_dev_info_t"); }
-
-    // The request, then a read request under the key the answer brings:
-    // openssl enc -aes-128-cbc -nopad of 01 00 00 00 + twelve 0C, and of 06 00
-    // + fourteen 0E under the key (testsupport.h).
-    void handshakeKnownAnswers()
-    {
-        Host h;
-        QVERIFY(h.cmd.sendHandshake(true) && h.cmd.nonce() == 1);
-        QSignalSpy found(&h.cmd, &HostCmd::deviceFound);
-        feedAll(h.cmd, hex(kAnswerLq520));
-        QVERIFY(h.cmd.requestRecord(6));
-        QCOMPARE(h.packets, QList({hex(kHandshakeNonce1), hex(kType6Lq520)}));
-        QCOMPARE(QByteArray(found.value(0).value(0).value<host_cmd_dev_info_t>().sn), QByteArray("TV520241100001"));
-    }
 
     // Packets however the transport cuts them (at `cuts`): each record once,
     // in order, and an identity for each handshake answer.
@@ -184,7 +170,6 @@ private Q_SLOTS:
                 << Command([length](HostCmd& c) { return c.sendRecord(fileData(length)); })
                 << (length <= 480 ? fileData(length) : QByteArray());
         // Records written out by hand from the command table.
-        QTest::newRow("read request 1") << Command([](HostCmd& c) { return c.requestRecord(1); }) << hex("0100");
         QTest::newRow("'Q' read font table") << Command(&HostCmd::requestFontSettings) << hex("5101");
         QTest::newRow("'R' begin font table") << Command(&HostCmd::beginFontSettings) << hex("5201");
         QTest::newRow("'T' end font table") << Command(&HostCmd::endFontSettings) << hex("5401");

@@ -29,11 +29,7 @@ public:
         ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
         raw_ = slave_ >= 0 && makeRaw(master_) && makeRaw(slave_);
     }
-    ~PtyPair()
-    {
-        ::close(master_);
-        ::close(slave_);
-    }
+    ~PtyPair() { ::close(master_), ::close(slave_); }
     Q_DISABLE_COPY(PtyPair)
 
     bool isValid() const { return raw_; }
@@ -79,9 +75,8 @@ private:
     static bool makeRaw(int fd)
     {
         termios attributes = {};
-        const bool read = ::tcgetattr(fd, &attributes) == 0;
-        ::cfmakeraw(&attributes);
-        return read && ::tcsetattr(fd, TCSANOW, &attributes) == 0;
+        return ::tcgetattr(fd, &attributes) == 0 && (::cfmakeraw(&attributes), true)
+            && ::tcsetattr(fd, TCSANOW, &attributes) == 0;
     }
 
     int master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -105,7 +100,7 @@ public:
     }
     ~FakeUsbTree() { setUsbDeviceRoots(kUsbDefaultSysfsRoot, kUsbDefaultDevRoot); }
 
-    QString devRoot() const { return path(QStringLiteral("dev/usb")); }
+    QString devRoot() const { return path("dev/usb"); }
     QString path(const QString& relative) const { return dir_.filePath(relative); }
 
     // `vendor` and `product` as sysfs writes them; empty leaves them out.
