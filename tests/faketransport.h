@@ -4,18 +4,12 @@
 // the handshake and every read request with the program's own packet codec,
 // deriving the session key on its own, and misbehaves on request.
 
-#include "link/packet.h"
 #include "link/tcpprinter.h"
+#include "linkfixture.h"
 #include "settings/recordlayouts.h"
-#include "settings/records.h"
-#include "simprocess.h"
-#include "testsupport.h"
 
-#include <QCryptographicHash>
-#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTimer>
 
 #include <sys/socket.h>
 
@@ -122,12 +116,12 @@ private:
     }
 
     QTcpServer server_;
-    QPointer<QTcpSocket> socket_;
+    QTcpSocket* socket_ = nullptr;
     QTimer timer_;
     QByteArray out_;
     packet::Assembler in_ {packet::kHandshakeRequestBody};
     packet::AesCbc aes_;
-    const packet::Key defaultKey_ = packet::keyFromBytes(QByteArray::fromHex(packet::kDefaultKeyHex));
-    const packet::Key iv_ = packet::keyFromBytes(QByteArray::fromHex(packet::kIvHex));
+    const packet::Key defaultKey_ = packet::keyFromBytes(QByteArray::fromHex(packet::kDefaultKeyHex)),
+                      iv_ = packet::keyFromBytes(QByteArray::fromHex(packet::kIvHex));
     packet::Key key_ {};
 };

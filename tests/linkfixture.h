@@ -10,12 +10,9 @@
 #include "simprocess.h"
 #include "testsupport.h"
 
-#include <QFileInfo>
-#include <QSignalSpy>
-#include <QTest>
 #include <QTimer>
+#include <QtTest>
 
-#include <memory>
 #include <unistd.h>
 
 // A printer's font folder as shipped: its configuration file and one font.
@@ -30,20 +27,18 @@ inline bool seedFontFolder(const QString& folder)
 // when one is given.
 inline QStringList logMessagesSince(qint64 from, const QString& prefix = {})
 {
+    const QRegularExpression line("^\\[[^]]*\\] (" + QRegularExpression::escape(prefix) + ".*) \\(.*\\)\r?$",
+        QRegularExpression::MultilineOption);
     QStringList messages;
-    for (const QByteArray& line : readFile(QStringLiteral("log.txt")).mid(int(from)).split('\n')) {
-        const QString text = QString::fromLatin1(line.trimmed());
-        const int start = text.indexOf(QLatin1String("] ")) + 2;
-        const QString message = text.mid(start, text.lastIndexOf(QLatin1String(" (")) - start);
-        if (start >= 2 && message.startsWith(prefix))
-            messages.append(message);
-    }
+    for (auto it = line.globalMatch(QString::fromLatin1(readFile(QStringLiteral("log.txt")).mid(int(from))));
+         it.hasNext();)
+        messages.append(it.next().captured(1));
     return messages;
 }
 
 inline qint64 logSize()
 {
-    return QFileInfo(QStringLiteral("log.txt")).size();
+    return QFile(QStringLiteral("log.txt")).size();
 }
 
 class LinkFixture final
@@ -117,17 +112,9 @@ inline QList<QByteArray> requestRecords(const QList<quint16>& types)
 class LoopWatch final
 {
 public:
-    LoopWatch()
-    {
-        QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { ++ticks_; });
-        timer_.start(10);
-    }
+    LoopWatch() { timer_.start(10); }
     // The loop turns now: another tick of a 10 ms timer comes.
-    bool turned() const
-    {
-        const int seen = ticks_;
-        return QTest::qWaitFor([this, seen] { return ticks_ > seen; }, 1000);
-    }
+    bool turned() { return QSignalSpy(&timer_, &QTimer::timeout).wait(1000); }
     qint64 growth() const { return residentBytes() - rssBefore_; }
 
 private:
@@ -137,6 +124,5 @@ private:
     }
 
     QTimer timer_;
-    int ticks_ = 0;
     qint64 rssBefore_ = residentBytes();
 };

@@ -7,12 +7,7 @@
 #include "link/hostcmd.h"
 #include "link/packet.h"
 
-#include <QByteArray>
-
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -28,17 +23,9 @@ struct Session
     packet::Key defaultKey = packet::keyFromBytes(QByteArray::fromHex(packet::kDefaultKeyHex));
     packet::Key iv = packet::keyFromBytes(QByteArray::fromHex(packet::kIvHex));
     quint8 splits[kSplitBytes] = {};
-    int nextSplit = 0;
-    bool stepwise = false;
-    int responses = 0, devicesFound = 0;
+    int nextSplit = 0, responses = 0, devicesFound = 0;
     QByteArray lastResponse, lastProject;
 };
-
-[[noreturn]] void fail(const char* what)
-{
-    std::fprintf(stderr, "fuzz_hostcmd_receive: %s\n", what);
-    std::abort();
-}
 
 // Cuts the bytes into chunks of the input's lengths and hands them over the
 // way a transport does, or one receive() at a time.
@@ -46,16 +33,17 @@ void deliver(Session& s, const QByteArray& bytes)
 {
     const auto* data = reinterpret_cast<const quint8*>(bytes.constData());
     const quint32 size = quint32(bytes.size());
+    const bool stepwise = (s.splits[0] & 0x80) != 0;
     for (quint32 position = 0, chunk = 0; position < size; position += chunk) {
         // Split 0: the rest in one chunk.
         const quint8 split = s.splits[s.nextSplit++ % kSplitBytes] & 0x7F;
         chunk = split == 0 ? size - position : qMin<quint32>(split, size - position);
-        if (!s.stepwise)
+        if (!stepwise)
             s.host.receiveAll(data + position, chunk);
-        for (quint32 taken = 0, consumed = 1; s.stepwise && taken < chunk && consumed > 0; taken += consumed) {
+        for (quint32 taken = 0, consumed = 1; stepwise && taken < chunk && consumed > 0; taken += consumed) {
             consumed = s.host.receive(data + position + taken, chunk - taken);
             if (consumed > chunk - taken)
-                fail("receive() took more bytes than it was given");
+                qFatal("receive() took more bytes than it was given");
         }
     }
 }
@@ -65,10 +53,9 @@ void deliver(Session& s, const QByteArray& bytes)
 bool ambiguous(const QByteArray& bytes)
 {
     const auto* data = reinterpret_cast<const quint8*>(bytes.constData());
-    for (int at = 1; at < bytes.size(); ++at) {
+    for (int at = 1; at < bytes.size(); ++at)
         if (packet::Assembler::startsPacket(data + at, quint32(bytes.size() - at)))
             return true;
-    }
     return false;
 }
 
@@ -80,7 +67,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Session s;
     for (quint8& split : s.splits)
         split = in.u8();
-    s.stepwise = (s.splits[0] & 0x80) != 0;
 
     s.host.setWriter([](const quint8*, quint32, int) { return true; });
     // The fixed nonce, as with Shift held: the session key follows from the
@@ -90,10 +76,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // A printer may fill all 31 blocks with a one-byte pad: 495 bytes is
         // the most a packet can carry, 480 only the most the host sends.
         if (response.isEmpty() || response.size() > packet::kMaxBody - 1)
-            fail("response of impossible length");
+            qFatal("response of impossible length");
         // Every byte touched, so that the sanitizers see any bad read.
-        for (char c : response)
-            checksum = checksum + quint8(c);
+        checksum = checksum + qChecksum(response.constData(), uint(response.size()));
         ++s.responses;
         s.lastResponse = response;
     });
@@ -109,8 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         } else if (op == BareHeader) {
             deliver(s, QByteArray(reinterpret_cast<const char*>(packet::kMagic), 3) + char(in.u8()));
         } else if (op == HandshakeAnswer) {
-            QByteArray plain = in.bytes(sizeof(host_cmd_dev_info_t));
-            plain.append(int(sizeof(host_cmd_dev_info_t)) - plain.size(), '\0');
+            const QByteArray plain
+                = in.bytes(sizeof(host_cmd_dev_info_t)).leftJustified(sizeof(host_cmd_dev_info_t), '\0');
             // A clean one must be taken as the device's answer.
             const QByteArray bytes = packet::build(s.aes, s.defaultKey, s.iv, plain, false);
             const bool clean = (plain.at(0) & 1) != 0 && !ambiguous(bytes);
@@ -120,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             deliver(s, bytes);
             if (clean
                 && (s.devicesFound != before + 1 || s.lastProject != plain.left(int(qstrnlen(plain.constData(), 16)))))
-                fail("a whole handshake answer was not reported");
+                qFatal("a whole handshake answer was not reported");
         } else if (const QByteArray plain = in.bytes(1 + in.u16() % packet::kMaxRecord); !plain.isEmpty()) {
             if (op == CleanSessionRecord)
                 s.host.resetReassembly();
@@ -130,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             const int before = s.responses;
             deliver(s, op == TruncatedRecord ? bytes.left(in.u8()) : bytes);
             if (op == CleanSessionRecord && !ambiguous(bytes) && (s.responses != before + 1 || s.lastResponse != plain))
-                fail("a whole session packet did not come out as its record");
+                qFatal("a whole session packet did not come out as its record");
         }
     }
     return 0;

@@ -11,7 +11,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
-#include <unistd.h>
 
 class PtyPair final
 {
@@ -22,21 +21,22 @@ public:
         if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0
             || ::ptsname_r(master_, name, sizeof name) != 0)
             return;
-        slavePath_ = QString::fromLocal8Bit(name);
         // Held open so that the device under test opening and closing the
         // slave never hangs up the master.
         slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
         ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-        raw_ = slave_ >= 0 && makeRaw(master_) && makeRaw(slave_);
+        const auto makeRaw = [](int fd) {
+            termios attributes = {};
+            return ::tcgetattr(fd, &attributes) == 0 && (::cfmakeraw(&attributes), true)
+                && ::tcsetattr(fd, TCSANOW, &attributes) == 0;
+        };
+        if (slave_ >= 0 && makeRaw(master_) && makeRaw(slave_))
+            slavePath_ = QString::fromLocal8Bit(name);
     }
-    ~PtyPair()
-    {
-        ::close(master_);
-        ::close(slave_);
-    }
+    ~PtyPair() { ::close(master_), ::close(slave_); }
     Q_DISABLE_COPY(PtyPair)
 
-    bool isValid() const { return raw_; }
+    bool isValid() const { return !slavePath_.isEmpty(); }
     QString slavePath() const { return slavePath_; }
     int slaveFd() const { return slave_; }
 
@@ -77,18 +77,9 @@ public:
     }
 
 private:
-    static bool makeRaw(int fd)
-    {
-        termios attributes = {};
-        const bool read = ::tcgetattr(fd, &attributes) == 0;
-        ::cfmakeraw(&attributes);
-        return read && ::tcsetattr(fd, TCSANOW, &attributes) == 0;
-    }
-
-    int master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    int slave_ = -1;
+    int master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC), slave_ = -1;
+    // Set once the pair is open and raw.
     QString slavePath_;
-    bool raw_ = false;
 };
 
 // sys/devices/... with one USB device and its printer interface per printer,
@@ -106,16 +97,14 @@ public:
     }
     ~FakeUsbTree() { setUsbDeviceRoots(kUsbDefaultSysfsRoot, kUsbDefaultDevRoot); }
 
-    QString devRoot() const { return path(QStringLiteral("dev/usb")); }
+    QString devRoot() const { return path("dev/usb"); }
     QString path(const QString& relative) const { return dir_.filePath(relative); }
 
     // `vendor` and `product` as sysfs writes them; empty leaves them out.
     bool addPrinter(const QString& name, const QString& vendor, const QString& product)
     {
-        const QString port = QStringLiteral("1-%1").arg(++devices_);
-        const QString usbDevice = QStringLiteral("sys/devices/usb1/") + port;
-        const QString interface = port + QStringLiteral(":1.0");
-        const QString classEntry = usbDevice + QLatin1Char('/') + interface + QStringLiteral("/usbmisc/") + name;
+        const QString port = QString("1-%1").arg(++devices_), usbDevice = "sys/devices/usb1/" + port;
+        const QString interface = port + ":1.0", classEntry = usbDevice + '/' + interface + "/usbmisc/" + name;
         const auto id = [this, &usbDevice](const char* file, const QString& value) {
             return value.isEmpty() || !writeScratchFile(path(usbDevice + file), value.toLatin1() + '\n').isEmpty();
         };
@@ -123,8 +112,8 @@ public:
             return ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(path(relative)).constData()) == 0;
         };
         return QDir(dir_.path()).mkpath(classEntry) && id("/idVendor", vendor) && id("/idProduct", product)
-            && link(QStringLiteral("../../../") + interface, classEntry + QStringLiteral("/device"))
-            && link(QStringLiteral("../../") + classEntry.mid(4), QStringLiteral("sys/class/usbmisc/") + name);
+            && link("../../../" + interface, classEntry + "/device")
+            && link("../../" + classEntry.mid(4), "sys/class/usbmisc/" + name);
     }
 
     // What the platform layer lists for a printer with IDs.
