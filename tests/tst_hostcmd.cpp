@@ -181,7 +181,7 @@ private Q_SLOTS:
         QTest::newRow("'S' font table entry")
             << Command([](HostCmd& c) { return c.sendFontSettingsEntry(QByteArray(438, '\x77')); })
             << hex("5301") + QByteArray(436, '\x77');
-        // Wi-Fi credentials: tst_networkpages' credentialsRecord.
+        // Wi-Fi credentials: tst_settings' known answers.
         QTest::newRow("'a' with a 200-byte path keeps 127 bytes")
             << Command([](HostCmd& c) { return c.requestDirectory(QByteArray(200, 'p')); })
             << hex("6101") + QByteArray(127, 'p') + QByteArray(1, '\0');
