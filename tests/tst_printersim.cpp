@@ -144,6 +144,10 @@ private Q_SLOTS:
         QTest::newRow("mobile network, no module")
             << lq520 << none << 4 << 258 << hex("ff00 0000 0000") + field("", 80);
         QTest::newRow("print settings applied") << lq560 << kPrint << 3 << 3 << kPrint.mid(3);
+        // 9600 baud, 7 data bits, 2 stop bits, even parity.
+        const QByteArray serial = hex("4101 80250000 07000000 02000000 02000000");
+        QTest::newRow("serial settings applied") << lq560 << serial << 5 << 2 << serial.mid(2);
+        QTest::newRow("audio settings applied") << lq560 << hex("03010001000183") << 6 << 2 << hex("0001000183");
         // 10.0.0.5 / 255.0.0.0, network order as sent.
         QTest::newRow("Wi-Fi address applied")
             << lq560 << hex("02010a000005ff000000") << 2 << 190 << hex("0a000005ff000000");
