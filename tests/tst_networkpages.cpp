@@ -40,13 +40,6 @@ NetworkInfo networkInfo()
     return info;
 }
 
-// The static address and netmask a sent record carries; none for a record of another kind.
-template <class Address> QStringList carried(const QByteArray& record)
-{
-    const auto value = Address::fromCommand(record);
-    return value ? QStringList {value->text(0), value->text(1)} : QStringList {};
-}
-
 // APN "cmnet" and dial number "*99#"; the status and the APN flag as a
 // printer may send them, beyond what the setters take.
 WnetStatus wnetStatus(
@@ -124,15 +117,16 @@ private Q_SLOTS:
         lan_->saveButton()->click();
         lan_->doSave();
         QVERIFY(!lan_->saveButton()->isEnabled());
+        // The copy takes what was written, the static address and netmask.
         QCOMPARE(capture_.records.size(), 2);
-        QCOMPARE(carried<settings::EthernetAddress>(capture_.records.takeLast()),
-            QStringList({"127.77.0.20", "255.255.0.0"}));
+        QCOMPARE(lastRead.ethernetAddress.text(0) + ' ' + lastRead.ethernetAddress.text(1), "127.77.0.20 255.255.0.0");
         // Unparsable text counts as 0.0.0.0; without a DHCP netmask a static address gets /24.
         fieldOf(*wifi_, "Netmask (DHCP):")->setText("0.0.0.0");
         fieldOf(*wifi_, "IP Address (Static):")->setText("printer-1");
         fieldOf(*wifi_, "Netmask (Static):")->setText("mask");
         wifi_->saveButton()->click();
-        QCOMPARE(carried<settings::WifiAddress>(capture_.records.value(1)), QStringList({"0.0.0.0", "255.255.255.0"}));
+        QCOMPARE(capture_.records.size(), 3);
+        QCOMPARE(lastRead.wifiAddress.text(0) + ' ' + lastRead.wifiAddress.text(1), "0.0.0.0 255.255.255.0");
     }
 
     // To the static address if usable, else the DHCP one; a listener on this test's own loopback address.
@@ -141,26 +135,24 @@ private Q_SLOTS:
         QTest::addColumn<bool>("wifi");
         QTest::addColumn<QString>("staticAddress");
         QTest::addColumn<QString>("dhcpAddress");
-        QTest::addColumn<QString>("error"); // empty: printed
         QTest::addColumn<int>("logged"); // "TCP socket ..." lines: created, connected, disconnected
+        QTest::addColumn<QString>("error"); // empty: printed
         const QString listener = SimProcess::testAddress().toString();
         // 127.78.x.y: nobody there.
         const QString nobody = QHostAddress(SimProcess::testAddress().toIPv4Address() + 0x10000).toString();
-        QTest::newRow("Ethernet, static") << false << listener << nobody << "" << 3;
-        QTest::newRow("Wi-Fi, static unparsable: DHCP") << true << "printer" << listener << "" << 3;
+        QTest::newRow("Ethernet, static") << false << listener << nobody << 3 << "";
+        QTest::newRow("Wi-Fi, static unparsable: DHCP") << true << "printer" << listener << 3 << "";
         QTest::newRow("neither") << false << "255.255.255.255"
-                                 << "0.0.0.0"
-                                 << "No valid IP address." << 0;
-        QTest::newRow("refused") << true << nobody << "0.0.0.0"
-                                 << "Connection refused" << 2;
+                                 << "0.0.0.0" << 0 << "No valid IP address.";
+        QTest::newRow("refused") << true << nobody << "0.0.0.0" << 2 << "Connection refused";
     }
     void testPrintReachesPort9100()
     {
         QFETCH(bool, wifi);
         QFETCH(QString, staticAddress);
         QFETCH(QString, dhcpAddress);
-        QFETCH(QString, error);
         QFETCH(int, logged);
+        QFETCH(QString, error);
         QTcpServer listener;
         QVERIFY(listener.listen(SimProcess::testAddress(), TcpRawPrint::kPort));
         QByteArray received;
@@ -240,7 +232,6 @@ private Q_SLOTS:
         apn.setText(settings::ApnSettings::Dial, "*99#");
         dispatch(page, wnetStatus());
         QCOMPARE(shown(), QStringList({"113.9", "22.5", "-75", "Connected", "cmnet", "*99#", "111"}));
-        page.doSave();
         fieldOf(page, "APN:")->setText("internet");
         page.saveButton()->click();
         apn.setFlag(settings::ApnSettings::UseApn, true);
