@@ -6,6 +6,7 @@
 #include "link/packet.h"
 #include "simprocess.h"
 #include "testsupport.h"
+#include "tools/printersim/simlog.h"
 #include "tools/printersim/simmodel.h"
 #include "tools/printersim/simoptions.h"
 #include "tools/printersim/simstatefile.h"
@@ -195,6 +196,12 @@ private Q_SLOTS:
         QTest::newRow("USB closed without USB")
             << QStringList {"--fault-pty-close-after", "70"} << "--fault-pty-close-after needs --usb-pty.";
         QTest::newRow("help") << QStringList {"--help"} << "--fault-drop-mid <n>";
+        QTest::newRow("port too big") << QStringList {"--port", "65536"}
+                                      << "--port: '65536' is not a port number (0..65535).";
+        QTest::newRow("key too short") << QStringList {"--key", QString(31, '0')}
+                                       << "--key: '" + QString(31, '0') + "' is not 32 hex digits.";
+        QTest::newRow("serial too long") << QStringList {"--sn", "SIM00000000000001"}
+                                         << "--sn: 'SIM00000000000001' must be 1 to 16 printable ASCII characters.";
     }
     void optionsAreChecked()
     {
@@ -207,6 +214,18 @@ private Q_SLOTS:
         QVERIFY2(result == OptionsResult::Help ? shown.contains(expected) : shown == expected, qPrintable(shown));
         // Nobody else's network unless asked.
         QCOMPARE(options.listenAddress, QHostAddress(QHostAddress::LocalHost));
+    }
+
+    // The log names the network but shows nothing of the password, however
+    // the record is cut.
+    void logMasksThePassword()
+    {
+        const QByteArray record = hex("1101") + field("Lab-Net", 128) + field("Hunter2-secret", 128);
+        for (int length : {258, 140}) {
+            const QString line = SimLog::describe(record.left(length), SimLog::Direction::Received);
+            QVERIFY2(line.contains("ssid \"Lab-Net\"") && !line.contains(QByteArray("Hunter2").toHex(' ')),
+                qPrintable(line));
+        }
     }
 
     void executableServesAHost()
