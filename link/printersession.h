@@ -1,0 +1,105 @@
+#pragma once
+
+#include "settings/settingsfile.h"
+
+#include <QByteArray>
+#include <QFlags>
+#include <QHostAddress>
+#include <QMap>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class HostCmd;
+class Transceiver;
+
+// One printer driven step by step without a window: open the link, read the
+// settings, write records and read them back, manage fonts, print a page.
+// Each session owns its own protocol object and link, so that many printers
+// are served side by side on one thread; the window's session rides on the
+// process-wide link instead. Every step ends by calling its callback once,
+// with an empty error on success; a step asked for while another runs fails
+// at once.
+class PrinterSession final : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kDefaultTimeoutMs = 5000;
+
+    // Where a printer is: "ADDRESS" or "ADDRESS:PORT" (TCP, port 17900 by
+    // default), "usb" (the first USB printer found) or "usb:PATH".
+    struct Target
+    {
+        enum Kind { Tcp, Usb } kind = Tcp;
+        QHostAddress address;
+        quint16 port = 17900;
+        QString usbPath;
+
+        static std::optional<Target> parse(const QString& text, QString* error);
+        QString toString() const;
+    };
+
+    enum Part {
+        // Device and network information (read types 1 and 2).
+        Information = 0x1,
+        // The writable records: print, mobile, serial, audio (types 3 to 6).
+        Records = 0x2,
+        FontTable = 0x4,
+        FontFiles = 0x8,
+        Everything = 0xF,
+    };
+    Q_DECLARE_FLAGS(Parts, Part)
+
+    using Done = std::function<void(const QString& error)>;
+    using StateDone = std::function<void(const QString& error, const settings::PrinterState& state)>;
+
+    // A session with a link of its own.
+    explicit PrinterSession(QObject* parent = nullptr);
+    // A session over a link that is already up (the window's).
+    PrinterSession(HostCmd& cmd, Transceiver& link, QObject* parent = nullptr);
+    ~PrinterSession() override;
+
+    // How long a step waits for the printer before it fails.
+    void setTimeoutMs(int ms) { timeoutMs_ = ms; }
+
+    // Connects and runs the handshake; the identity is then in `state()`.
+    void open(const Target& target, Done done);
+    void close();
+
+    // Reads the parts asked for into `state()`. A batch of read requests is
+    // closed by a second device information request, whose answer comes after
+    // every other answer the printer gives, so that a part it does not answer
+    // stays empty instead of stalling the read.
+    void read(Parts parts, StateDone done);
+    // Writes the plan's records (paced like the window's Save), its font
+    // table and font files (`fontData`: name -> file bytes), then reads the
+    // touched parts back. The caller compares with `settings::mismatches`.
+    void apply(const settings::Plan& plan, const QMap<QString, QByteArray>& fontData, StateDone done);
+
+    void installFont(const QString& name, const QByteArray& data, Done done);
+    void removeFont(const QString& name, Done done);
+    void restartMobile(Done done);
+    // Raw ESC/POS: over USB on the link, over TCP as a job to port 9100.
+    void printRaw(const QByteArray& page, Done done);
+
+    const settings::PrinterState& state() const { return state_; }
+    const Target& target() const { return target_; }
+
+Q_SIGNALS:
+    // The link went down by itself.
+    void disconnected();
+
+private:
+    class Step;
+    QPointer<HostCmd> cmd_;
+    QPointer<Transceiver> link_;
+    Target target_;
+    settings::PrinterState state_;
+    int timeoutMs_ = kDefaultTimeoutMs;
+};
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(PrinterSession::Parts)
