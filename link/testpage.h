@@ -7,6 +7,8 @@
 
 #include <functional>
 
+class Transceiver;
+
 namespace settings {
 class NetworkInfo;
 }
@@ -72,7 +74,8 @@ public:
 
     // Over USB one raw write; over TCP a raw print job to port 9100 of the
     // printer; without a link nothing. False only when nothing went out.
-    static bool send(const QByteArray& page);
+    // On `link`, or on the process-wide one.
+    static bool send(const QByteArray& page, Transceiver* link = nullptr);
 
     // Where "now" comes from; tests pin it. An empty clock restores the real one.
     using Clock = std::function<QDateTime()>;
