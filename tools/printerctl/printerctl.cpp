@@ -38,11 +38,11 @@ void err(const QString& text)
     std::fflush(stderr);
 }
 
+// "-" is standard input.
 QByteArray readAll(const QString& path, QString* error)
 {
-    QFile file;
-    const bool opened = path == "-" ? file.open(stdin, QIODevice::ReadOnly)
-                                    : (file.setFileName(path), file.open(QIODevice::ReadOnly));
+    QFile file(path);
+    const bool opened = path == "-" ? file.open(stdin, QIODevice::ReadOnly) : file.open(QIODevice::ReadOnly);
     if (!opened) {
         *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
         return {};
@@ -455,132 +455,157 @@ void PrinterCtl::runFleet()
 FleetRun::Work PrinterCtl::work()
 {
     using Done = std::function<void()>;
+    using Step = void (PrinterCtl::*)(PrinterSession&, Outcome&, Done);
     const QString& command = options_.command;
-    if (command == "apply" || command == "drift" || command == "set")
-        return [this](PrinterSession& session, Outcome& outcome, Done done) { applyWork(session, outcome, done); };
-    if (command == "info" || command == "get" || command == "backup") {
-        const PrinterSession::Parts parts = command == "info" ? PrinterSession::Information : readParts_;
-        return [this, parts](PrinterSession& session, Outcome& outcome, Done done) {
-            const bool several = printers_.size() > 1;
-            session.read(
-                parts, [this, &outcome, done, several](const QString& error, const settings::PrinterState& state) {
-                    outcome.state = state;
-                    if (!error.isEmpty()) {
-                        outcome.fail(error);
-                    } else if (options_.command == "info") {
-                        QJsonObject device = state.device ? state.device->toJson() : QJsonObject();
-                        outcome.json.insert("device", device);
-                        outcome.lines << QStringLiteral("  project: %1").arg(state.project());
-                        for (auto it = device.begin(); it != device.end(); ++it)
-                            outcome.lines << QStringLiteral("  %1: %2").arg(it.key(), valueText(it.key(), it.value()));
-                    } else if (options_.command == "get") {
-                        const QMap<QString, QJsonValue> values = readValues(state);
-                        QJsonObject shownValues;
-                        for (auto it = values.begin(); it != values.end(); ++it) {
-                            if (!names_.isEmpty() && !names_.contains(it.key()))
-                                continue;
-                            shownValues.insert(it.key(), shown(it.key(), it.value()));
-                            outcome.lines << QStringLiteral("  %1: %2").arg(it.key(), valueText(it.key(), it.value()));
-                        }
-                        outcome.json.insert("values", shownValues);
-                    } else {
-                        const QString time = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
-                        const SettingsFile file = SettingsFile::fromState(state, time, wifiPassword_);
-                        const QString sn = state.serialNumber().isEmpty() ? outcome.printer : state.serialNumber();
-                        const QString path = several
-                            ? QDir(options_.outputPath)
-                                  .filePath(QString(sn).replace(QRegularExpression("[^A-Za-z0-9._-]"), "_") + ".json")
-                            : options_.outputPath;
-                        QString writeError;
-                        if (writeFile(path, file.toJson(), file.hasPassword(), &writeError))
-                            outcome.json.insert("file", path);
-                        else
-                            outcome.fail(writeError);
-                    }
-                    done();
-                });
-        };
+    const Step step = command == "apply" || command == "drift" || command == "set" ? &PrinterCtl::applyWork
+        : command == "print-test"                                                  ? &PrinterCtl::printTestWork
+        : command == "fonts"                                                       ? &PrinterCtl::fontsWork
+        : command == "restart-mobile"                                              ? &PrinterCtl::restartMobileWork
+                                                                                   : &PrinterCtl::readWork;
+    return
+        [this, step](PrinterSession& session, Outcome& outcome, Done done) { (this->*step)(session, outcome, done); };
+}
+
+// info, get and backup: one read, then what it gave.
+void PrinterCtl::readWork(PrinterSession& session, Outcome& outcome, std::function<void()> done)
+{
+    const PrinterSession::Parts parts = options_.command == "info" ? PrinterSession::Information : readParts_;
+    session.read(parts, [this, &outcome, done](const QString& error, const settings::PrinterState& state) {
+        outcome.state = state;
+        if (!error.isEmpty())
+            outcome.fail(error);
+        else if (options_.command == "info")
+            showInfo(outcome);
+        else if (options_.command == "get")
+            showValues(outcome);
+        else
+            writeBackup(outcome);
+        done();
+    });
+}
+
+void PrinterCtl::showInfo(Outcome& outcome)
+{
+    const settings::PrinterState& state = outcome.state;
+    const QJsonObject device = state.device ? state.device->toJson() : QJsonObject();
+    outcome.json.insert("device", device);
+    outcome.lines << QStringLiteral("  project: %1").arg(state.project());
+    for (auto it = device.begin(); it != device.end(); ++it)
+        outcome.lines << QStringLiteral("  %1: %2").arg(it.key(), valueText(it.key(), it.value()));
+}
+
+void PrinterCtl::showValues(Outcome& outcome)
+{
+    const QMap<QString, QJsonValue> values = readValues(outcome.state);
+    QJsonObject shownValues;
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        if (!names_.isEmpty() && !names_.contains(it.key()))
+            continue;
+        shownValues.insert(it.key(), shown(it.key(), it.value()));
+        outcome.lines << QStringLiteral("  %1: %2").arg(it.key(), valueText(it.key(), it.value()));
     }
-    if (command == "print-test") {
-        return [this](PrinterSession& session, Outcome& outcome, Done done) {
-            session.read(PrinterSession::Information | PrinterSession::Records,
-                [this, &session, &outcome, done](const QString& error, const settings::PrinterState& state) {
-                    outcome.state = state;
-                    if (!error.isEmpty()) {
-                        outcome.fail(error);
-                        done();
-                        return;
-                    }
-                    using Print = settings::PrintSettings;
-                    const QString& page = names_.first();
-                    QByteArray bytes;
-                    if (page == "print") {
-                        const Print print = state.print.value_or(Print());
-                        bytes = TestPage::printTestPage(choiceText(Print::Utf8, print.number(Print::Utf8)),
-                            choiceText(Print::Cjk, print.number(Print::Cjk)),
-                            choiceText(Print::CodePage, print.number(Print::CodePage)), state.project(), state.model());
-                    } else if (page == "black-mark") {
-                        bytes = TestPage::blackMarkTestPage();
-                    } else {
-                        const bool wifi = page == "wifi";
-                        const auto texts
-                            = TestPage::networkTexts(state.network.value_or(settings::NetworkInfo()), wifi);
-                        bytes = TestPage::networkTestPage(wifi, texts, state.project(), state.model(), true);
-                    }
-                    session.printRaw(bytes, [&outcome, done](const QString& printError) {
-                        if (!printError.isEmpty())
-                            outcome.fail(printError);
-                        done();
-                    });
-                });
-        };
+    outcome.json.insert("values", shownValues);
+}
+
+void PrinterCtl::writeBackup(Outcome& outcome)
+{
+    const settings::PrinterState& state = outcome.state;
+    const QString time = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
+    const SettingsFile file = SettingsFile::fromState(state, time, wifiPassword_);
+    QString path = options_.outputPath;
+    if (printers_.size() > 1) {
+        QString sn = state.serialNumber().isEmpty() ? outcome.printer : state.serialNumber();
+        // A serial number is no path.
+        sn.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")), QStringLiteral("_"));
+        path = QDir(options_.outputPath).filePath(sn + ".json");
     }
-    if (command == "fonts") {
-        return [this](PrinterSession& session, Outcome& outcome, Done done) {
-            const auto finish = [&outcome, done](const QString& error) {
-                if (!error.isEmpty())
-                    outcome.fail(error);
-                done();
-            };
-            const QString& action = names_.first();
-            if (action == "install") {
-                session.installFont(QFileInfo(names_[1]).fileName(), fontData_, finish);
-            } else if (action == "remove") {
-                session.removeFont(names_[1], finish);
-            } else {
-                session.read(PrinterSession::FontFiles,
-                    [&outcome, done](const QString& error, const settings::PrinterState& state) {
-                        outcome.state.fontFiles = state.fontFiles;
-                        QJsonArray fonts;
-                        for (const settings::InstalledFont& font :
-                            state.fontFiles.value_or(std::vector<settings::InstalledFont>())) {
-                            const QString name = font.text(settings::InstalledFont::Name);
-                            const qint64 size = font.number(settings::InstalledFont::Size);
-                            fonts.append(QJsonObject {{"name", name}, {"size", double(size)}});
-                            outcome.lines << QStringLiteral("  %1  %2").arg(name).arg(size);
-                        }
-                        outcome.json.insert("fonts", fonts);
-                        if (!error.isEmpty())
-                            outcome.fail(error);
-                        done();
-                    });
-            }
-        };
-    }
-    // restart-mobile
-    return [](PrinterSession& session, Outcome& outcome, Done done) {
-        const settings::PrinterState& state = session.state();
-        if (!settings::features(state.project(), state.model()).mobile) {
-            outcome.fail(QStringLiteral("refused: the printer has no mobile network module"));
-            done();
-            return;
-        }
-        session.restartMobile([&outcome, done](const QString& error) {
-            if (!error.isEmpty())
+    QString error;
+    if (writeFile(path, file.toJson(), file.hasPassword(), &error))
+        outcome.json.insert("file", path);
+    else
+        outcome.fail(error);
+}
+
+void PrinterCtl::printTestWork(PrinterSession& session, Outcome& outcome, std::function<void()> done)
+{
+    session.read(PrinterSession::Information | PrinterSession::Records,
+        [this, &session, &outcome, done](const QString& error, const settings::PrinterState& state) {
+            outcome.state = state;
+            if (!error.isEmpty()) {
                 outcome.fail(error);
-            done();
+                done();
+                return;
+            }
+            session.printRaw(testPage(state), [&outcome, done](const QString& printError) {
+                if (!printError.isEmpty())
+                    outcome.fail(printError);
+                done();
+            });
         });
+}
+
+// The page as the window builds it, in English.
+QByteArray PrinterCtl::testPage(const settings::PrinterState& state) const
+{
+    using Print = settings::PrintSettings;
+    const QString& page = names_.first();
+    if (page == "print") {
+        const Print print = state.print.value_or(Print());
+        return TestPage::printTestPage(choiceText(Print::Utf8, print.number(Print::Utf8)),
+            choiceText(Print::Cjk, print.number(Print::Cjk)),
+            choiceText(Print::CodePage, print.number(Print::CodePage)), state.project(), state.model());
+    }
+    if (page == "black-mark")
+        return TestPage::blackMarkTestPage();
+    const bool wifi = page == "wifi";
+    const auto texts = TestPage::networkTexts(state.network.value_or(settings::NetworkInfo()), wifi);
+    return TestPage::networkTestPage(wifi, texts, state.project(), state.model(), true);
+}
+
+void PrinterCtl::fontsWork(PrinterSession& session, Outcome& outcome, std::function<void()> done)
+{
+    const auto finish = [&outcome, done](const QString& error) {
+        if (!error.isEmpty())
+            outcome.fail(error);
+        done();
     };
+    const QString& action = names_.first();
+    if (action == "install") {
+        session.installFont(QFileInfo(names_[1]).fileName(), fontData_, finish);
+        return;
+    }
+    if (action == "remove") {
+        session.removeFont(names_[1], finish);
+        return;
+    }
+    session.read(
+        PrinterSession::FontFiles, [&outcome, finish](const QString& error, const settings::PrinterState& state) {
+            QJsonArray fonts;
+            for (const settings::InstalledFont& font :
+                state.fontFiles.value_or(std::vector<settings::InstalledFont>())) {
+                const QString name = font.text(settings::InstalledFont::Name);
+                const qint64 size = font.number(settings::InstalledFont::Size);
+                fonts.append(QJsonObject {{"name", name}, {"size", double(size)}});
+                outcome.lines << QStringLiteral("  %1  %2").arg(name).arg(size);
+            }
+            outcome.json.insert("fonts", fonts);
+            finish(error);
+        });
+}
+
+void PrinterCtl::restartMobileWork(PrinterSession& session, Outcome& outcome, std::function<void()> done)
+{
+    const settings::PrinterState& state = session.state();
+    if (!settings::features(state.project(), state.model()).mobile) {
+        outcome.fail(QStringLiteral("refused: the printer has no mobile network module"));
+        done();
+        return;
+    }
+    session.restartMobile([&outcome, done](const QString& error) {
+        if (!error.isEmpty())
+            outcome.fail(error);
+        done();
+    });
 }
 
 void PrinterCtl::applyWork(PrinterSession& session, Outcome& outcome, std::function<void()> done)
@@ -618,27 +643,11 @@ void PrinterCtl::applyWork(PrinterSession& session, Outcome& outcome, std::funct
                 return;
             }
             QMap<QString, QByteArray> fonts;
-            for (const settings::FontFile& font : plan.fontsToInstall) {
-                QString readError;
-                const QString path = QDir(options_.fontsDir).filePath(font.name);
-                const QByteArray data
-                    = QFileInfo(font.name).fileName() == font.name ? readAll(path, &readError) : QByteArray();
-                if (readError.isEmpty() && QFileInfo(font.name).fileName() != font.name)
-                    readError = QStringLiteral("font file \"%1\": a name, not a path, expected").arg(font.name);
-                else if (readError.isEmpty() && data.size() != font.size)
-                    readError = QStringLiteral("font file %1: %2 bytes, the settings file says %3")
-                                    .arg(path)
-                                    .arg(data.size())
-                                    .arg(font.size);
-                else if (readError.isEmpty() && !font.md5.isEmpty()
-                    && QCryptographicHash::hash(data, QCryptographicHash::Md5) != font.md5)
-                    readError = QStringLiteral("font file %1: its MD5 is not the settings file's").arg(path);
-                if (!readError.isEmpty()) {
-                    outcome.fail(readError);
-                    done();
-                    return;
-                }
-                fonts.insert(font.name, data);
+            const QString fontError = loadFonts(plan, &fonts);
+            if (!fontError.isEmpty()) {
+                outcome.fail(fontError);
+                done();
+                return;
             }
             session.apply(
                 plan, fonts, [&outcome, plan, done](const QString& applyError, const settings::PrinterState& after) {
@@ -654,6 +663,27 @@ void PrinterCtl::applyWork(PrinterSession& session, Outcome& outcome, std::funct
                     done();
                 });
         });
+}
+
+QString PrinterCtl::loadFonts(const Plan& plan, QMap<QString, QByteArray>* fonts) const
+{
+    // The file's font names hold no path.
+    for (const settings::FontFile& font : plan.fontsToInstall) {
+        const QString path = QDir(options_.fontsDir).filePath(font.name);
+        QString error;
+        const QByteArray data = readAll(path, &error);
+        if (!error.isEmpty())
+            return QStringLiteral("font file: %1").arg(error);
+        if (data.size() != font.size)
+            return QStringLiteral("font file %1: %2 bytes, the settings file says %3")
+                .arg(path)
+                .arg(data.size())
+                .arg(font.size);
+        if (!font.md5.isEmpty() && QCryptographicHash::hash(data, QCryptographicHash::Md5) != font.md5)
+            return QStringLiteral("font file %1: its MD5 is not the settings file's").arg(path);
+        fonts->insert(font.name, data);
+    }
+    return QString();
 }
 
 void PrinterCtl::report(const std::vector<Outcome>& outcomes)

@@ -38,8 +38,20 @@ private:
     bool checkFleet();
     void discover(std::function<void(const QList<Discovery::Reply>&)> then);
     void runFleet();
+    // What each printer goes through, by command.
     FleetRun::Work work();
     void applyWork(PrinterSession& session, Outcome& outcome, std::function<void()> done);
+    void readWork(PrinterSession& session, Outcome& outcome, std::function<void()> done);
+    void printTestWork(PrinterSession& session, Outcome& outcome, std::function<void()> done);
+    void fontsWork(PrinterSession& session, Outcome& outcome, std::function<void()> done);
+    void restartMobileWork(PrinterSession& session, Outcome& outcome, std::function<void()> done);
+    void showInfo(Outcome& outcome);
+    void showValues(Outcome& outcome);
+    void writeBackup(Outcome& outcome);
+    QByteArray testPage(const settings::PrinterState& state) const;
+    // The plan's missing font files from the fonts folder; an error when one
+    // is not there as the file describes it.
+    QString loadFonts(const settings::Plan& plan, QMap<QString, QByteArray>* fonts) const;
     void reportDiscovery(const QList<Discovery::Reply>& replies);
     void report(const std::vector<Outcome>& outcomes);
     void refuse(const QString& message);
