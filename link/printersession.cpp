@@ -158,8 +158,7 @@ PrinterSession::Step* PrinterSession::begin(StateDone done, bool needsLink)
         return step_;
     }
     LOG("%s: %s", qUtf8Printable(target_.toString()), qUtf8Printable(error));
-    QMetaObject::invokeMethod(
-        this, [this, done = std::move(done), error] { done(error, state_); }, Qt::QueuedConnection);
+    post(std::move(done), error);
     return nullptr;
 }
 
@@ -173,8 +172,18 @@ void PrinterSession::finish(Step* step, const QString& error)
     step->deleteLater();
     if (!error.isEmpty())
         LOG("%s: %s", qUtf8Printable(target_.toString()), qUtf8Printable(error));
+    post(std::move(step->done), error);
+}
+
+void PrinterSession::post(StateDone done, const QString& error)
+{
     QMetaObject::invokeMethod(
-        this, [this, done = std::move(step->done), error] { done(error, state_); }, Qt::QueuedConnection);
+        this,
+        [this, done = std::move(done), error] {
+            if (done)
+                done(error, state_);
+        },
+        Qt::QueuedConnection);
 }
 
 namespace {

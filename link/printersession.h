@@ -103,6 +103,7 @@ private:
     // Ends `step` once: its callback comes from the event loop, so that it
     // may start the next step or delete the session.
     void finish(Step* step, const QString& error);
+    void post(StateDone done, const QString& error);
     // Reads `parts` into the state and closes the batch with the sentinel;
     // then `then` runs.
     void readBatch(Step* step, Parts parts, std::function<void()> then);
