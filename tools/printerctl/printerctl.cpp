@@ -329,8 +329,13 @@ bool PrinterCtl::prepareSettingsFile(const QString& path)
     if (!options_.vars.isEmpty()) {
         settings::FleetVars vars;
         const QByteArray csv = readAll(options_.vars, &error);
-        if (!error.isEmpty() || !settings::FleetVars::parse(csv, &vars, &error)) {
-            refuse(QStringLiteral("bad vars file: %1").arg(error));
+        if (!error.isEmpty()) {
+            refuse(QStringLiteral("bad file: %1").arg(error));
+            return false;
+        }
+        // Its lines are told apart from the settings file's by its name.
+        if (!settings::FleetVars::parse(csv, &vars, &error)) {
+            refuse(QStringLiteral("bad file: %1: %2").arg(options_.vars, error));
             return false;
         }
         vars_ = vars;
