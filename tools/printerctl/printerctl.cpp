@@ -263,7 +263,8 @@ bool PrinterCtl::prepare()
         printers = printers.mid(0, 1);
         for (const QString& name : qAsConst(names_)) {
             if (!findField(name) || name == kPassword) {
-                refuse(QStringLiteral("unknown name \"%1\"").arg(name));
+                refuse(name == kPassword ? QStringLiteral("wifi.password: the printer never reports it")
+                                         : QStringLiteral("unknown name \"%1\"").arg(name));
                 return false;
             }
         }
