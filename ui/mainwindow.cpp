@@ -248,7 +248,6 @@ void MainWindow::doReload()
     if (hasUnsavedSettings() && !MessageBox::unsavedSettingsMayBeLost(this))
         return;
 
-    reloadAction_->setEnabled(false);
     using namespace settings;
     for (quint16 type : {DeviceInfo::replyId(), NetworkInfo::replyId(), PrintSettings::replyId(), WnetStatus::replyId(),
              SerialSettings::replyId()}) {
@@ -257,10 +256,12 @@ void MainWindow::doReload()
     }
     hostCmd.requestRecord(AudioSettings::replyId());
 
-    // Keeps Reload from being pressed again at once; the replies are not awaited.
+    // Keeps Reload from being pressed again at once, and a session from
+    // taking these replies for its own; the replies are not awaited.
     if (reloadLockTimer_ != 0)
         killTimer(reloadLockTimer_);
     reloadLockTimer_ = startTimer(kReloadLockMs, Qt::CoarseTimer);
+    updateReadActions();
 }
 
 void MainWindow::doExportSettings()
@@ -391,9 +392,7 @@ void MainWindow::onConnected()
 
     connectAction_->setEnabled(false);
     disconnectAction_->setEnabled(true);
-    reloadAction_->setEnabled(true);
-    exportAction_->setEnabled(true);
-    importAction_->setEnabled(true);
+    updateReadActions();
     tabWidget_->setEnabled(true);
 
     const settings::Features has = settings::features(hostCmd.project, hostCmd.model);
@@ -476,16 +475,14 @@ void MainWindow::timerEvent(QTimerEvent* event)
     killTimer(reloadLockTimer_);
     reloadLockTimer_ = 0;
     // A link that went down during the lock leaves Reload disabled.
-    reloadAction_->setEnabled(disconnectAction_->isEnabled() && !busy_);
+    updateReadActions();
 }
 
 void MainWindow::showDisconnected()
 {
     connectAction_->setEnabled(true);
     disconnectAction_->setEnabled(false);
-    reloadAction_->setEnabled(false);
-    exportAction_->setEnabled(false);
-    importAction_->setEnabled(false);
+    updateReadActions();
     tabWidget_->setEnabled(false);
     statusLabel_->setText(tr("Not Connected"));
 }
@@ -509,15 +506,18 @@ std::optional<settings::PrinterState> MainWindow::readPrinter(PrinterSession& se
 void MainWindow::setBusy(bool busy)
 {
     busy_ = busy;
-    // Connected, and no step running; the lock timer gives Reload back itself.
-    const bool idle = !busy && disconnectAction_->isEnabled();
-    reloadAction_->setEnabled(idle && reloadLockTimer_ == 0);
-    exportAction_->setEnabled(idle);
-    importAction_->setEnabled(idle);
+    updateReadActions();
     if (busy)
         QApplication::setOverrideCursor(Qt::BusyCursor);
     else
         QApplication::restoreOverrideCursor();
+}
+
+void MainWindow::updateReadActions()
+{
+    const bool idle = disconnectAction_->isEnabled() && reloadLockTimer_ == 0 && !busy_;
+    for (QAction* action : {reloadAction_, exportAction_, importAction_})
+        action->setEnabled(idle);
 }
 
 bool MainWindow::hasUnsavedSettings() const

@@ -79,6 +79,9 @@ private:
     // held off meanwhile; empty, the user told, on failure.
     std::optional<settings::PrinterState> readPrinter(PrinterSession& session);
     void setBusy(bool busy);
+    // Reload, Export and Import: while connected, with no reload lock and no
+    // session step running.
+    void updateReadActions();
 
     QAction* connectAction_ = nullptr;
     QAction* disconnectAction_ = nullptr;
