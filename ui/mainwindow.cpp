@@ -24,6 +24,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QEventLoop>
@@ -299,19 +300,19 @@ void MainWindow::doImportSettings()
         return;
 
     // The whole file is checked before the printer is touched.
-    const auto cannotRead = [this, &path](const QString& why) {
-        LOG("Import of %s refused: %s", qPrintable(path), qPrintable(why));
-        MessageBox::warning(this, tr("Error"), tr("Cannot read %1:\n%2").arg(QDir::toNativeSeparators(path), why));
+    const auto cannotRead = [this](const QString& name, const QString& why) {
+        LOG("Import refused, %s: %s", qPrintable(name), qPrintable(why));
+        MessageBox::warning(this, tr("Error"), tr("Cannot read %1:\n%2").arg(QDir::toNativeSeparators(name), why));
     };
     QFile input(path);
     if (!input.open(QIODevice::ReadOnly)) {
-        cannotRead(input.errorString());
+        cannotRead(path, input.errorString());
         return;
     }
     settings::SettingsFile file;
     QString error;
     if (!settings::SettingsFile::parse(input.readAll(), &file, &error)) {
-        cannotRead(error);
+        cannotRead(path, error);
         return;
     }
 
@@ -341,12 +342,17 @@ void MainWindow::doImportSettings()
     const QDir folder = QFileInfo(path).absoluteDir();
     for (const settings::FontFile& font : plan.fontsToInstall) {
         QFile fontFile(folder.filePath(font.name));
-        if (!fontFile.open(QIODevice::ReadOnly)) {
-            MessageBox::warning(this, tr("Error"),
-                tr("Cannot read %1:\n%2").arg(QDir::toNativeSeparators(fontFile.fileName()), fontFile.errorString()));
+        const QByteArray data = fontFile.open(QIODevice::ReadOnly) ? fontFile.readAll() : QByteArray();
+        QString why = fontFile.error() != QFileDevice::NoError ? fontFile.errorString() : QString();
+        if (why.isEmpty()
+            && (data.size() != font.size
+                || (!font.md5.isEmpty() && QCryptographicHash::hash(data, QCryptographicHash::Md5) != font.md5)))
+            why = tr("It is not the file the settings name.");
+        if (!why.isEmpty()) {
+            cannotRead(fontFile.fileName(), why);
             return;
         }
-        fontData.insert(font.name, fontFile.readAll());
+        fontData.insert(font.name, data);
     }
 
     setBusy(true);

@@ -493,6 +493,10 @@
         <translation>プリンターの設定を読み込めません:
 %1</translation>
     </message>
+    <message>
+        <source>It is not the file the settings name.</source>
+        <translation>設定で指定されたファイルではありません。</translation>
+    </message>
 </context>
 <context>
     <name>MessageBox</name>

@@ -493,6 +493,10 @@
         <translation>无法读取打印机的设置：
 %1</translation>
     </message>
+    <message>
+        <source>It is not the file the settings name.</source>
+        <translation>这不是设置中指定的文件。</translation>
+    </message>
 </context>
 <context>
     <name>MessageBox</name>
