@@ -88,19 +88,21 @@ QByteArray TestPage::blackMarkTestPage()
     return page.data();
 }
 
-bool TestPage::send(const QByteArray& page)
+bool TestPage::send(const QByteArray& page, Transceiver* link)
 {
-    if (!transceiver)
+    if (!link)
+        link = transceiver;
+    if (!link)
         return false;
-    switch (transceiver->linkState()) {
+    switch (link->linkState()) {
     case Transceiver::Usb:
         // Printer-side failures are not reported to the user.
-        if (!transceiver->write(page.constData(), quint32(page.size()), kUsbWriteTimeoutMs))
+        if (!link->write(page.constData(), quint32(page.size()), kUsbWriteTimeoutMs))
             LOG("Test page: USB write of %d bytes failed.", int(page.size()));
         return true;
     case Transceiver::Tcp:
         // Deletes itself when its connection ends.
-        new TcpRawPrint(transceiver->hostAddress(), page);
+        new TcpRawPrint(link->hostAddress(), page);
         return true;
     default:
         return false;

@@ -7,6 +7,8 @@
 
 #include <functional>
 
+class Transceiver;
+
 // ESC/POS test pages: the framing and styles every test page shares, a small
 // builder, the two pages of the print settings, and the one way they reach
 // the printer over the open link. No widgets: pages pass the texts they show.
@@ -50,7 +52,8 @@ public:
 
     // Over USB one raw write; over TCP a raw print job to port 9100 of the
     // printer; without a link nothing. False only when nothing went out.
-    static bool send(const QByteArray& page);
+    // On `link`, or on the process-wide one.
+    static bool send(const QByteArray& page, Transceiver* link = nullptr);
 
     // Where "now" comes from; tests pin it. An empty clock restores the real one.
     using Clock = std::function<QDateTime()>;

@@ -61,6 +61,8 @@ public:
     int stop() { return stopProcess(process_); }
 
     QHostAddress address() const { return address_; }
+    // Before start(): a fleet's base address, which its suite gives it.
+    void setAddress(const QHostAddress& address) { address_ = address; }
     quint16 port() const { return port_; }
     QProcess& process() { return process_; }
 

@@ -32,11 +32,12 @@ public:
     }
 
     // Connects unless connected and shakes hands; the plaintext of the
-    // answer, empty unless it is a valid 68-byte answer.
-    QByteArray handshake(const SimProcess& sim, quint32 nonce, const QByteArray& sn)
+    // answer, empty unless it is a valid 68-byte answer. `member`: the
+    // printer of a fleet, from 0.
+    QByteArray handshake(const SimProcess& sim, quint32 nonce, const QByteArray& sn, int member = 0)
     {
         if (socket_.state() == QAbstractSocket::UnconnectedState)
-            socket_.connectToHost(sim.address(), sim.port());
+            socket_.connectToHost(QHostAddress(sim.address().toIPv4Address() + quint32(member)), sim.port());
         // Least significant byte first; the session key is the MD5 of nonce and serial.
         const QByteArray bytes = QByteArray(1, char(nonce)) + char(nonce >> 8) + char(nonce >> 16) + char(nonce >> 24);
         socket_.write(packet::build(aes_, defaultKey_, iv_, bytes, false));
@@ -202,6 +203,19 @@ private Q_SLOTS:
                                        << "--key: '" + QString(31, '0') + "' is not 32 hex digits.";
         QTest::newRow("serial too long") << QStringList {"--sn", "SIM00000000000001"}
                                          << "--sn: 'SIM00000000000001' must be 1 to 16 printable ASCII characters.";
+        QTest::newRow("ignore a read-only field") << QStringList {"--fault-ignore", "network.wifi_mac"}
+                                                  << "--fault-ignore: 'network.wifi_mac' is not a setting the printer "
+                                                     "takes.";
+        QTest::newRow("ignore a bit") << QStringList {"--fault-ignore", "audio.not_taken_beep", "--fault-seed", "1"}
+                                      << "faults: writes of audio.not_taken_beep ignored; seed 1";
+        QTest::newRow("fleet too large") << QStringList {"--fleet", "251"}
+                                         << "--fleet: '251' is not a number of printers (1..250).";
+        QTest::newRow("fleet off loopback") << QStringList {"--fleet", "2", "--listen", "192.168.1.20"}
+                                            << "--fleet: 192.168.1.20 is not an IPv4 loopback address.";
+        QTest::newRow("fleet past loopback") << QStringList {"--fleet", "3", "--listen", "127.255.255.253"}
+                                             << "--fleet: 3 printers from 127.255.255.253 run past 127.255.255.254.";
+        QTest::newRow("fleet with USB") << QStringList {"--fleet", "2", "--usb-pty", "usb"}
+                                        << "--fleet: --usb-pty and --discovery serve one printer only.";
     }
     void optionsAreChecked()
     {
@@ -213,7 +227,7 @@ private Q_SLOTS:
         const QString shown = result == OptionsResult::Run ? options.faults.describe() : message;
         QVERIFY2(result == OptionsResult::Help ? shown.contains(expected) : shown == expected, qPrintable(shown));
         // Nobody else's network unless asked.
-        QCOMPARE(options.listenAddress, QHostAddress(QHostAddress::LocalHost));
+        QVERIFY(options.listenAddress.isLoopback());
     }
 
     // The log names the network but shows nothing of the password, however
@@ -275,6 +289,31 @@ private Q_SLOTS:
         second.sendRecord(hex("3201"));
         QCOMPARE(second.request(4).mid(260, 2), hex("0200"));
         QCOMPARE(sim.stop(), 0);
+    }
+
+    // Each printer of a fleet has its own serial number and settings; the
+    // ignored field is taken in its record but keeps its value.
+    void fleetPrintersAreApart()
+    {
+        const QTemporaryDir dir;
+        SimProcess sim;
+        sim.setAddress(QHostAddress(QStringLiteral("127.0.5.1")));
+        QVERIFY(sim.start({"--fleet", "3", "--sn", "FLEET0000000042", "--state", dir.filePath("state"), "--log",
+            dir.filePath("log"), "--fault-ignore", "print.density", "--keepalive-ms", "0"}));
+        HostClient hosts[3];
+        for (int i = 0; i < 3; ++i) {
+            const QByteArray sn = "FLEET0000000-00" + QByteArray::number(i + 1);
+            QCOMPARE(hosts[i].handshake(sim, 9, sn, i).mid(32), field(sn, 24));
+        }
+        const QByteArray before = hosts[0].request(3);
+        hosts[1].sendRecord(kPrint);
+        // The density (115) is taken but ignored: it stays 100.
+        QCOMPARE(hosts[1].request(3).mid(3), kPrint.mid(3).replace(3, 1, "\x64"));
+        QCOMPARE(hosts[0].request(3), before);
+        QCOMPARE(hosts[2].request(3), before);
+        QCOMPARE(sim.stop(), 0);
+        QVERIFY(readFile(dir.filePath("state/printer-002.json")).contains("\"cjk\": 11"));
+        QVERIFY(readFile(dir.filePath("log")).contains("127.0.5.2 #1 fault: ignored print.density"));
     }
 };
 

@@ -510,6 +510,57 @@
     </message>
 </context>
 <context>
+    <name>PrinterSession</name>
+    <message>
+        <source>%1: no USB printer found</source>
+        <translation>%1：USB プリンターが見つかりません</translation>
+    </message>
+    <message>
+        <source>%1: not a printer address</source>
+        <translation>%1：プリンターのアドレスではありません</translation>
+    </message>
+    <message>
+        <source>another step is running</source>
+        <translation>別の処理を実行中です</translation>
+    </message>
+    <message>
+        <source>the link dropped</source>
+        <translation>接続が切れました</translation>
+    </message>
+    <message>
+        <source>not connected</source>
+        <translation>接続されていません</translation>
+    </message>
+    <message>
+        <source>the printer did not answer</source>
+        <translation>プリンターが応答しませんでした</translation>
+    </message>
+    <message>
+        <source>the device could not be opened</source>
+        <translation>デバイスを開けませんでした</translation>
+    </message>
+    <message>
+        <source>no data for the font file %1</source>
+        <translation>フォントファイル %1 のデータがありません</translation>
+    </message>
+    <message>
+        <source>refused: %1: status %2</source>
+        <translation>拒否されました：%1：ステータス %2</translation>
+    </message>
+    <message>
+        <source>the printer still lists %1</source>
+        <translation>プリンターにまだ %1 があります</translation>
+    </message>
+    <message>
+        <source>the page could not be written</source>
+        <translation>ページを書き込めませんでした</translation>
+    </message>
+    <message>
+        <source>unreachable: %1: %2</source>
+        <translation>接続できません：%1：%2</translation>
+    </message>
+</context>
+<context>
     <name>QAbstractSpinBox</name>
     <message>
         <source>&amp;Select All</source>

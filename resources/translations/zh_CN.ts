@@ -510,6 +510,57 @@
     </message>
 </context>
 <context>
+    <name>PrinterSession</name>
+    <message>
+        <source>%1: no USB printer found</source>
+        <translation>%1：未找到 USB 打印机</translation>
+    </message>
+    <message>
+        <source>%1: not a printer address</source>
+        <translation>%1：不是打印机地址</translation>
+    </message>
+    <message>
+        <source>another step is running</source>
+        <translation>另一个步骤正在运行</translation>
+    </message>
+    <message>
+        <source>the link dropped</source>
+        <translation>连接已断开</translation>
+    </message>
+    <message>
+        <source>not connected</source>
+        <translation>未连接</translation>
+    </message>
+    <message>
+        <source>the printer did not answer</source>
+        <translation>打印机没有应答</translation>
+    </message>
+    <message>
+        <source>the device could not be opened</source>
+        <translation>无法打开设备</translation>
+    </message>
+    <message>
+        <source>no data for the font file %1</source>
+        <translation>字体文件 %1 没有数据</translation>
+    </message>
+    <message>
+        <source>refused: %1: status %2</source>
+        <translation>被拒绝：%1：状态 %2</translation>
+    </message>
+    <message>
+        <source>the printer still lists %1</source>
+        <translation>打印机仍然列出 %1</translation>
+    </message>
+    <message>
+        <source>the page could not be written</source>
+        <translation>无法写入页面</translation>
+    </message>
+    <message>
+        <source>unreachable: %1: %2</source>
+        <translation>无法连接：%1：%2</translation>
+    </message>
+</context>
+<context>
     <name>QAbstractSpinBox</name>
     <message>
         <source>&amp;Select All</source>

@@ -12,11 +12,14 @@
 #include "tools/printersim/stopsignals.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QTimer>
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -63,80 +66,115 @@ int main(int argc, char* argv[])
         return 0;
     }
 
-    bool isIpv4 = false;
-    const quint32 ownAddress = options.listenAddress.toIPv4Address(&isIpv4);
-    SimState state = SimModel::defaultState(options.identity, isIpv4 ? ownAddress : 0);
-    if (!options.statePath.isEmpty()) {
-        switch (loadStateFile(options.statePath, state, message)) {
-        case StateLoad::Loaded:
-            break;
-        case StateLoad::Missing:
-            printLine(stderr,
-                QStringLiteral("tovra-printer-sim: %1 does not exist yet; starting from the defaults "
-                               "of model %2")
-                    .arg(options.statePath, QString::fromLatin1(options.identity.model)));
-            break;
-        case StateLoad::Partial:
-        case StateLoad::Corrupt:
-            printLine(stderr, QStringLiteral("tovra-printer-sim: warning: %1").arg(message));
-            break;
+    // Created in order and destroyed in reverse: servers before their printer.
+    struct Member
+    {
+        std::unique_ptr<SimPrinter> printer;
+        std::unique_ptr<SimServer> server;
+        std::unique_ptr<SimJobCapture> capture;
+        std::unique_ptr<SimRawPrintServer> rawServer;
+    };
+    std::vector<Member> fleet(size_t(options.printerCount()));
+    std::shared_ptr<SimLog> log;
+    if (!options.logPath.isEmpty()) {
+        log = std::make_shared<SimLog>();
+        if (!log->open(options.logPath, message)) {
+            printLine(
+                stderr, QStringLiteral("tovra-printer-sim: cannot open log %1: %2").arg(options.logPath, message));
+            return kExitFailure;
         }
     }
+    if (options.fleet > 0 && !options.statePath.isEmpty() && !QDir().mkpath(options.statePath)) {
+        printLine(stderr, QStringLiteral("tovra-printer-sim: cannot create %1").arg(options.statePath));
+        return kExitFailure;
+    }
+    int missingStates = 0;
+    for (int index = 0; index < options.printerCount(); ++index) {
+        Member& member = fleet[size_t(index)];
+        const QHostAddress address = options.printerAddress(index);
+        const SimIdentity identity = options.printerIdentity(index);
+        const QString statePath = options.printerPath(options.statePath, index, QStringLiteral(".json"));
+        bool isIpv4 = false;
+        const quint32 ownAddress = address.toIPv4Address(&isIpv4);
+        SimState state = SimModel::defaultState(identity, isIpv4 ? ownAddress : 0);
+        if (!statePath.isEmpty()) {
+            switch (loadStateFile(statePath, state, message)) {
+            case StateLoad::Loaded:
+                break;
+            case StateLoad::Missing:
+                ++missingStates;
+                break;
+            case StateLoad::Partial:
+            case StateLoad::Corrupt:
+                printLine(stderr, QStringLiteral("tovra-printer-sim: warning: %1").arg(message));
+                break;
+            }
+        }
 
-    SimPrinter printer(SimModel(options.identity, state), options.statePath);
-    printer.setWnetRestartMs(options.wnetRestartMs);
-    printer.setFaults(options.faults);
-    if (!options.logPath.isEmpty() && !printer.openLog(options.logPath, message)) {
-        printLine(stderr, QStringLiteral("tovra-printer-sim: cannot open log %1: %2").arg(options.logPath, message));
-        return kExitFailure;
+        member.printer = std::make_unique<SimPrinter>(SimModel(identity, state), statePath);
+        SimPrinter& printer = *member.printer;
+        printer.setWnetRestartMs(options.wnetRestartMs);
+        printer.setFaults(options.faults);
+        if (log)
+            printer.shareLog(log, options.fleet > 0 ? address.toString() : QString());
+        if (options.faults.any())
+            printer.log(QString(), options.faults.describe());
+        if (!printer.fonts().open(options.printerPath(options.fontDir, index), message)) {
+            printLine(stderr, QStringLiteral("tovra-printer-sim: %1").arg(message));
+            return kExitFailure;
+        }
+        // A fresh or repaired state file right away, so it can be looked at.
+        printer.saveState();
+
+        member.server = std::make_unique<SimServer>(&printer, options.keys, options.keepaliveMs);
+        if (!member.server->listen(address, options.port)) {
+            printLine(stderr,
+                QStringLiteral("tovra-printer-sim: cannot listen on %1:%2: %3")
+                    .arg(address.toString())
+                    .arg(options.port)
+                    .arg(member.server->errorString()));
+            return kExitFailure;
+        }
+        member.capture = std::make_unique<SimJobCapture>(&printer);
+        member.rawServer = std::make_unique<SimRawPrintServer>(member.capture.get());
+        if (!options.captureDir.isEmpty()) {
+            const QString captureDir = options.printerPath(options.captureDir, index);
+            if (!member.capture->open(captureDir, message)) {
+                printLine(stderr, QStringLiteral("tovra-printer-sim: %1").arg(message));
+                return kExitFailure;
+            }
+            if (!member.rawServer->listen(address, options.rawPort)) {
+                printLine(stderr,
+                    QStringLiteral("tovra-printer-sim: cannot listen for raw print jobs on %1:%2: %3")
+                        .arg(address.toString())
+                        .arg(options.rawPort)
+                        .arg(member.rawServer->errorString()));
+                return kExitFailure;
+            }
+        }
     }
-    if (options.faults.any())
-        printer.log(QString(), options.faults.describe());
-    if (!printer.fonts().open(options.fontDir, message)) {
-        printLine(stderr, QStringLiteral("tovra-printer-sim: %1").arg(message));
-        return kExitFailure;
-    }
-    // A fresh or repaired state file right away, so it can be looked at.
-    printer.saveState();
+    if (missingStates > 0)
+        printLine(stderr,
+            QStringLiteral("tovra-printer-sim: %1 does not exist yet; starting from the defaults of model %2")
+                .arg(options.fleet > 0 ? QStringLiteral("%1 (%2 printers)").arg(options.statePath).arg(missingStates)
+                                       : options.statePath,
+                    QString::fromLatin1(options.identity.model)));
 
     StopSignals stopSignals;
     if (!stopSignals.isActive())
         printLine(stderr, QStringLiteral("tovra-printer-sim: warning: cannot catch SIGINT and SIGTERM"));
 
-    SimServer server(&printer, options.keys, options.keepaliveMs);
-    if (!server.listen(options.listenAddress, options.port)) {
-        printLine(stderr,
-            QStringLiteral("tovra-printer-sim: cannot listen on %1:%2: %3")
-                .arg(options.listenAddress.toString())
-                .arg(options.port)
-                .arg(server.errorString()));
-        return kExitFailure;
-    }
+    // Discovery and the USB side belong to a single printer, never to a fleet.
+    SimPrinter& printer = *fleet.front().printer;
     SimDiscovery discovery(&printer);
     if (options.discovery && !discovery.start(options.listenAddress, message)) {
         printLine(stderr, QStringLiteral("tovra-printer-sim: cannot answer discovery: %1").arg(message));
         return kExitFailure;
     }
-    SimJobCapture capture(&printer);
-    SimRawPrintServer rawServer(&capture);
-    if (!options.captureDir.isEmpty()) {
-        if (!capture.open(options.captureDir, message)) {
-            printLine(stderr, QStringLiteral("tovra-printer-sim: %1").arg(message));
-            return kExitFailure;
-        }
-        if (!rawServer.listen(options.listenAddress, options.rawPort)) {
-            printLine(stderr,
-                QStringLiteral("tovra-printer-sim: cannot listen for raw print jobs on %1:%2: %3")
-                    .arg(options.listenAddress.toString())
-                    .arg(options.rawPort)
-                    .arg(rawServer.errorString()));
-            return kExitFailure;
-        }
-    }
     // Before the listening line, so the link exists once scripts have read it.
     SimPty usbPty(&printer, options.keys);
-    if (capture.isOpen())
-        usbPty.setCapture(&capture);
+    if (fleet.front().capture->isOpen())
+        usbPty.setCapture(fleet.front().capture.get());
     if (!options.usbPtyLink.isEmpty()) {
         if (!usbPty.open(options.usbPtyLink, message)) {
             printLine(stderr, QStringLiteral("tovra-printer-sim: cannot serve USB: %1").arg(message));
@@ -148,19 +186,23 @@ int main(int argc, char* argv[])
             QTimer::singleShot(options.usbUnplugAfterMs, &usbPty, &SimPty::unplug);
     }
     QObject::connect(&stopSignals, &StopSignals::stopRequested, &app, [&](int signalNumber) {
-        printer.log(QString(), QStringLiteral("stopping on signal %1").arg(signalNumber));
-        server.close();
+        for (Member& member : fleet) {
+            member.printer->log(QString(), QStringLiteral("stopping on signal %1").arg(signalNumber));
+            member.server->close();
+        }
         QCoreApplication::quit();
     });
 
-    const SimIdentity& id = options.identity;
-    const QString listening
-        = QStringLiteral("tovra-printer-sim listening on %1:%2 (project %3, model %4, sn %5)")
-              .arg(server.address().toString())
-              .arg(server.port())
-              .arg(QString::fromLatin1(id.project), QString::fromLatin1(id.model), QString::fromLatin1(id.sn));
-    printer.log(QString(), listening);
-    printLine(stdout, listening);
+    for (const Member& member : fleet) {
+        const SimIdentity& id = member.printer->model().identity();
+        const QString listening
+            = QStringLiteral("tovra-printer-sim listening on %1:%2 (project %3, model %4, sn %5)")
+                  .arg(member.server->address().toString())
+                  .arg(member.server->port())
+                  .arg(QString::fromLatin1(id.project), QString::fromLatin1(id.model), QString::fromLatin1(id.sn));
+        member.printer->log(QString(), listening);
+        printLine(stdout, listening);
+    }
     // After the listening line, which scripts read first.
     if (options.discovery)
         printLine(stdout,
@@ -168,10 +210,10 @@ int main(int argc, char* argv[])
                 .arg(SimDiscovery::kPort)
                 .arg(discovery.interfaceName()));
 
-    if (capture.isOpen())
+    if (!options.captureDir.isEmpty())
         printLine(stdout,
             QStringLiteral("tovra-printer-sim capturing raw print jobs from TCP %1 into %2")
-                .arg(rawServer.port())
+                .arg(fleet.front().rawServer->port())
                 .arg(options.captureDir));
     if (usbPty.isOpen())
         printLine(stdout,
@@ -179,6 +221,7 @@ int main(int argc, char* argv[])
 
     const int status = app.exec();
     // A failed save has been reported; the stop itself was still clean.
-    printer.saveState();
+    for (const Member& member : fleet)
+        member.printer->saveState();
     return status;
 }

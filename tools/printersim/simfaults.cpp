@@ -23,5 +23,7 @@ QString SimFaults::describe() const
         parts << QStringLiteral("discovery flood of %1 replies").arg(discoveryFlood);
     if (ptyCloseAfter >= 0)
         parts << QStringLiteral("USB closes after %1 bytes read").arg(ptyCloseAfter);
+    if (!ignoreField.isEmpty())
+        parts << QStringLiteral("writes of %1 ignored").arg(ignoreField);
     return QStringLiteral("faults: %1; seed %2").arg(parts.join(QStringLiteral(", "))).arg(seed);
 }

@@ -28,11 +28,14 @@ struct SimFaults
     int discoveryFlood = 0;
     // Close the USB pseudo-terminal once this many bytes came in (-1: never).
     qint64 ptyCloseAfter = -1;
+    // Writes of this setting (a dotted name, "print.density") are taken,
+    // but the setting keeps its value, so that a read-back finds it unchanged.
+    QString ignoreField;
 
     bool any() const
     {
         return split || garbage || dropAfter > 0 || dropMid > 0 || handshake != Handshake::Normal || stallUpload >= 0
-            || discoveryFlood > 0 || ptyCloseAfter >= 0;
+            || discoveryFlood > 0 || ptyCloseAfter >= 0 || !ignoreField.isEmpty();
     }
     // One line for the log: what is on, and the seed.
     QString describe() const;

@@ -4,6 +4,7 @@
 #include "settings/records.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -13,6 +14,17 @@ bool writeFile(const QString& path, const QByteArray& data, QString& error)
 {
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit())
+        return true;
+    error = file.errorString();
+    return false;
+}
+
+// The seeds of a temporary folder: not synced to disk, which takes long for
+// a fleet and is pointless for a folder that goes with the process.
+bool writeSeed(const QString& path, const QByteArray& data, QString& error)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size())
         return true;
     error = file.errorString();
     return false;
@@ -39,6 +51,14 @@ bool SimFonts::open(const QString& dir, QString& error)
         folder_ = QDir(dir).absolutePath();
         return true;
     }
+    // On first use: a fleet starts fast, and most of its printers never
+    // see a font command.
+    seedOnUse_ = true;
+    return true;
+}
+
+bool SimFonts::seed(QString& error) const
+{
     temporary_ = std::make_unique<QTemporaryDir>();
     if (!temporary_->isValid()) {
         error = QStringLiteral("cannot create a temporary font folder: %1").arg(temporary_->errorString());
@@ -46,17 +66,27 @@ bool SimFonts::open(const QString& dir, QString& error)
     }
     folder_ = temporary_->path();
     const QDir folder(folder_);
-    return writeFile(folder.filePath(QStringLiteral("fonts.conf")),
+    return writeSeed(folder.filePath(QStringLiteral("fonts.conf")),
                "<?xml version=\"1.0\"?>\n<fontconfig>\n  <dir>/data/PUB/fonts</dir>\n</fontconfig>\n", error)
-        && writeFile(folder.filePath(QStringLiteral("NotoSansSC-Regular.otf")), fakeFont("OTTO", 2412), error)
-        && writeFile(
+        && writeSeed(folder.filePath(QStringLiteral("NotoSansSC-Regular.otf")), fakeFont("OTTO", 2412), error)
+        && writeSeed(
             folder.filePath(QStringLiteral("DejaVuSansMono.ttf")), fakeFont(QByteArray("\0\1\0\0", 4), 1733), error);
+}
+
+const QString& SimFonts::folder() const
+{
+    if (seedOnUse_) {
+        seedOnUse_ = false;
+        if (!seed(seedError_))
+            folder_.clear();
+    }
+    return folder_;
 }
 
 QList<QByteArray> SimFonts::listing() const
 {
     QList<QByteArray> entries;
-    if (folder_.isEmpty())
+    if (folder().isEmpty())
         return entries;
     const QFileInfoList files = QDir(folder_).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name);
     for (const QFileInfo& info : files) {
@@ -72,8 +102,8 @@ QList<QByteArray> SimFonts::listing() const
 
 QString SimFonts::localPath(const QByteArray& remotePath, QString& why) const
 {
-    if (folder_.isEmpty()) {
-        why = QStringLiteral("no font folder");
+    if (folder().isEmpty()) {
+        why = seedError_.isEmpty() ? QStringLiteral("no font folder") : seedError_;
         return QString();
     }
     if (!remotePath.startsWith(kRemoteFolder)) {

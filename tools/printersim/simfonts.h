@@ -15,9 +15,11 @@ class SimFonts final
 public:
     static constexpr char kRemoteFolder[] = "/data/PUB/fonts/";
 
-    // `dir` empty: a temporary folder seeded with a configuration file and two fonts.
+    // `dir` empty: a temporary folder seeded with a configuration file and
+    // two fonts when first used.
     bool open(const QString& dir, QString& error);
-    QString folder() const { return folder_; }
+    // Empty when there is none (not opened, or the seeding failed).
+    const QString& folder() const;
 
     // One 0x0161 entry per file, in name order.
     QList<QByteArray> listing() const;
@@ -27,6 +29,11 @@ public:
     bool store(const QString& localPath, const QByteArray& data, QString& error) const;
 
 private:
-    std::unique_ptr<QTemporaryDir> temporary_;
-    QString folder_;
+    bool seed(QString& error) const;
+
+    // Seeded lazily behind the const interface.
+    mutable std::unique_ptr<QTemporaryDir> temporary_;
+    mutable QString folder_;
+    mutable bool seedOnUse_ = false;
+    mutable QString seedError_;
 };

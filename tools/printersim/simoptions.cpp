@@ -1,6 +1,9 @@
 #include "tools/printersim/simoptions.h"
 
+#include "tools/printersim/simprinter.h"
+
 #include <QCommandLineParser>
+#include <QDir>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
@@ -35,7 +38,32 @@ bool parseNumber(const QString& text, qint64 min, qint64 max, qint64& value)
     return ok && value >= min && value <= max;
 }
 
+// The last address a fleet may use: 127.255.255.255 is the broadcast address.
+constexpr quint32 kLastLoopback = 0x7FFFFFFE;
+
 } // namespace
+
+QHostAddress SimOptions::printerAddress(int index) const
+{
+    return fleet > 0 ? QHostAddress(listenAddress.toIPv4Address() + quint32(index)) : listenAddress;
+}
+
+SimIdentity SimOptions::printerIdentity(int index) const
+{
+    SimIdentity id = identity;
+    if (fleet > 0) {
+        const QByteArray suffix = '-' + QByteArray::number(index + 1).rightJustified(3, '0');
+        id.sn = id.sn.left(16 - suffix.size()) + suffix;
+    }
+    return id;
+}
+
+QString SimOptions::printerPath(const QString& path, int index, const QString& suffix) const
+{
+    if (fleet == 0 || path.isEmpty())
+        return path;
+    return QDir(path).filePath(QStringLiteral("printer-%1%2").arg(index + 1, 3, 10, QLatin1Char('0')).arg(suffix));
+}
 
 OptionsResult parseOptions(const QStringList& arguments, SimOptions& options, QString& message)
 {
@@ -46,7 +74,9 @@ OptionsResult parseOptions(const QStringList& arguments, SimOptions& options, QS
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption listen(QStringLiteral("listen"),
-        QStringLiteral("Address to listen on (default 127.0.0.1)."), QStringLiteral("address"));
+        QStringLiteral("Address to listen on (default 127.0.0.1; with --fleet, the first printer's, "
+                       "default 127.0.0.2)."),
+        QStringLiteral("address"));
     const QCommandLineOption port(QStringLiteral("port"),
         QStringLiteral("TCP port of the command channel (default 17900; 0 picks a free "
                        "port, printed on the listening line)."),
@@ -72,7 +102,7 @@ OptionsResult parseOptions(const QStringList& arguments, SimOptions& options, QS
         QStringLiteral("n"));
     const QCommandLineOption state(QStringLiteral("state"),
         QStringLiteral("JSON file that keeps the printer's settings across runs "
-                       "(default: in memory only)."),
+                       "(default: in memory only); with --fleet, a folder of printer-001.json, ..."),
         QStringLiteral("file"));
     const QCommandLineOption log(QStringLiteral("log"),
         QStringLiteral("Log every record and connection event to this file ('-' for "
@@ -111,6 +141,13 @@ OptionsResult parseOptions(const QStringList& arguments, SimOptions& options, QS
                        "two small fonts)."),
         QStringLiteral("dir"));
     parser.addOption(fontDir);
+    const QCommandLineOption fleet(QStringLiteral("fleet"),
+        QStringLiteral("Serve n printers (1..250) on consecutive loopback addresses from the listen address, "
+                       "all on the same ports, serial numbers ending in -001, -002, ...; --state, --capture-dir "
+                       "and --font-dir then name folders with one entry per printer (printer-001...), and each "
+                       "log line starts with its printer's address."),
+        QStringLiteral("n"));
+    parser.addOption(fleet);
     const QCommandLineOption faultSplit(QStringLiteral("fault-split"),
         QStringLiteral("Fault: send every packet in random pieces, each written and flushed on its own."));
     const QCommandLineOption faultGarbage(QStringLiteral("fault-garbage"),
@@ -135,8 +172,12 @@ OptionsResult parseOptions(const QStringList& arguments, SimOptions& options, QS
     const QCommandLineOption faultPtyCloseAfter(QStringLiteral("fault-pty-close-after"),
         QStringLiteral("Fault: close the USB pseudo-terminal once this many bytes were read from the host."),
         QStringLiteral("bytes"));
+    const QCommandLineOption faultIgnore(QStringLiteral("fault-ignore"),
+        QStringLiteral("Fault: take writes of this setting (a dotted name such as print.density) but keep its "
+                       "value, so that the host's read-back finds it unchanged."),
+        QStringLiteral("name"));
     parser.addOptions({faultSplit, faultGarbage, faultSeed, faultDropAfter, faultDropMid, faultHandshake,
-        faultStallUpload, faultDiscoveryFlood, faultPtyCloseAfter});
+        faultStallUpload, faultDiscoveryFlood, faultPtyCloseAfter, faultIgnore});
 
     if (!parser.parse(arguments)) {
         message = parser.errorText();
@@ -155,14 +196,40 @@ OptionsResult parseOptions(const QStringList& arguments, SimOptions& options, QS
         return OptionsResult::Error;
     }
 
+    qint64 number = 0;
+    QHostAddress address = parser.isSet(fleet) ? QHostAddress(QStringLiteral("127.0.0.2")) : options.listenAddress;
     if (parser.isSet(listen)) {
         const QString text = parser.value(listen);
-        if (!options.listenAddress.setAddress(text)) {
+        if (!address.setAddress(text)) {
             message = QStringLiteral("--listen: '%1' is not an IP address.").arg(text);
             return OptionsResult::Error;
         }
     }
-    qint64 number = 0;
+    if (parser.isSet(fleet)) {
+        if (!parseNumber(parser.value(fleet), 1, SimOptions::kMaxFleet, number)) {
+            message = QStringLiteral("--fleet: '%1' is not a number of printers (1..%2).")
+                          .arg(parser.value(fleet))
+                          .arg(SimOptions::kMaxFleet);
+            return OptionsResult::Error;
+        }
+        // Never anybody else's network: a fleet lives on loopback only.
+        if (address.protocol() != QAbstractSocket::IPv4Protocol || !address.isLoopback()) {
+            message = QStringLiteral("--fleet: %1 is not an IPv4 loopback address.").arg(address.toString());
+            return OptionsResult::Error;
+        }
+        if (address.toIPv4Address() + quint32(number - 1) > kLastLoopback) {
+            message = QStringLiteral("--fleet: %1 printers from %2 run past 127.255.255.254.")
+                          .arg(number)
+                          .arg(address.toString());
+            return OptionsResult::Error;
+        }
+        if (parser.isSet(usbPty) || parser.isSet(discovery)) {
+            message = QStringLiteral("--fleet: --usb-pty and --discovery serve one printer only.");
+            return OptionsResult::Error;
+        }
+        options.fleet = int(number);
+    }
+    options.listenAddress = address;
     if (parser.isSet(port)) {
         if (!parseNumber(parser.value(port), 0, 65535, number)) {
             message = QStringLiteral("--port: '%1' is not a port number (0..65535).").arg(parser.value(port));
@@ -297,6 +364,14 @@ OptionsResult parseOptions(const QStringList& arguments, SimOptions& options, QS
             faults.handshake = SimFaults::Handshake::Twice;
         } else {
             message = QStringLiteral("--fault-handshake: '%1' is neither 'never' nor 'twice'.").arg(how);
+            return OptionsResult::Error;
+        }
+    }
+    if (parser.isSet(faultIgnore)) {
+        faults.ignoreField = parser.value(faultIgnore);
+        if (!SimPrinter::canIgnore(faults.ignoreField)) {
+            message
+                = QStringLiteral("--fault-ignore: '%1' is not a setting the printer takes.").arg(faults.ignoreField);
             return OptionsResult::Error;
         }
     }

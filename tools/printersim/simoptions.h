@@ -16,6 +16,7 @@ struct SimOptions
     static constexpr int kDefaultKeepaliveMs = 5000;
     // Hosts drop a link after 15 silent seconds; stay well inside that.
     static constexpr int kMaxKeepaliveMs = 10000;
+    static constexpr int kMaxFleet = 250;
 
     QHostAddress listenAddress = QHostAddress(QHostAddress::LocalHost);
     quint16 port = kDefaultPort; // 0: any free port
@@ -39,6 +40,19 @@ struct SimOptions
     // The font folder; empty: a seeded temporary folder.
     QString fontDir;
     SimFaults faults;
+    // Printers on consecutive loopback addresses from listenAddress, each
+    // with its own serial number, state, captures and fonts; 0: one printer.
+    int fleet = 0;
+
+    int printerCount() const { return fleet > 0 ? fleet : 1; }
+    // Of printer `index` (from 0).
+    QHostAddress printerAddress(int index) const;
+    // A fleet's printer has the serial number followed by "-001", "-002",
+    // ..., the serial number cut so that the whole fits 16 characters.
+    SimIdentity printerIdentity(int index) const;
+    // `path` for one printer; in a fleet, "printer-001" + `suffix` inside
+    // the folder `path`. Empty stays empty.
+    QString printerPath(const QString& path, int index, const QString& suffix = QString()) const;
 };
 
 enum class OptionsResult {

@@ -11,6 +11,8 @@
 #include <QRandomGenerator>
 #include <QString>
 
+#include <memory>
+
 // The simulated printer itself, shared by all connections: its model (state,
 // replies, settings), the state file and the traffic log. Sessions hand it
 // the records they decrypt; what it does with them lives here.
@@ -23,7 +25,10 @@ public:
     SimPrinter(SimModel model, QString statePath, QObject* parent = nullptr);
 
     bool openLog(const QString& path, QString& error);
-    void log(const QString& tag, const QString& text) { log_.write(tag, text); }
+    // A fleet's printers write one log; `prefix` (the printer's address)
+    // starts each of this printer's lines.
+    void shareLog(std::shared_ptr<SimLog> log, const QString& prefix);
+    void log(const QString& tag, const QString& text);
 
     const SimModel& model() const { return model_; }
     SimFonts& fonts() { return fonts_; }
@@ -37,6 +42,9 @@ public:
         random_.seed(faults.seed);
     }
     const SimFaults& faults() const { return faults_; }
+    // Whether the ignore fault can keep this setting: a writable field of a
+    // record the printer applies.
+    static bool canIgnore(const QString& name);
     QRandomGenerator& faultRandom() { return random_; }
 
     // Acts on one record from the host; returns the reply record, empty when
@@ -55,9 +63,13 @@ Q_SIGNALS:
     void wnetStatusChanged(quint16 status);
 
 private:
+    // `record` with the ignored field's bytes as the printer holds them.
+    QByteArray keepIgnoredField(const QByteArray& record, const QString& tag);
+
     SimModel model_;
     QString statePath_;
-    SimLog log_;
+    std::shared_ptr<SimLog> log_ = std::make_shared<SimLog>();
+    QString logPrefix_;
     SimWnet wnet_;
     SimFonts fonts_;
     int connections_ = 0;

@@ -7,8 +7,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
-#include <QSaveFile>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -326,14 +328,22 @@ StateLoad loadStateFile(const QString& path, SimState& state, QString& message)
 
 bool saveStateFile(const QString& path, const SimState& state, QString& error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Renamed over the old file, so never half a file; not synced to disk,
+    // which would cost a fleet that saves on every write long waits, for a
+    // state that may as well be lost to a power failure.
+    const QString temporary = path + QStringLiteral(".tmp");
+    const QByteArray data = QJsonDocument(stateToJson(state)).toJson(QJsonDocument::Indented);
+    QFile file(temporary);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(data) != data.size() || !file.flush()) {
         error = file.errorString();
+        file.close();
+        QFile::remove(temporary);
         return false;
     }
-    file.write(QJsonDocument(stateToJson(state)).toJson(QJsonDocument::Indented));
-    if (!file.commit()) {
-        error = file.errorString();
+    file.close();
+    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0) {
+        error = QString::fromLocal8Bit(std::strerror(errno));
+        QFile::remove(temporary);
         return false;
     }
     return true;
