@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <algorithm>
 #include <type_traits>
@@ -73,6 +74,12 @@ template <class T> T sending(const T& value)
 // holds: a default's 0 must not pass for a density.
 template <class T> bool setStrict(T* record, int index, const QJsonValue& value, QString* error)
 {
+    // A text ends at its first NUL on the printer: the rest would be lost.
+    if (value.toString().contains(QChar())) {
+        if (error)
+            *error = QStringLiteral("%1: a NUL in the text").arg(QLatin1String(record->field(index).name));
+        return false;
+    }
     if (!record->setJson(index, value, error))
         return false;
     const Field& f = record->field(index);
@@ -154,7 +161,7 @@ bool checkValue(const QString& name, const QJsonValue& value, QJsonValue* normal
 // A font file is looked up by its name in a folder: no path, nothing hidden.
 bool plainFileName(const QString& name)
 {
-    static const QRegularExpression path(QStringLiteral("[/\\\\]|^\\.|^$"));
+    static const QRegularExpression path(QStringLiteral("[/\\\\\\x00-\\x1f]|^\\.|^$"));
     return !path.match(name).hasMatch()
         && name.toUtf8().size() <= InstalledFont::kSchema().fields[InstalledFont::Name].max;
 }
@@ -196,6 +203,42 @@ private:
     const QByteArray& text_;
     int pos_ = 0;
 };
+
+// The first key given twice in one object, and its line. The JSON reader
+// keeps the last silently (and Qt 5.15's leaks the first when it holds an
+// object), where a group or setting given twice is a mistake in the file.
+bool repeatedKey(const QByteArray& text, QString* key, int* line)
+{
+    // The keys of each open object; an array holds none.
+    std::vector<std::optional<QSet<QString>>> open;
+    for (int i = 0; i < text.size(); ++i) {
+        const char c = text.at(i);
+        if (c == '{' || c == '[')
+            open.push_back(c == '{' ? std::optional<QSet<QString>>(QSet<QString>()) : std::nullopt);
+        else if ((c == '}' || c == ']') && !open.empty())
+            open.pop_back();
+        if (c != '"')
+            continue;
+        int end = i + 1;
+        while (end < text.size() && text.at(end) != '"')
+            end += text.at(end) == '\\' ? 2 : 1;
+        int after = end + 1;
+        while (after < text.size() && QByteArrayLiteral(" \t\r\n").contains(text.at(after)))
+            ++after;
+        if (after < text.size() && text.at(after) == ':' && !open.empty() && open.back()) {
+            // A one-string array reads the escapes as the parser does.
+            const QJsonValue name = QJsonDocument::fromJson('[' + text.mid(i, end + 1 - i) + ']').array().at(0);
+            *key = name.toString();
+            if (name.isString() && open.back()->contains(*key)) {
+                *line = int(text.left(i).count('\n')) + 1;
+                return true;
+            }
+            open.back()->insert(*key);
+        }
+        i = end;
+    }
+    return false;
+}
 
 // "fonts": {"table": [...], "files": [...]}, each row a flat object.
 bool parseFonts(const QJsonObject& fonts, const QByteArray& text, SettingsFile* file, QString* error)
@@ -439,6 +482,10 @@ bool SettingsFile::setsStaticAddress() const
 
 bool SettingsFile::parse(const QByteArray& text, SettingsFile* file, QString* error)
 {
+    QString key;
+    int keyLine = 0;
+    if (repeatedKey(text, &key, &keyLine))
+        return refuse(error, keyLine, QStringLiteral("\"%1\" given twice").arg(key));
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(text, &parseError);
     if (parseError.error != QJsonParseError::NoError) {

@@ -1,5 +1,4 @@
-// Settings files, fleet variables and plans. Record identifiers are known
-// answers from the record layouts (command code, then version 1).
+// Settings files, fleet variables and plans; record identifiers known from the layouts (command code, version 1).
 
 #include "settings/settingsfile.h"
 
@@ -58,16 +57,16 @@ void TestSettingsFile::parse_data()
     const auto row = [](const char* name, const QByteArray& text, const char* result) {
         QTest::newRow(name) << (text.startsWith('"') ? kHead + text : text) << result;
     };
-    row("by hand", R"("source": {"sn": "X"}, "print": {"density": 120, "stop_when_not_taken": true},
-        "ethernet": {"static_ip": "10.0.0.1"}, "wifi": {"ssid": "café", "password": "pw"}, "fonts": {"table": [{"ranges":
-        "U+20~U+7E"}], "files": [{"name": "a.ttf", "size": 300, "md5": "00112233445566778899AABBCCDDEEFF"}]}})",
-        R"(ethernet.static_ip="10.0.0.1" print.density=120 print.stop_when_not_taken=true wifi.password="pw" )"
-        R"(wifi.ssid="café"; U+0020~U+007E; 00112233445566778899aabbccddeeff)");
+    row("by hand", R"("print": {"density": 120}, "wifi": {"ssid": "café"}, "fonts": {"table": [{"ranges": "U+20~U+7E"}],
+        "files": [{"name": "a", "size": 3, "md5": "00112233445566778899AABBCCDDEEFF"}]}})",
+        R"(print.density=120 wifi.ssid="café"; U+0020~U+007E; 00112233445566778899aabbccddeeff)");
     row("bad value", "\"print\": {\"density\": 5}}", "line 3: print.density: 5 is not 70..130");
     row("a default's zero", "\"print\": {\n\"density\": 0}}", "line 4: print.density: 0 is not");
     row("unknown group", "\"source\": {},\n\"printer\": {}}", "line 4: unknown group \"printer\"");
+    row("repeated group", "\"audio\": {},\n\"audio\": {}}", "line 4: \"audio\" given twice");
     row("unknown name", "\"audio\": {\n\"al\": true}}", "line 4: audio.al: unknown setting");
     row("read-only name", "\"mobile\": {\"imei\": \"1\"}}", "line 3: mobile.imei: read only");
+    row("a NUL", "\"wifi\": {\"ssid\": \"a\\u0000b\"}}", "line 3: wifi.ssid: a NUL in the text");
     row("wrong type", "\"audio\":\n{\"all\": 1}}", "line 4: audio.all: true or false expected");
     row("font path", "\"fonts\": {\"files\": [{\"name\": \"../a\", \"size\": 1}]}}", "line 3: fonts.files[0].name");
     row("truncated JSON", "\"print\": {\"density\": ", "line 3: ");
