@@ -23,7 +23,6 @@ public:
     QSize sizeHint() const override;
 
     QTableWidget* changesTable() const { return changes_; }
-    QLabel* notesLabel() const { return notes_; }
 
 public Q_SLOTS:
     void doOk();
