@@ -33,8 +33,8 @@ private Q_SLOTS:
     void mainWindowShowsIcons()
     {
         MainWindow window;
-        for (QAction* action :
-            {window.connectAction(), window.disconnectAction(), window.reloadAction(), window.preferencesAction()})
+        for (QAction* action : {window.connectAction(), window.disconnectAction(), window.reloadAction(),
+                 window.exportAction(), window.importAction(), window.preferencesAction()})
             QVERIFY2(!action->icon().pixmap(32, 32).isNull(), qPrintable(action->text()));
         const QImage app = QImage(QStringLiteral(":/images/app.png")).convertToFormat(QImage::Format_ARGB32);
         QCOMPARE(window.windowIcon().pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32), app);

@@ -14,6 +14,7 @@
 #include "pages/widgetserial.h"
 #include "pages/widgetwifi.h"
 #include "testsupport.h"
+#include "ui/dialogimportsettings.h"
 #include "ui/dialogpreferences.h"
 #include "ui/dialogserialconnect.h"
 #include "ui/mainwindow.h"
@@ -108,8 +109,8 @@ bool staysAsItIs(const QString& text)
     return names.contains(text) || numbered.match(text).hasMatch();
 }
 
-const char* const kWindows[]
-    = {"main window", "preferences", "configure Wi-Fi", "font settings", "serial port", "message box", "edit menu"};
+const char* const kWindows[] = {"main window", "preferences", "configure Wi-Fi", "font settings", "serial port",
+    "import settings", "message box", "edit menu"};
 constexpr int kWindowCount = int(std::size(kWindows));
 
 std::unique_ptr<QWidget> makeWindow(int window)
@@ -121,8 +122,9 @@ std::unique_ptr<QWidget> makeWindow(int window)
     case 2: return std::make_unique<DialogConfigureWiFi>(nullptr);
     case 3: return std::make_unique<DialogFontSettings>();
     case 4: return std::make_unique<DialogSerialConnect>();
+    case 5: return std::make_unique<DialogImportSettings>(settings::Plan());
     // Qt's own texts the program shows: message box buttons, the edit menu.
-    case 5: return std::make_unique<QMessageBox>(QMessageBox::Question, QString(), QString(), QMessageBox::Ok | QMessageBox::Yes | QMessageBox::No);
+    case 6: return std::make_unique<QMessageBox>(QMessageBox::Question, QString(), QString(), QMessageBox::Ok | QMessageBox::Yes | QMessageBox::No);
     }
     // clang-format on
     auto edit = std::make_unique<QLineEdit>();

@@ -4,6 +4,7 @@
 #include "app/debuglog.h"
 #include "link/hostcmd.h"
 #include "link/lastread.h"
+#include "link/printersession.h"
 #include "link/tcpprinter.h"
 #include "link/transceiver.h"
 #include "pages/widgetaudio.h"
@@ -15,14 +16,25 @@
 #include "pages/widgetwnet.h"
 #include "settings/settings.h"
 #include "ui/dialogconnect.h"
+#include "ui/dialogimportsettings.h"
 #include "ui/dialogpreferences.h"
 #include "ui/dialogreconnect.h"
+#include "ui/filedialog.h"
 #include "ui/messagebox.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStatusBar>
@@ -31,7 +43,9 @@
 #include <QTimerEvent>
 #include <QToolBar>
 
+#include <functional>
 #include <iterator>
+#include <memory>
 #include <utility>
 
 MainWindow* mainWindow = nullptr;
@@ -74,6 +88,41 @@ public:
 // Gives the printer a moment between consecutive read requests.
 constexpr unsigned long kRequestPauseMs = 5;
 
+struct StepResult
+{
+    QString error;
+    settings::PrinterState state;
+};
+
+// Runs one session step to its end in a local event loop, so that an action
+// reads in order; replies, and the window's own dispatch of them, go on
+// meanwhile. Empty when the application quit first.
+std::optional<StepResult> runStep(const std::function<void(PrinterSession::StateDone)>& start)
+{
+    // Shared with the callback, which may outlive this call.
+    struct Shared
+    {
+        std::optional<StepResult> result;
+        QPointer<QEventLoop> loop;
+    };
+    const auto shared = std::make_shared<Shared>();
+    QEventLoop loop;
+    shared->loop = &loop;
+    start([shared](const QString& error, const settings::PrinterState& state) {
+        shared->result = StepResult {error, state};
+        if (shared->loop)
+            shared->loop->quit();
+    });
+    if (!shared->result)
+        loop.exec();
+    return shared->result;
+}
+
+QString settingsFilter()
+{
+    return MainWindow::tr("Printer Settings (*.json)");
+}
+
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent)
@@ -86,6 +135,8 @@ MainWindow::MainWindow(QWidget* parent)
     connect(connectAction_, &QAction::triggered, this, &MainWindow::doConnect);
     connect(disconnectAction_, &QAction::triggered, this, &MainWindow::doDisconnect);
     connect(reloadAction_, &QAction::triggered, this, &MainWindow::doReload);
+    connect(exportAction_, &QAction::triggered, this, &MainWindow::doExportSettings);
+    connect(importAction_, &QAction::triggered, this, &MainWindow::doImportSettings);
     connect(preferencesAction_, &QAction::triggered, this, &MainWindow::doPreferences);
     // Queued: the USB link reports from its reader thread.
     if (transceiver) {
@@ -132,6 +183,10 @@ void MainWindow::buildUi()
     connectAction_ = makeAction(":/images/connect.png", tr("Connect"), tr("Connect to a printer"));
     disconnectAction_ = makeAction(":/images/disconnect.png", tr("Disconnect"), tr("Disconnect from the printer"));
     reloadAction_ = makeAction(":/images/update.png", tr("Reload"), tr("Reload settings from the printer"));
+    exportAction_
+        = makeAction(":/images/disk.png", tr("Export Settings..."), tr("Save the printer's settings to a file"));
+    importAction_
+        = makeAction(":/images/gzoom.png", tr("Import Settings..."), tr("Apply settings from a file to the printer"));
     preferencesAction_ = makeAction(":/images/cog.png", tr("Preferences"), tr("Open the \"Preferences\" dialog"));
 
     toolBar_ = new QToolBar(this);
@@ -139,6 +194,8 @@ void MainWindow::buildUi()
     toolBar_->addAction(disconnectAction_);
     toolBar_->addSeparator();
     toolBar_->addAction(reloadAction_);
+    toolBar_->addAction(exportAction_);
+    toolBar_->addAction(importAction_);
     // Pushes Preferences to the right end.
     auto* spacer = new QWidget(toolBar_);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
@@ -192,7 +249,6 @@ void MainWindow::doReload()
     if (hasUnsavedSettings() && !MessageBox::unsavedSettingsMayBeLost(this))
         return;
 
-    reloadAction_->setEnabled(false);
     using namespace settings;
     for (quint16 type : {DeviceInfo::replyId(), NetworkInfo::replyId(), PrintSettings::replyId(), WnetStatus::replyId(),
              SerialSettings::replyId()}) {
@@ -201,10 +257,124 @@ void MainWindow::doReload()
     }
     hostCmd.requestRecord(AudioSettings::replyId());
 
-    // Keeps Reload from being pressed again at once; the replies are not awaited.
+    // Keeps Reload from being pressed again at once, and a session from
+    // taking these replies for its own; the replies are not awaited.
     if (reloadLockTimer_ != 0)
         killTimer(reloadLockTimer_);
     reloadLockTimer_ = startTimer(kReloadLockMs, Qt::CoarseTimer);
+    updateReadActions();
+}
+
+void MainWindow::doExportSettings()
+{
+    // Reading reloads the pages.
+    if (!transceiver || (hasUnsavedSettings() && !MessageBox::unsavedSettingsMayBeLost(this)))
+        return;
+    const QString serial = answeredSerial_ ? QString::fromLatin1(*answeredSerial_) : QString();
+    const QString path
+        = FileDialog::saveFileName(this, tr("Export Settings"), serial + QStringLiteral(".json"), settingsFilter());
+    if (path.isEmpty())
+        return;
+
+    PrinterSession session(hostCmd, *transceiver, this);
+    const std::optional<settings::PrinterState> state = readPrinter(session);
+    if (!state)
+        return;
+    const QByteArray json
+        = settings::SettingsFile::fromState(*state, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)).toJson();
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(json) == json.size() && file.commit())
+        return;
+    LOG("Export to %s failed: %s", qPrintable(path), qPrintable(file.errorString()));
+    MessageBox::warning(
+        this, tr("Error"), tr("Cannot write %1:\n%2").arg(QDir::toNativeSeparators(path), file.errorString()));
+}
+
+void MainWindow::doImportSettings()
+{
+    // Reading reloads the pages.
+    if (!transceiver || (hasUnsavedSettings() && !MessageBox::unsavedSettingsMayBeLost(this)))
+        return;
+    const QString path = FileDialog::openFileName(this, tr("Import Settings"), settingsFilter());
+    if (path.isEmpty())
+        return;
+
+    // The whole file is checked before the printer is touched.
+    const auto cannotRead = [this](const QString& name, const QString& why) {
+        LOG("Import refused, %s: %s", qPrintable(name), qPrintable(why));
+        MessageBox::warning(this, tr("Error"), tr("Cannot read %1:\n%2").arg(QDir::toNativeSeparators(name), why));
+    };
+    QFile input(path);
+    if (!input.open(QIODevice::ReadOnly)) {
+        cannotRead(path, input.errorString());
+        return;
+    }
+    settings::SettingsFile file;
+    QString error;
+    if (!settings::SettingsFile::parse(input.readAll(), &file, &error)) {
+        cannotRead(path, error);
+        return;
+    }
+
+    PrinterSession session(hostCmd, *transceiver, this);
+    const std::optional<settings::PrinterState> before = readPrinter(session);
+    if (!before)
+        return;
+    const settings::Plan plan = settings::makePlan(file, *before);
+    const QString cannotApply = tr("Cannot apply the settings:\n%1");
+    if (!plan.error.isEmpty()) {
+        MessageBox::warning(this, tr("Error"), cannotApply.arg(plan.error));
+        return;
+    }
+    if (!plan.differs()) {
+        QStringList lines {tr("The printer already has these settings.")};
+        if (!plan.notes.isEmpty())
+            lines << QString() << plan.notes;
+        MessageBox::information(this, tr("Information"), lines.join(QLatin1Char('\n')));
+        return;
+    }
+    DialogImportSettings dialog(plan, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+
+    // Font files the printer lacks come from the settings file's folder.
+    QMap<QString, QByteArray> fontData;
+    const QDir folder = QFileInfo(path).absoluteDir();
+    for (const settings::FontFile& font : plan.fontsToInstall) {
+        QFile fontFile(folder.filePath(font.name));
+        const QByteArray data = fontFile.open(QIODevice::ReadOnly) ? fontFile.readAll() : QByteArray();
+        QString why = fontFile.error() != QFileDevice::NoError ? fontFile.errorString() : QString();
+        if (why.isEmpty()
+            && (data.size() != font.size
+                || (!font.md5.isEmpty() && QCryptographicHash::hash(data, QCryptographicHash::Md5) != font.md5)))
+            why = tr("It is not the file the settings name.");
+        if (!why.isEmpty()) {
+            cannotRead(fontFile.fileName(), why);
+            return;
+        }
+        fontData.insert(font.name, data);
+    }
+
+    setBusy(true);
+    const std::optional<StepResult> applied
+        = runStep([&](PrinterSession::StateDone done) { session.apply(plan, fontData, std::move(done)); });
+    setBusy(false);
+    if (!applied)
+        return;
+    if (!applied->error.isEmpty()) {
+        LOG("Import of %s failed: %s", qPrintable(path), qPrintable(applied->error));
+        MessageBox::warning(this, tr("Error"), cannotApply.arg(applied->error));
+        return;
+    }
+    // The pages already show what was read back.
+    const QStringList missed = settings::mismatches(plan, applied->state);
+    if (missed.isEmpty()) {
+        MessageBox::information(this, tr("Information"), tr("The settings were applied."));
+        return;
+    }
+    LOG("Import of %s: read-back mismatch: %s", qPrintable(path), qPrintable(missed.join(QStringLiteral(", "))));
+    MessageBox::warning(
+        this, tr("Error"), tr("These settings did not take: %1").arg(missed.join(QStringLiteral(", "))));
 }
 
 void MainWindow::doPreferences()
@@ -228,7 +398,7 @@ void MainWindow::onConnected()
 
     connectAction_->setEnabled(false);
     disconnectAction_->setEnabled(true);
-    reloadAction_->setEnabled(true);
+    updateReadActions();
     tabWidget_->setEnabled(true);
 
     const settings::Features has = settings::features(hostCmd.project, hostCmd.model);
@@ -311,16 +481,49 @@ void MainWindow::timerEvent(QTimerEvent* event)
     killTimer(reloadLockTimer_);
     reloadLockTimer_ = 0;
     // A link that went down during the lock leaves Reload disabled.
-    reloadAction_->setEnabled(disconnectAction_->isEnabled());
+    updateReadActions();
 }
 
 void MainWindow::showDisconnected()
 {
     connectAction_->setEnabled(true);
     disconnectAction_->setEnabled(false);
-    reloadAction_->setEnabled(false);
+    updateReadActions();
     tabWidget_->setEnabled(false);
     statusLabel_->setText(tr("Not Connected"));
+}
+
+std::optional<settings::PrinterState> MainWindow::readPrinter(PrinterSession& session)
+{
+    setBusy(true);
+    const std::optional<StepResult> read = runStep(
+        [&session](PrinterSession::StateDone done) { session.read(PrinterSession::Everything, std::move(done)); });
+    setBusy(false);
+    if (!read)
+        return std::nullopt;
+    if (!read->error.isEmpty()) {
+        LOG("Reading the printer's settings failed: %s", qPrintable(read->error));
+        MessageBox::warning(this, tr("Error"), tr("Cannot read the printer's settings:\n%1").arg(read->error));
+        return std::nullopt;
+    }
+    return read->state;
+}
+
+void MainWindow::setBusy(bool busy)
+{
+    busy_ = busy;
+    updateReadActions();
+    if (busy)
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void MainWindow::updateReadActions()
+{
+    const bool idle = disconnectAction_->isEnabled() && reloadLockTimer_ == 0 && !busy_;
+    for (QAction* action : {reloadAction_, exportAction_, importAction_})
+        action->setEnabled(idle);
 }
 
 bool MainWindow::hasUnsavedSettings() const

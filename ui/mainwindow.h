@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/settingsfile.h"
 #include "ui/dialogreconnect.h"
 
 #include <QByteArray>
@@ -8,6 +9,7 @@
 
 #include <optional>
 
+class PrinterSession;
 class QLabel;
 class QTabWidget;
 class QToolBar;
@@ -40,6 +42,8 @@ public:
     QAction* connectAction() const { return connectAction_; }
     QAction* disconnectAction() const { return disconnectAction_; }
     QAction* reloadAction() const { return reloadAction_; }
+    QAction* exportAction() const { return exportAction_; }
+    QAction* importAction() const { return importAction_; }
     QAction* preferencesAction() const { return preferencesAction_; }
     QToolBar* toolBar() const { return toolBar_; }
     QTabWidget* tabWidget() const { return tabWidget_; }
@@ -56,6 +60,8 @@ public Q_SLOTS:
     void doConnect();
     void doDisconnect();
     void doReload();
+    void doExportSettings();
+    void doImportSettings();
     void doPreferences();
     void onConnected();
     void onDisconnected();
@@ -69,10 +75,19 @@ private:
     void showDisconnected();
     bool hasUnsavedSettings() const;
     void disableSaveButtons();
+    // Reads everything through `session`, with the file actions and Reload
+    // held off meanwhile; empty, the user told, on failure.
+    std::optional<settings::PrinterState> readPrinter(PrinterSession& session);
+    void setBusy(bool busy);
+    // Reload, Export and Import: while connected, with no reload lock and no
+    // session step running.
+    void updateReadActions();
 
     QAction* connectAction_ = nullptr;
     QAction* disconnectAction_ = nullptr;
     QAction* reloadAction_ = nullptr;
+    QAction* exportAction_ = nullptr;
+    QAction* importAction_ = nullptr;
     QAction* preferencesAction_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     QTabWidget* tabWidget_ = nullptr;
@@ -85,6 +100,8 @@ private:
     WidgetPrint* widgetPrint_ = nullptr;
     QLabel* statusLabel_ = nullptr;
     int reloadLockTimer_ = 0;
+    // A session step runs: a reload now would mix its replies into the step's.
+    bool busy_ = false;
     // Serial numbers from the handshake: of the printer that answered last,
     // and of the one the pages were loaded from.
     std::optional<QByteArray> answeredSerial_;

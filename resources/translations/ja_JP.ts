@@ -205,6 +205,37 @@
     </message>
 </context>
 <context>
+    <name>DialogImportSettings</name>
+    <message>
+        <source>&amp;OK</source>
+        <translation>OK(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>キャンセル(&amp;C)</translation>
+    </message>
+    <message>
+        <source>Import Settings</source>
+        <translation>設定のインポート</translation>
+    </message>
+    <message>
+        <source>Setting</source>
+        <translation>設定項目</translation>
+    </message>
+    <message>
+        <source>Printer</source>
+        <translation>プリンター</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>ファイル</translation>
+    </message>
+    <message>
+        <source>These settings will change on the printer:</source>
+        <translation>プリンターの次の設定が変更されます:</translation>
+    </message>
+</context>
+<context>
     <name>DialogPreferences</name>
     <message>
         <source>&amp;OK</source>
@@ -393,6 +424,78 @@
     <message>
         <source>Not Connected</source>
         <translation>未接続</translation>
+    </message>
+    <message>
+        <source>Printer Settings (*.json)</source>
+        <translation>プリンター設定 (*.json)</translation>
+    </message>
+    <message>
+        <source>Export Settings...</source>
+        <translation>設定のエクスポート...</translation>
+    </message>
+    <message>
+        <source>Save the printer&apos;s settings to a file</source>
+        <translation>プリンターの設定をファイルに保存します</translation>
+    </message>
+    <message>
+        <source>Import Settings...</source>
+        <translation>設定のインポート...</translation>
+    </message>
+    <message>
+        <source>Apply settings from a file to the printer</source>
+        <translation>ファイルの設定をプリンターに適用します</translation>
+    </message>
+    <message>
+        <source>Export Settings</source>
+        <translation>設定のエクスポート</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>エラー</translation>
+    </message>
+    <message>
+        <source>Cannot write %1:
+%2</source>
+        <translation>%1 に書き込めません:
+%2</translation>
+    </message>
+    <message>
+        <source>Import Settings</source>
+        <translation>設定のインポート</translation>
+    </message>
+    <message>
+        <source>Cannot read %1:
+%2</source>
+        <translation>%1 を読み込めません:
+%2</translation>
+    </message>
+    <message>
+        <source>Cannot apply the settings:
+%1</source>
+        <translation>設定を適用できません:
+%1</translation>
+    </message>
+    <message>
+        <source>The printer already has these settings.</source>
+        <translation>プリンターはすでにこれらの設定になっています。</translation>
+    </message>
+    <message>
+        <source>The settings were applied.</source>
+        <translation>設定を適用しました。</translation>
+    </message>
+    <message>
+        <source>These settings did not take: %1</source>
+        <translation>次の設定は反映されませんでした:%1</translation>
+    </message>
+    <message>
+        <source>Cannot read the printer&apos;s settings:
+%1</source>
+        <translation>プリンターの設定を読み込めません:
+%1</translation>
+    </message>
+    <message>
+        <source>It is not the file the settings name.</source>
+        <translation>設定で指定されたファイルではありません。</translation>
     </message>
 </context>
 <context>

@@ -205,6 +205,37 @@
     </message>
 </context>
 <context>
+    <name>DialogImportSettings</name>
+    <message>
+        <source>&amp;OK</source>
+        <translation>确定(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>取消(&amp;C)</translation>
+    </message>
+    <message>
+        <source>Import Settings</source>
+        <translation>导入设置</translation>
+    </message>
+    <message>
+        <source>Setting</source>
+        <translation>设置项</translation>
+    </message>
+    <message>
+        <source>Printer</source>
+        <translation>打印机</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>文件</translation>
+    </message>
+    <message>
+        <source>These settings will change on the printer:</source>
+        <translation>打印机上的以下设置将被更改：</translation>
+    </message>
+</context>
+<context>
     <name>DialogPreferences</name>
     <message>
         <source>&amp;OK</source>
@@ -393,6 +424,78 @@
     <message>
         <source>Not Connected</source>
         <translation>未连接</translation>
+    </message>
+    <message>
+        <source>Printer Settings (*.json)</source>
+        <translation>打印机设置 (*.json)</translation>
+    </message>
+    <message>
+        <source>Export Settings...</source>
+        <translation>导出设置...</translation>
+    </message>
+    <message>
+        <source>Save the printer&apos;s settings to a file</source>
+        <translation>将打印机的设置保存到文件</translation>
+    </message>
+    <message>
+        <source>Import Settings...</source>
+        <translation>导入设置...</translation>
+    </message>
+    <message>
+        <source>Apply settings from a file to the printer</source>
+        <translation>将文件中的设置应用到打印机</translation>
+    </message>
+    <message>
+        <source>Export Settings</source>
+        <translation>导出设置</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Cannot write %1:
+%2</source>
+        <translation>无法写入 %1：
+%2</translation>
+    </message>
+    <message>
+        <source>Import Settings</source>
+        <translation>导入设置</translation>
+    </message>
+    <message>
+        <source>Cannot read %1:
+%2</source>
+        <translation>无法读取 %1：
+%2</translation>
+    </message>
+    <message>
+        <source>Cannot apply the settings:
+%1</source>
+        <translation>无法应用设置：
+%1</translation>
+    </message>
+    <message>
+        <source>The printer already has these settings.</source>
+        <translation>打印机已是这些设置。</translation>
+    </message>
+    <message>
+        <source>The settings were applied.</source>
+        <translation>设置已应用。</translation>
+    </message>
+    <message>
+        <source>These settings did not take: %1</source>
+        <translation>以下设置未生效：%1</translation>
+    </message>
+    <message>
+        <source>Cannot read the printer&apos;s settings:
+%1</source>
+        <translation>无法读取打印机的设置：
+%1</translation>
+    </message>
+    <message>
+        <source>It is not the file the settings name.</source>
+        <translation>这不是设置中指定的文件。</translation>
     </message>
 </context>
 <context>

@@ -8,11 +8,13 @@
 #include "app/language.h"
 #include "fonts/dialogfontsettings.h"
 #include "link/hostcmd.h"
-#include "settings/recordlayouts.h"
-#include "settings/records.h"
 #include "link/transceiver.h"
 #include "pages/dialogconfigurewifi.h"
+#include "settings/recordlayouts.h"
+#include "settings/records.h"
+#include "settings/settingsfile.h"
 #include "ui/dialogconnect.h"
+#include "ui/dialogimportsettings.h"
 #include "ui/dialogpreferences.h"
 #include "ui/mainwindow.h"
 
@@ -274,6 +276,19 @@ int main(int argc, char* argv[])
         auto dialog = std::make_unique<DialogConfigureWiFi>(window.get());
         present(dialog.get());
         shooter.save(dialog.get(), "11-configure-wifi");
+        dialog->close();
+    }
+    {
+        // A file kept from another printer: a few rows, and a note as a
+        // model without 4G would have it.
+        settings::Plan plan;
+        plan.changes = {{QStringLiteral("print.density"), 100, 115}, {QStringLiteral("serial.baud"), 115200, 9600},
+            {QStringLiteral("ethernet.static_ip"), QStringLiteral("192.168.1.20"), QStringLiteral("192.168.1.21")},
+            {QStringLiteral("wifi.ssid"), QStringLiteral("Shop"), QStringLiteral("Shop-2")}};
+        plan.notes = QStringList {QStringLiteral("mobile: the printer has no 4G")};
+        auto dialog = std::make_unique<DialogImportSettings>(plan, window.get());
+        present(dialog.get());
+        shooter.save(dialog.get(), "12-import-settings");
         dialog->close();
     }
 
