@@ -13,8 +13,8 @@ module: tovra_printer_settings
 short_description: Keep a TOVRA network receipt printer on a settings file
 description:
   - Runs C(tovra-printer-ctl apply FILE PRINTER --json) on the controller
-    (use C(connection: local) or C(delegate_to: localhost)) and reports what
-    changed on the printer.
+    (a local connection, or delegated to localhost) and reports what changed
+    on the printer.
   - Only the groups and fields the settings file holds are touched; a field
     that already has its value is not written.
   - In check mode the printer is read but not written (C(--check)).
@@ -33,7 +33,8 @@ options:
     description:
       - CSV of per-printer values, C(sn,<dotted name>,...); the row of the
         printer's serial number overrides the file.
-      - Needed when the file sets a static address.
+      - Needed when the file sets a static address (C(ethernet.static_ip) or
+        C(wifi.static_ip)), which would otherwise go to every printer of the play.
     type: path
   fonts_dir:
     description: Where font files the printer lacks are taken from (default the settings file's folder).
@@ -101,14 +102,19 @@ MASK = '********'
 PASSWORD_FIELD = 'wifi.password'
 
 
-def passwords_in(settings_file, vars_file):
-    """The Wi-Fi passwords the inputs hold, to be kept out of every output."""
+def read_inputs(settings_file, vars_file):
+    """The Wi-Fi passwords the inputs hold, to be kept out of every output,
+    and whether the file sets a static address."""
     found = set()
+    static = False
     try:
         with open(settings_file, encoding='utf-8') as handle:
-            wifi = json.load(handle).get('wifi', {})
+            settings = json.load(handle)
+        wifi = settings.get('wifi', {})
         if isinstance(wifi, dict) and isinstance(wifi.get('password'), str):
             found.add(wifi['password'])
+        static = any(isinstance(settings.get(group), dict) and 'static_ip' in settings[group]
+                     for group in ('ethernet', 'wifi'))
     except (OSError, ValueError, AttributeError):
         pass  # tovra-printer-ctl names what is wrong with the file
     if vars_file:
@@ -121,7 +127,7 @@ def passwords_in(settings_file, vars_file):
                 found.update(row[column] for row in rows[1:] if len(row) > column)
         except (OSError, ValueError, csv.Error):
             pass
-    return {password for password in found if password}
+    return {password for password in found if password}, static
 
 
 def masked(change):
@@ -147,8 +153,14 @@ def main():
         supports_check_mode=True,
     )
     params = module.params
-    for secret in passwords_in(params['settings_file'], params['vars_file']):
+    secrets, static = read_inputs(params['settings_file'], params['vars_file'])
+    for secret in secrets:
         module.no_log_values.add(secret)
+    # Each task applies to one printer, so tovra-printer-ctl cannot see that
+    # a play gives the same address to many.
+    if static and not params['vars_file']:
+        module.fail_json(msg='%s sets a static address: give vars_file with a row per printer, '
+                             'or the printers would all take the same address' % params['settings_file'])
 
     ctl = params['ctl'] or module.get_bin_path('tovra-printer-ctl', required=True)
     if not os.access(ctl, os.X_OK):
