@@ -2,9 +2,9 @@
 
 #include "app/debuglog.h"
 #include "link/hostcmd.h"
+#include "link/transceiver.h"
 #include "settings/recordlayouts.h"
 #include "settings/records.h"
-#include "link/transceiver.h"
 
 #include <QCryptographicHash>
 #include <QTimerEvent>
@@ -20,6 +20,14 @@ const char kFontFolder[] = "/data/PUB/fonts/";
 
 FileUpload::FileUpload(QObject* parent)
     : QObject(parent)
+    , cmd_(hostCmd)
+{
+}
+
+FileUpload::FileUpload(HostCmd& cmd, Transceiver& link, QObject* parent)
+    : QObject(parent)
+    , cmd_(cmd)
+    , link_(&link)
 {
 }
 
@@ -52,7 +60,7 @@ bool FileUpload::start(const QString& fileName, const QByteArray& data)
         LOG("Upload of %s refused: %s", fileName.toUtf8().constData(), error_.toUtf8().constData());
         return false;
     }
-    if (!hostCmd.requestUpload(path, quint32(data.size()))) {
+    if (!cmd_.requestUpload(path, quint32(data.size()))) {
         error_ = tr("The upload request could not be sent.");
         LOG("Upload request for %s not sent", path.constData());
         return false;
@@ -162,7 +170,7 @@ void FileUpload::complete()
     disconnect(pacing_);
     if (Transceiver* target = link())
         target->release(this);
-    if (!hostCmd.completeUpload(path_, quint32(data_.size()), digest_.result())) {
+    if (!cmd_.completeUpload(path_, quint32(data_.size()), digest_.result())) {
         LOG("Upload of %s: completion record not sent", path_.constData());
         fail(tr("The link to the printer failed."));
         return;
@@ -172,7 +180,7 @@ void FileUpload::complete()
     Q_EMIT verifying();
     if (state_ != State::Verifying)
         return;
-    if (!hostCmd.requestDirectory(QByteArray(kFontFolder))) {
+    if (!cmd_.requestDirectory(QByteArray(kFontFolder))) {
         LOG("Upload of %s: listing request not sent", path_.constData());
         fail(tr("The link to the printer failed."));
         return;
@@ -211,8 +219,9 @@ void FileUpload::restartLink()
     if (!target || target->linkState() != Transceiver::Tcp)
         return;
     const QHostAddress address = target->hostAddress();
+    const quint16 port = target->hostPort();
     target->close();
-    if (!target->openTcp(address))
+    if (!target->openTcp(address, port))
         LOG("Reconnecting to %s after a stopped upload failed", qUtf8Printable(address.toString()));
 }
 

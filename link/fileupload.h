@@ -33,7 +33,9 @@ public:
     static constexpr int kReplyTimeoutMs = 10000;
     using BlockWriter = std::function<bool(const char* data, quint32 length, int timeoutMs)>;
 
+    // On the process-wide HostCmd and link, or on `cmd` and `link`.
     explicit FileUpload(QObject* parent = nullptr);
+    FileUpload(HostCmd& cmd, Transceiver& link, QObject* parent = nullptr);
 
     static QByteArray remotePath(const QString& fileName);
 
@@ -97,6 +99,7 @@ private:
     void reset();
     Transceiver* link() const;
 
+    HostCmd& cmd_;
     State state_ = State::Idle;
     QByteArray data_;
     QByteArray path_;

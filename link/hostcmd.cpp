@@ -114,6 +114,7 @@ void HostCmd::acceptHandshakeAnswer(const quint8* plain)
     {
         const std::lock_guard<std::mutex> lock(sessionMutex_);
         sessionKey_ = packet::keyFromBytes(digest);
+        identity_ = QByteArray(reinterpret_cast<const char*>(&info), int(sizeof info));
     }
 
     Q_EMIT deviceFound(info);
@@ -138,6 +139,12 @@ quint32 HostCmd::nonce() const
 {
     const std::lock_guard<std::mutex> lock(sessionMutex_);
     return nonce_;
+}
+
+QByteArray HostCmd::identity() const
+{
+    const std::lock_guard<std::mutex> lock(sessionMutex_);
+    return identity_;
 }
 
 bool HostCmd::sendHandshake(bool fixedNonce)

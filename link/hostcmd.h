@@ -24,7 +24,7 @@ Q_DECLARE_METATYPE(host_cmd_dev_info_t)
 
 // The host side of the host command protocol: handshake, session key,
 // reassembly of received packets and every command the program sends.
-// One process-wide object (`hostCmd`).
+// One process-wide object (`hostCmd`), and one more per printer session.
 class HostCmd final : public QObject
 {
     Q_OBJECT
@@ -65,6 +65,8 @@ public:
     void setWriter(Writer writer) { writer_ = std::move(writer); }
     packet::Key sessionKey() const;
     quint32 nonce() const;
+    // The last accepted handshake answer (`host_cmd_dev_info_t`), empty before one.
+    QByteArray identity() const;
 
     // Set by the connect dialog when the user connects; read for per-model rules.
     QString project;
@@ -89,6 +91,7 @@ private:
     mutable std::mutex sessionMutex_;
     packet::Key sessionKey_ {};
     quint32 nonce_ = 0;
+    QByteArray identity_;
     packet::Assembler assembler_ {packet::kHandshakeAnswerBody};
     // Receiving runs on the USB reader thread while sending runs on the GUI
     // thread: each direction has its own cipher context.

@@ -95,11 +95,40 @@ Q_SIGNALS:
 
 private:
     class Step;
+
+    void wire();
+    // The running step, or null (with `done` called) when another runs or
+    // the link is not up.
+    Step* begin(StateDone done, bool needsLink = true);
+    // Ends `step` once: its callback comes from the event loop, so that it
+    // may start the next step or delete the session.
+    void finish(Step* step, const QString& error);
+    void post(StateDone done, const QString& error);
+    // Reads `parts` into the state and closes the batch with the sentinel;
+    // then `then` runs.
+    void readBatch(Step* step, Parts parts, std::function<void()> then);
+    void onResponse(const QByteArray& response);
+    void installNext(Step* step, std::vector<std::pair<QString, QByteArray>> files, std::function<void()> then);
+    void onConnected();
+    void onLinkDown();
+    void onTcpStateChanged(int state);
+    void takeIdentity();
+    void closeLink();
+    bool linkUp() const;
+    QString unreachable(const QString& why) const;
+
     QPointer<HostCmd> cmd_;
     QPointer<Transceiver> link_;
     Target target_;
     settings::PrinterState state_;
     int timeoutMs_ = kDefaultTimeoutMs;
+    // A session with a link of its own opens and closes it; the window's does not.
+    bool ownsLink_ = false;
+    bool up_ = false;
+    bool dropped_ = false;
+    // Set while this session closes its link, which then reports no drop.
+    bool closing_ = false;
+    QPointer<Step> step_;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(PrinterSession::Parts)

@@ -7,7 +7,13 @@
 #include <QTimerEvent>
 
 TcpPrinter::TcpPrinter(QObject* parent)
+    : TcpPrinter(hostCmd, parent)
+{
+}
+
+TcpPrinter::TcpPrinter(HostCmd& cmd, QObject* parent)
     : QObject(parent)
+    , cmd_(cmd)
     , socket_(new QTcpSocket(this))
 {
     socket_->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
@@ -32,6 +38,11 @@ TcpPrinter::~TcpPrinter()
 QAbstractSocket::SocketState TcpPrinter::state() const
 {
     return socket_->state();
+}
+
+QString TcpPrinter::errorString() const
+{
+    return socket_->errorString();
 }
 
 bool TcpPrinter::connectToHost(const QHostAddress& address, quint16 port)
@@ -87,7 +98,7 @@ void TcpPrinter::onReadyRead()
         if (n < 0)
             return;
         idleTicks_ = 0;
-        hostCmd.receiveAll(reinterpret_cast<const quint8*>(buffer), quint32(n));
+        cmd_.receiveAll(reinterpret_cast<const quint8*>(buffer), quint32(n));
     } while (socket_->bytesAvailable() > 0);
 }
 

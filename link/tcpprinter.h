@@ -4,6 +4,7 @@
 #include <QHostAddress>
 #include <QObject>
 
+class HostCmd;
 class QTcpSocket;
 
 // Host command packets over TCP port 17900, with a watchdog that drops a
@@ -18,7 +19,9 @@ public:
     static constexpr int kDefaultTickMs = 1000;
     static constexpr qint64 kReadChunk = 8192;
 
+    // Feeds what it receives to the process-wide HostCmd, or to `cmd`.
     explicit TcpPrinter(QObject* parent = nullptr);
+    explicit TcpPrinter(HostCmd& cmd, QObject* parent = nullptr);
     ~TcpPrinter() override;
 
     bool connectToHost(const QHostAddress& address, quint16 port);
@@ -27,6 +30,8 @@ public:
 
     QHostAddress host() const { return host_; }
     QAbstractSocket::SocketState state() const;
+    // The socket's text for its last error.
+    QString errorString() const;
     // Tests shorten the heartbeat tick; takes effect with the next timer.
     void setHeartbeatInterval(int milliseconds) { tickMs_ = milliseconds; }
 
@@ -45,6 +50,7 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
+    HostCmd& cmd_;
     QHostAddress host_;
     QTcpSocket* socket_;
     qint32 idleTicks_ = 0;

@@ -7,9 +7,23 @@
 Transceiver* transceiver = nullptr;
 
 Transceiver::Transceiver(QObject* parent)
+    : Transceiver(hostCmd, false, parent)
+{
+}
+
+Transceiver::Transceiver(HostCmd& cmd, QObject* parent)
+    : Transceiver(cmd, true, parent)
+{
+    cmd_.setWriter(
+        [this](const quint8* data, quint32 length, int timeoutMs) { return write(data, length, timeoutMs); });
+}
+
+Transceiver::Transceiver(HostCmd& cmd, bool ownsWriter, QObject* parent)
     : QObject(parent)
-    , usb_(new UsbPrinter(this))
-    , tcp_(new TcpPrinter(this))
+    , cmd_(cmd)
+    , ownsWriter_(ownsWriter)
+    , usb_(new UsbPrinter(cmd, this))
+    , tcp_(new TcpPrinter(cmd, this))
 {
     // Queued: USB reports connected() from inside usbOpen, before openUsb has
     // set the link state that the handshake write needs.
@@ -19,7 +33,13 @@ Transceiver::Transceiver(QObject* parent)
     connect(tcp_, &TcpPrinter::connected, this, &Transceiver::onConnected, Qt::QueuedConnection);
     connect(tcp_, &TcpPrinter::disconnected, this, &Transceiver::disconnected);
     connect(tcp_, &TcpPrinter::bytesWritten, this, &Transceiver::bytesWritten);
-    connect(&hostCmd, &HostCmd::deviceFound, this, &Transceiver::onDeviceFound, Qt::QueuedConnection);
+    connect(&cmd_, &HostCmd::deviceFound, this, &Transceiver::onDeviceFound, Qt::QueuedConnection);
+}
+
+Transceiver::~Transceiver()
+{
+    if (ownsWriter_)
+        cmd_.setWriter({});
 }
 
 bool Transceiver::openUsb(const QString& interfacePath, bool probe)
@@ -27,7 +47,7 @@ bool Transceiver::openUsb(const QString& interfacePath, bool probe)
     if (linkState_ != None)
         return false;
     // A partial packet of an earlier link must not corrupt this link's first one.
-    hostCmd.resetReassembly();
+    cmd_.resetReassembly();
     if (!usb_->usbOpen(interfacePath))
         return false;
     linkState_ = Usb;
@@ -36,15 +56,16 @@ bool Transceiver::openUsb(const QString& interfacePath, bool probe)
     return true;
 }
 
-bool Transceiver::openTcp(const QHostAddress& address)
+bool Transceiver::openTcp(const QHostAddress& address, quint16 port)
 {
     if (linkState_ != None)
         return false;
-    hostCmd.resetReassembly();
-    if (!tcp_->connectToHost(address, TcpPrinter::kPort))
+    cmd_.resetReassembly();
+    if (!tcp_->connectToHost(address, port))
         return false;
     linkState_ = Tcp;
     hostAddress_ = address;
+    hostPort_ = port;
     return true;
 }
 
@@ -88,7 +109,7 @@ void Transceiver::release(const QObject* holder)
 
 void Transceiver::onConnected()
 {
-    hostCmd.sendHandshake(modifiers_() == Qt::ShiftModifier);
+    cmd_.sendHandshake(modifiers_() == Qt::ShiftModifier);
 }
 
 void Transceiver::onDeviceFound(host_cmd_dev_info_t devinfo)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/hostcmd.h"
+#include "link/tcpprinter.h"
 
 #include <QHostAddress>
 #include <QObject>
@@ -8,7 +9,6 @@
 
 #include <functional>
 
-class TcpPrinter;
 class UsbPrinter;
 
 // Owner of the one link to the printer: routes writes to the open transport,
@@ -21,10 +21,15 @@ class Transceiver final : public QObject
 public:
     enum LinkState : qint32 { None = 0, Usb = 1, Tcp = 2 };
 
+    // On the process-wide HostCmd, which writes through the global pointer.
     explicit Transceiver(QObject* parent = nullptr);
+    // On a HostCmd of its own, made to write through this link; `cmd` must
+    // outlive the link, whose USB reader feeds it.
+    explicit Transceiver(HostCmd& cmd, QObject* parent = nullptr);
+    ~Transceiver() override;
 
     bool openUsb(const QString& interfacePath, bool probe);
-    bool openTcp(const QHostAddress& address);
+    bool openTcp(const QHostAddress& address, quint16 port = TcpPrinter::kPort);
     void close();
     // Refused (false, logged) while the link is held by another than `writer`.
     bool write(const void* data, quint32 length, qint32 timeoutMs, const QObject* writer = nullptr);
@@ -37,6 +42,7 @@ public:
 
     qint32 linkState() const { return linkState_; }
     QHostAddress hostAddress() const { return hostAddress_; }
+    quint16 hostPort() const { return hostPort_; }
     TcpPrinter* tcpPrinter() const { return tcp_; }
     UsbPrinter* usbPrinter() const { return usb_; }
 
@@ -54,10 +60,15 @@ private Q_SLOTS:
     void onDeviceFound(host_cmd_dev_info_t devinfo);
 
 private:
+    Transceiver(HostCmd& cmd, bool ownsWriter, QObject* parent);
+
+    HostCmd& cmd_;
+    bool ownsWriter_ = false;
     UsbPrinter* usb_;
     TcpPrinter* tcp_;
     qint32 linkState_ = None;
     QHostAddress hostAddress_;
+    quint16 hostPort_ = TcpPrinter::kPort;
     bool probe_ = false;
     QPointer<QObject> holder_;
     std::function<Qt::KeyboardModifiers()> modifiers_ = [] { return Qt::KeyboardModifiers(); };

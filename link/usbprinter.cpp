@@ -50,7 +50,13 @@ void logFailure(const UsbResult& result)
 } // namespace
 
 UsbPrinter::UsbPrinter(QObject* parent)
+    : UsbPrinter(hostCmd, parent)
+{
+}
+
+UsbPrinter::UsbPrinter(HostCmd& cmd, QObject* parent)
     : QThread(parent)
+    , cmd_(cmd)
     , device_(createUsbDevice())
 {
     matchPatterns.clear();
@@ -161,7 +167,7 @@ void UsbPrinter::run()
                 break;
             continue;
         }
-        hostCmd.receiveAll(readBuffer_.data(), result.bytes);
+        cmd_.receiveAll(readBuffer_.data(), result.bytes);
     }
     LOG("thread exited");
     // The end is handed over under the lock that the close takes after

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 
+class HostCmd;
 class UsbDevice;
 
 // USB transport of the Transceiver: a printer-class device opened for reading
@@ -24,8 +25,10 @@ public:
     static constexpr int kMaxInterfaceName = 255;
     static constexpr uint32_t kDefaultWriteTimeoutMs = 100;
 
-    // Rebuilds the process-wide match patterns from `conf.vidPidList`.
+    // Rebuilds the process-wide match patterns from `conf.vidPidList`. Feeds
+    // what it reads to the process-wide HostCmd, or to `cmd`.
     explicit UsbPrinter(QObject* parent = nullptr);
+    explicit UsbPrinter(HostCmd& cmd, QObject* parent = nullptr);
     ~UsbPrinter() override;
 
     // Interface paths of the present USB printers that match a configured
@@ -53,6 +56,7 @@ protected:
 private:
     void onReaderEnded(quint64 reader);
 
+    HostCmd& cmd_;
     // Taken by the reader as it ends and by the close after waiting for it,
     // around the device's closing; never held while the reader waits for bytes.
     std::mutex mutex_;

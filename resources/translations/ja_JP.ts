@@ -407,6 +407,57 @@
     </message>
 </context>
 <context>
+    <name>PrinterSession</name>
+    <message>
+        <source>%1: no USB printer found</source>
+        <translation>%1：USB プリンターが見つかりません</translation>
+    </message>
+    <message>
+        <source>%1: not a printer address</source>
+        <translation>%1：プリンターのアドレスではありません</translation>
+    </message>
+    <message>
+        <source>another step is running</source>
+        <translation>別の処理を実行中です</translation>
+    </message>
+    <message>
+        <source>the link dropped</source>
+        <translation>接続が切れました</translation>
+    </message>
+    <message>
+        <source>not connected</source>
+        <translation>接続されていません</translation>
+    </message>
+    <message>
+        <source>the printer did not answer</source>
+        <translation>プリンターが応答しませんでした</translation>
+    </message>
+    <message>
+        <source>the device could not be opened</source>
+        <translation>デバイスを開けませんでした</translation>
+    </message>
+    <message>
+        <source>no data for the font file %1</source>
+        <translation>フォントファイル %1 のデータがありません</translation>
+    </message>
+    <message>
+        <source>refused: %1: status %2</source>
+        <translation>拒否されました：%1：ステータス %2</translation>
+    </message>
+    <message>
+        <source>the printer still lists %1</source>
+        <translation>プリンターにまだ %1 があります</translation>
+    </message>
+    <message>
+        <source>the page could not be written</source>
+        <translation>ページを書き込めませんでした</translation>
+    </message>
+    <message>
+        <source>unreachable: %1: %2</source>
+        <translation>接続できません：%1：%2</translation>
+    </message>
+</context>
+<context>
     <name>QAbstractSpinBox</name>
     <message>
         <source>&amp;Select All</source>
@@ -515,6 +566,39 @@
     <message>
         <source>Current Time: </source>
         <translation>現在時刻: </translation>
+    </message>
+    <message>
+        <source>*** Wi-Fi Print Test Page ***</source>
+        <translation>*** Wi-Fi テスト印刷 ***</translation>
+    </message>
+    <message>
+        <source>*** Ethernet Print Test Page ***</source>
+        <translation>*** イーサネット テスト印刷 ***</translation>
+    </message>
+    <message>
+        <source> MAC Address:</source>
+        <translation>  MACアドレス:</translation>
+    </message>
+    <message>
+        <source>    IP(DHCP):</source>
+        <translation>     IP(DHCP):</translation>
+    </message>
+    <message>
+        <source>     Netmask:</source>
+        <translation> ネットマスク:</translation>
+    </message>
+    <message>
+        <source>  IP(Static):</source>
+        <translation>     IP(固定):</translation>
+    </message>
+    <message>
+        <source>        SSID:</source>
+        <translation>         SSID:</translation>
+    </message>
+    <message>
+        <source>Current Time:</source>
+        <comment>network test page</comment>
+        <translation>     現在時刻:</translation>
     </message>
 </context>
 <context>
@@ -648,42 +732,6 @@
     <message>
         <source>No valid IP address.</source>
         <translation>有効な IP アドレスがありません。</translation>
-    </message>
-    <message>
-        <source>*** Wi-Fi Print Test Page ***</source>
-        <translation>*** Wi-Fi テスト印刷 ***</translation>
-    </message>
-    <message>
-        <source>*** Ethernet Print Test Page ***</source>
-        <translation>*** イーサネット テスト印刷 ***</translation>
-    </message>
-    <message>
-        <source> MAC Address:</source>
-        <translation>  MACアドレス:</translation>
-    </message>
-    <message>
-        <source>    IP(DHCP):</source>
-        <translation>     IP(DHCP):</translation>
-    </message>
-    <message>
-        <source>     Netmask:</source>
-        <translation> ネットマスク:</translation>
-    </message>
-    <message>
-        <source>  IP(Static):</source>
-        <translation>     IP(固定):</translation>
-    </message>
-    <message>
-        <source>Current Time:</source>
-        <translation>     現在時刻:</translation>
-    </message>
-    <message>
-        <source>        SSID:</source>
-        <translation>         SSID:</translation>
-    </message>
-    <message>
-        <source>*** END ***</source>
-        <translation>*** 終了 ***</translation>
     </message>
 </context>
 <context>

@@ -407,6 +407,57 @@
     </message>
 </context>
 <context>
+    <name>PrinterSession</name>
+    <message>
+        <source>%1: no USB printer found</source>
+        <translation>%1：未找到 USB 打印机</translation>
+    </message>
+    <message>
+        <source>%1: not a printer address</source>
+        <translation>%1：不是打印机地址</translation>
+    </message>
+    <message>
+        <source>another step is running</source>
+        <translation>另一个步骤正在运行</translation>
+    </message>
+    <message>
+        <source>the link dropped</source>
+        <translation>连接已断开</translation>
+    </message>
+    <message>
+        <source>not connected</source>
+        <translation>未连接</translation>
+    </message>
+    <message>
+        <source>the printer did not answer</source>
+        <translation>打印机没有应答</translation>
+    </message>
+    <message>
+        <source>the device could not be opened</source>
+        <translation>无法打开设备</translation>
+    </message>
+    <message>
+        <source>no data for the font file %1</source>
+        <translation>字体文件 %1 没有数据</translation>
+    </message>
+    <message>
+        <source>refused: %1: status %2</source>
+        <translation>被拒绝：%1：状态 %2</translation>
+    </message>
+    <message>
+        <source>the printer still lists %1</source>
+        <translation>打印机仍然列出 %1</translation>
+    </message>
+    <message>
+        <source>the page could not be written</source>
+        <translation>无法写入页面</translation>
+    </message>
+    <message>
+        <source>unreachable: %1: %2</source>
+        <translation>无法连接：%1：%2</translation>
+    </message>
+</context>
+<context>
     <name>QAbstractSpinBox</name>
     <message>
         <source>&amp;Select All</source>
@@ -515,6 +566,39 @@
     <message>
         <source>Current Time: </source>
         <translation>当前时间: </translation>
+    </message>
+    <message>
+        <source>*** Wi-Fi Print Test Page ***</source>
+        <translation>*** Wi-Fi 测试页 ***</translation>
+    </message>
+    <message>
+        <source>*** Ethernet Print Test Page ***</source>
+        <translation>*** 以太网测试页 ***</translation>
+    </message>
+    <message>
+        <source> MAC Address:</source>
+        <translation>     MAC地址:</translation>
+    </message>
+    <message>
+        <source>    IP(DHCP):</source>
+        <translation>    IP(DHCP):</translation>
+    </message>
+    <message>
+        <source>     Netmask:</source>
+        <translation>    子网掩码:</translation>
+    </message>
+    <message>
+        <source>  IP(Static):</source>
+        <translation>    IP(静态):</translation>
+    </message>
+    <message>
+        <source>        SSID:</source>
+        <translation>        SSID:</translation>
+    </message>
+    <message>
+        <source>Current Time:</source>
+        <comment>network test page</comment>
+        <translation>    当前时间:</translation>
     </message>
 </context>
 <context>
@@ -648,42 +732,6 @@
     <message>
         <source>No valid IP address.</source>
         <translation>没有有效的 IP 地址。</translation>
-    </message>
-    <message>
-        <source>*** Wi-Fi Print Test Page ***</source>
-        <translation>*** Wi-Fi 测试页 ***</translation>
-    </message>
-    <message>
-        <source>*** Ethernet Print Test Page ***</source>
-        <translation>*** 以太网测试页 ***</translation>
-    </message>
-    <message>
-        <source> MAC Address:</source>
-        <translation>     MAC地址:</translation>
-    </message>
-    <message>
-        <source>    IP(DHCP):</source>
-        <translation>    IP(DHCP):</translation>
-    </message>
-    <message>
-        <source>     Netmask:</source>
-        <translation>    子网掩码:</translation>
-    </message>
-    <message>
-        <source>  IP(Static):</source>
-        <translation>    IP(静态):</translation>
-    </message>
-    <message>
-        <source>Current Time:</source>
-        <translation>    当前时间:</translation>
-    </message>
-    <message>
-        <source>        SSID:</source>
-        <translation>        SSID:</translation>
-    </message>
-    <message>
-        <source>*** END ***</source>
-        <translation>*** 结束 ***</translation>
     </message>
 </context>
 <context>

@@ -1,9 +1,12 @@
-// Any bytes into every record reader of the settings model, and any JSON
-// into every value; the first byte picks the reader (see `pick`). Properties checked, beyond no crash, leak or
-// undefined behaviour: a record read is built back to the same bytes; a refused JSON map changes nothing; an accepted
-// one survives its own JSON form.
+// Any bytes into every record reader of the settings model, any JSON into
+// every value, and any text into the settings file and fleet variables
+// parsers; the first byte picks the reader (see `pick`). Properties checked,
+// beyond no crash, leak or undefined behaviour: a record read is built back
+// to the same bytes; a refused JSON map changes nothing; an accepted one, and
+// an accepted settings file, survives its own JSON form.
 
 #include "settings/settings.h"
+#include "settings/settingsfile.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -68,6 +71,25 @@ template <class... T> void pick(int index, const QByteArray& bytes)
     }
 }
 
+void readSettingsFile(const QByteArray& text)
+{
+    SettingsFile file;
+    QString error;
+    if (!SettingsFile::parse(text, &file, &error)) {
+        check(error.startsWith(QLatin1String("line ")));
+        return;
+    }
+    SettingsFile again;
+    check(SettingsFile::parse(file.toJson(), &again, &error));
+    check(again.values == file.values && again.fontTable == file.fontTable && again.source == file.source);
+    check(again.fontFiles.has_value() == file.fontFiles.has_value());
+    for (size_t i = 0; file.fontFiles && i < file.fontFiles->size(); ++i) {
+        const FontFile& a = file.fontFiles->at(i);
+        const FontFile& b = again.fontFiles->at(i);
+        check(a.name == b.name && a.size == b.size && a.md5 == b.md5);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -75,18 +97,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size == 0)
         return 0;
     const QByteArray bytes(reinterpret_cast<const char*>(data + 1), int(size - 1));
+    const int selector = data[0] % 17;
     pick<DeviceInfo, NetworkInfo, PrintSettings, WnetStatus, ApnSettings, SerialSettings, AudioSettings,
-        EthernetAddress, WifiAddress, WifiCredentials, FontEntry, InstalledFont>(data[0] % 16, bytes);
-    if (data[0] % 16 == 13) {
+        EthernetAddress, WifiAddress, WifiCredentials, FontEntry, InstalledFont>(selector, bytes);
+    if (selector == 13) {
         // The discovery reply and the handshake answer: nothing read past a field.
         if (const auto identity = DeviceIdentity::fromBytes(bytes))
             check(identity->bytes().left(bytes.size()) == bytes.left(identity->bytes().size())
                 && identity->text(DeviceIdentity::Sn).size() <= 16);
-    } else if (data[0] % 16 == 14 && bytes.size() <= 1024) {
+    } else if (selector == 14 && bytes.size() <= 1024) {
         // Forty ranges of the longest form take 800 bytes.
         QByteArray slots;
         if (parseRanges(QString::fromUtf8(bytes), &slots))
             check(parseRanges(rangesText(slots), &slots));
+    } else if (selector == 15) {
+        readSettingsFile(bytes);
+    } else if (selector == 16) {
+        FleetVars vars;
+        QString error;
+        check(FleetVars::parse(bytes, &vars, &error) || error.startsWith(QLatin1String("line ")));
     }
     return 0;
 }
