@@ -26,11 +26,12 @@ trap cleanup EXIT
 fail() {
     echo "FAIL: $*" >&2
     [[ -f "$tmp/out" ]] && cat "$tmp/out" >&2
+    [[ -s "$tmp/sim.err" ]] && cat "$tmp/sim.err" >&2
     exit 1
 }
 
 "$sim" --fleet 3 --listen "$base.1" --state "$tmp/state" --log "$tmp/sim.log" --keepalive-ms 0 \
-    --fault-ignore serial.parity >"$tmp/sim.out" &
+    --fault-ignore serial.parity >"$tmp/sim.out" 2>"$tmp/sim.err" &
 sim_pid=$!
 for _ in $(seq 100); do
     (($(grep -c "listening on" "$tmp/sim.out") == 3)) && break
