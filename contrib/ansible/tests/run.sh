@@ -2,8 +2,8 @@
 # The Ansible module and the example playbook against a simulated fleet of
 # three printers on loopback: a first run changes them, a second changes
 # nothing, check mode writes nothing, and a printer changed by hand is
-# reported and then mended; a printer that does not keep a value fails its
-# task with the error.
+# reported and then mended; one static address for all is refused, and a
+# printer that does not keep a value fails its task with the error.
 #
 #   run.sh TOVRA-PRINTER-CTL TOVRA-PRINTER-SIM
 # Exits 77 (skipped) without ansible-playbook.
@@ -92,6 +92,13 @@ playbook "$tmp/settings.json" --diff
 [[ $(changed) == "0 1 0" ]] || fail "after a change by hand: changed $(changed), expected 0 1 0"
 grep -q -- '-print.density: 90' "$tmp/out" || fail "the change by hand is not reported"
 "$ctl" drift "$tmp/settings.json" "$base.1" "$base.2" "$base.3" >"$tmp/out" 2>&1 || fail "drift after mending"
+
+# A static address without per-printer values would go to every printer.
+written=$(writes)
+echo '{"format": "tovra-printer-settings", "version": 1, "ethernet": {"static_ip": "10.0.0.5"}}' >"$tmp/static.json"
+run_playbook "$tmp/static.json" && fail "one static address for every printer: the play succeeded"
+(($(grep -c 'FAILED!.*sets a static address' "$tmp/out") == 3)) || fail "one static address was not refused"
+[[ $(writes) == "$written" ]] || fail "one static address was written"
 
 # The simulator ignores the parity: the read-back finds the old one.
 echo '{"format": "tovra-printer-settings", "version": 1, "serial": {"parity": 2}}' >"$tmp/parity.json"
