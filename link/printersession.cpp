@@ -52,28 +52,28 @@ public:
 std::optional<PrinterSession::Target> PrinterSession::Target::parse(const QString& text, QString* error)
 {
     Target target;
-    const QString spec = text.trimmed();
-    if (spec.compare(QLatin1String("usb"), Qt::CaseInsensitive) == 0) {
+    const QString trimmed = text.trimmed();
+    if (trimmed.compare(QLatin1String("usb"), Qt::CaseInsensitive) == 0) {
         // The match patterns come from the configuration when a transport is made.
         const UsbPrinter patterns;
         target.usbPath = UsbPrinter::enumerate().value(0);
         if (target.usbPath.isEmpty() && error)
             *error = PrinterSession::tr("%1: no USB printer found").arg(text);
-    } else if (spec.startsWith(QLatin1String("usb:"), Qt::CaseInsensitive)) {
-        target.usbPath = spec.mid(4);
+    } else if (trimmed.startsWith(QLatin1String("usb:"), Qt::CaseInsensitive)) {
+        target.usbPath = trimmed.mid(4);
         if (target.usbPath.isEmpty() && error)
             *error = PrinterSession::tr("%1: not a printer address").arg(text);
     } else {
         target.kind = Tcp;
-        if (target.address.setAddress(spec))
+        if (target.address.setAddress(trimmed))
             return target;
         // ADDRESS:PORT, an IPv6 address in brackets.
-        const int colon = spec.lastIndexOf(QLatin1Char(':'));
-        QString host = spec.left(colon);
+        const int colon = trimmed.lastIndexOf(QLatin1Char(':'));
+        QString host = trimmed.left(colon);
         if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
             host = host.mid(1, host.size() - 2);
         bool ok = false;
-        const uint port = spec.mid(colon + 1).toUInt(&ok);
+        const uint port = trimmed.mid(colon + 1).toUInt(&ok);
         if (colon > 0 && ok && port > 0 && port <= 65535 && target.address.setAddress(host)) {
             target.port = quint16(port);
             return target;

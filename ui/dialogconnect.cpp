@@ -59,7 +59,7 @@ DialogConnect::DialogConnect(QWidget* parent)
     connect(table_, &QTableWidget::itemSelectionChanged, this, &DialogConnect::onItemSelectionChanged);
     connect(table_, &QTableWidget::itemDoubleClicked, this, &DialogConnect::onItemDoubleClicked);
 
-    connect(discovery_, &Discovery::repliesReceived, this, &DialogConnect::onRepliesReceived);
+    connect(discovery_, &Discovery::repliesReceived, this, &DialogConnect::onUdpSocketReadyRead);
 
     doScan();
 
@@ -200,7 +200,7 @@ void DialogConnect::onDeviceFound(host_cmd_dev_info_t devinfo)
     Q_EMIT nextDevice();
 }
 
-void DialogConnect::onRepliesReceived(const QList<Discovery::Reply>& replies)
+void DialogConnect::onUdpSocketReadyRead(const QList<Discovery::Reply>& replies)
 {
     bool added = false;
     for (const Discovery::Reply& reply : replies) {

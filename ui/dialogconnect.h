@@ -47,7 +47,7 @@ public Q_SLOTS:
     void scanNextDevice();
     void scanFinished();
     void onDeviceFound(host_cmd_dev_info_t devinfo);
-    void onRepliesReceived(const QList<Discovery::Reply>& replies);
+    void onUdpSocketReadyRead(const QList<Discovery::Reply>& replies);
     void onItemSelectionChanged();
     void onItemDoubleClicked(QTableWidgetItem* item);
 

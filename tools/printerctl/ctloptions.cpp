@@ -7,7 +7,7 @@
 
 namespace {
 
-struct CommandSpec
+struct CommandInfo
 {
     const char* name;
     const char* synopsis;
@@ -20,9 +20,9 @@ struct CommandSpec
     bool fleet;
 };
 
-const std::vector<CommandSpec>& commands()
+const std::vector<CommandInfo>& commands()
 {
-    static const std::vector<CommandSpec> table = {
+    static const std::vector<CommandInfo> table = {
         {"discover", "discover [--seconds S]",
             "Finds the printers on the local network and prints their address, project, model and serial "
             "number.",
@@ -54,11 +54,11 @@ const std::vector<CommandSpec>& commands()
     return table;
 }
 
-const CommandSpec* findCommand(const QString& name)
+const CommandInfo* findCommand(const QString& name)
 {
-    for (const CommandSpec& spec : commands()) {
-        if (name == QLatin1String(spec.name))
-            return &spec;
+    for (const CommandInfo& info : commands()) {
+        if (name == QLatin1String(info.name))
+            return &info;
     }
     return nullptr;
 }
@@ -117,8 +117,8 @@ QString programHelp()
     QString text = QStringLiteral(
         "Usage: tovra-printer-ctl [--json | --csv] [--jobs N] [--timeout MS] [--verbose] COMMAND ...\n\n"
         "Sets up fleets of TOVRA printers: backs up, applies and compares settings files.\n\nCommands:\n");
-    for (const CommandSpec& spec : commands())
-        text += QStringLiteral("  %1\n").arg(QLatin1String(spec.synopsis));
+    for (const CommandInfo& info : commands())
+        text += QStringLiteral("  %1\n").arg(QLatin1String(info.synopsis));
     text += QStringLiteral("\nPRINTER: ADDRESS[:PORT] | usb | usb:PATH | --discover (every printer discovery finds)\n"
                            "\nOptions:\n");
     text += optionsText(globalOptions());
@@ -127,13 +127,13 @@ QString programHelp()
     return text;
 }
 
-QString commandHelp(const CommandSpec& spec, const QList<QCommandLineOption>& own)
+QString commandHelp(const CommandInfo& info, const QList<QCommandLineOption>& own)
 {
     QString text = QStringLiteral("Usage: tovra-printer-ctl [global options] %1\n\n%2\n")
-                       .arg(QLatin1String(spec.synopsis), QLatin1String(spec.about));
-    if (spec.fleet || spec.maxArguments != 0)
+                       .arg(QLatin1String(info.synopsis), QLatin1String(info.about));
+    if (info.fleet || info.maxArguments != 0)
         text += QStringLiteral("\nPRINTER: ADDRESS[:PORT] | usb | usb:PATH%1\n")
-                    .arg(spec.fleet ? QStringLiteral(" | --discover") : QString());
+                    .arg(info.fleet ? QStringLiteral(" | --discover") : QString());
     if (!own.isEmpty())
         text += QStringLiteral("\nOptions:\n") + optionsText(own);
     text += QStringLiteral("\nGlobal options:\n") + optionsText(globalOptions());
@@ -165,10 +165,10 @@ ParseResult parseCommandLine(const QStringList& arguments, CtlOptions* options, 
         }
     }
     QStringList rest = arguments;
-    const CommandSpec* spec = nullptr;
+    const CommandInfo* info = nullptr;
     if (commandIndex > 0) {
-        spec = findCommand(arguments.at(commandIndex));
-        if (!spec) {
+        info = findCommand(arguments.at(commandIndex));
+        if (!info) {
             *message = QStringLiteral("unknown command \"%1\"").arg(arguments.at(commandIndex));
             return ParseResult::Error;
         }
@@ -177,8 +177,8 @@ ParseResult parseCommandLine(const QStringList& arguments, CtlOptions* options, 
 
     QCommandLineParser parser;
     QList<QCommandLineOption> own;
-    if (spec) {
-        for (const QString& name : spec->options)
+    if (info) {
+        for (const QString& name : info->options)
             own << commandOption(name);
     }
     parser.addOptions(globalOptions());
@@ -188,15 +188,15 @@ ParseResult parseCommandLine(const QStringList& arguments, CtlOptions* options, 
         return ParseResult::Error;
     }
     if (parser.isSet("help")) {
-        *message = spec ? commandHelp(*spec, own) : programHelp();
+        *message = info ? commandHelp(*info, own) : programHelp();
         return ParseResult::Help;
     }
-    if (!spec) {
+    if (!info) {
         *message = QStringLiteral("no command given");
         return ParseResult::Error;
     }
 
-    options->command = QLatin1String(spec->name);
+    options->command = QLatin1String(info->name);
     options->arguments = parser.positionalArguments();
     if (parser.isSet("json") && parser.isSet("csv")) {
         *message = QStringLiteral("--json and --csv exclude each other");
@@ -218,7 +218,7 @@ ParseResult parseCommandLine(const QStringList& arguments, CtlOptions* options, 
         return ParseResult::Error;
     }
     options->verbose = parser.isSet("verbose");
-    const auto has = [&](const char* name) { return spec->options.contains(QLatin1String(name)); };
+    const auto has = [&](const char* name) { return info->options.contains(QLatin1String(name)); };
     if (has("seconds") && parser.isSet("seconds")) {
         bool ok = false;
         options->seconds = parser.value("seconds").toDouble(&ok);
@@ -241,8 +241,8 @@ ParseResult parseCommandLine(const QStringList& arguments, CtlOptions* options, 
 
     // Fleet commands may take all their printers from discovery.
     const int given = options->arguments.size() + (options->discover ? 1 : 0);
-    if (given < spec->minArguments || (spec->maxArguments >= 0 && options->arguments.size() > spec->maxArguments)) {
-        *message = QStringLiteral("usage: tovra-printer-ctl %1").arg(QLatin1String(spec->synopsis));
+    if (given < info->minArguments || (info->maxArguments >= 0 && options->arguments.size() > info->maxArguments)) {
+        *message = QStringLiteral("usage: tovra-printer-ctl %1").arg(QLatin1String(info->synopsis));
         return ParseResult::Error;
     }
     if (options->command == "backup" && options->outputPath.isEmpty()) {
