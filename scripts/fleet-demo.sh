@@ -41,14 +41,20 @@ for _ in $(seq 50); do
 done
 
 fleet=(127.0.10.{1..5})
+# Runs a command after printing it; the demo fails when its exit status is
+# not the one expected (2: differences found).
 run() {
+    local expected=$1 status=0
+    shift
     printf '\n$ %s\n' "$*"
-    "$@" || echo "(exit status $?)"
+    "$@" || status=$?
+    ((status == 0)) || echo "(exit status $status)"
+    ((status == expected)) || { echo "fleet-demo: expected exit status $expected" >&2; exit 1; }
 }
 
-run tovra-printer-ctl info 127.0.10.1
-run tovra-printer-ctl set 127.0.10.1 print.density=120 audio.notice=false
-run tovra-printer-ctl backup 127.0.10.1 -o shop.json
+run 0 tovra-printer-ctl info 127.0.10.1
+run 0 tovra-printer-ctl set 127.0.10.1 print.density=120 audio.notice=false
+run 0 tovra-printer-ctl backup 127.0.10.1 -o shop.json
 # The file sets a static address: each printer takes its own from vars.csv.
 {
     echo "sn,ethernet.static_ip"
@@ -56,11 +62,11 @@ run tovra-printer-ctl backup 127.0.10.1 -o shop.json
         echo "LQ5202405000-00$i,192.168.7.$((10 + i))"
     done
 } >vars.csv
-run cat vars.csv
-run tovra-printer-ctl apply shop.json "${fleet[@]}" --vars vars.csv --check
-run tovra-printer-ctl apply shop.json "${fleet[@]}" --vars vars.csv
-run tovra-printer-ctl set 127.0.10.2 print.density=80
-run tovra-printer-ctl set 127.0.10.4 serial.baud=9600
-run tovra-printer-ctl drift shop.json "${fleet[@]}" --vars vars.csv
-run tovra-printer-ctl apply shop.json "${fleet[@]}" --vars vars.csv --diff
-run tovra-printer-ctl --json drift shop.json "${fleet[@]}" --vars vars.csv
+run 0 cat vars.csv
+run 2 tovra-printer-ctl apply shop.json "${fleet[@]}" --vars vars.csv --check
+run 0 tovra-printer-ctl apply shop.json "${fleet[@]}" --vars vars.csv
+run 0 tovra-printer-ctl set 127.0.10.2 print.density=80
+run 0 tovra-printer-ctl set 127.0.10.4 serial.baud=9600
+run 2 tovra-printer-ctl drift shop.json "${fleet[@]}" --vars vars.csv
+run 0 tovra-printer-ctl apply shop.json "${fleet[@]}" --vars vars.csv --diff
+run 0 tovra-printer-ctl --json drift shop.json "${fleet[@]}" --vars vars.csv
