@@ -71,6 +71,16 @@ bool logOpen()
     return ok;
 }
 
+bool logOpenStream(FILE* stream)
+{
+    const std::lock_guard<std::mutex> lock(logMutex);
+    if (logFile.isOpen())
+        return true;
+    const bool ok = logFile.open(stream, QIODevice::WriteOnly);
+    logIsOpen = ok;
+    return ok;
+}
+
 void logWrite(const char* sourceFile, int line, const char* format, ...)
 {
     if (!logIsOpen)

@@ -88,6 +88,55 @@ QByteArray TestPage::blackMarkTestPage()
     return page.data();
 }
 
+TestPage::NetworkTexts TestPage::networkTexts(const settings::NetworkInfo& info, bool wifi)
+{
+    using N = settings::NetworkInfo;
+    NetworkTexts texts;
+    texts.mac = info.text(wifi ? N::WifiMac : N::EthernetMac).toUpper();
+    texts.dhcpIp = info.text(wifi ? N::WifiDhcpIp : N::EthernetDhcpIp);
+    texts.dhcpNetmask = info.text(wifi ? N::WifiDhcpNetmask : N::EthernetDhcpNetmask);
+    texts.staticIp = info.text(wifi ? N::WifiStaticIp : N::EthernetStaticIp);
+    texts.staticNetmask = info.text(wifi ? N::WifiStaticNetmask : N::EthernetStaticNetmask);
+    if (wifi)
+        texts.ssid = info.text(N::WifiSsid);
+    return texts;
+}
+
+QByteArray TestPage::networkTestPage(
+    bool wifi, const NetworkTexts& texts, const QString& project, const QString& model, bool english)
+{
+    const bool compact = settings::features(project, model).compact;
+    TestPage page;
+    // Short models print the value hard against its label.
+    const auto label
+        = [&](const QString& text) -> TestPage& { return compact ? page.text(text) : page.text(text).raw(" "); };
+
+    page.start().lf().heading();
+    if (wifi) {
+        page.text(tr("*** Wi-Fi Print Test Page ***")).lf(2);
+    } else {
+        page.text(tr("*** Ethernet Print Test Page ***")).lf();
+        if (!(compact && english))
+            page.lf();
+    }
+    page.body();
+    // Labels right-aligned to 13 characters by their leading spaces.
+    label(tr(" MAC Address:")).raw(texts.mac.toLatin1()).lf();
+    label(tr("    IP(DHCP):")).raw(texts.dhcpIp.toLatin1()).lf();
+    label(tr("     Netmask:")).raw(texts.dhcpNetmask.toLatin1()).lf();
+    label(tr("  IP(Static):")).raw(texts.staticIp.toLatin1()).lf();
+    label(tr("     Netmask:")).raw(texts.staticNetmask.toLatin1()).lf();
+    label(tr("Current Time:", "network test page")).time().lf(wifi ? 1 : 2);
+    // The network name is printed as the printer stores it, in UTF-8.
+    if (wifi)
+        label(tr("        SSID:")).text(texts.ssid).lf(2);
+    page.heading().text(tr("*** END ***")).lf().body().end().lf(4);
+    // Short models need less paper fed out after the page.
+    if (!compact)
+        page.lf(4);
+    return page.data();
+}
+
 bool TestPage::send(const QByteArray& page, Transceiver* link)
 {
     if (!link)

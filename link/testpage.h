@@ -9,6 +9,10 @@
 
 class Transceiver;
 
+namespace settings {
+class NetworkInfo;
+}
+
 // ESC/POS test pages: the framing and styles every test page shares, a small
 // builder, the two pages of the print settings, and the one way they reach
 // the printer over the open link. No widgets: pages pass the texts they show.
@@ -49,6 +53,24 @@ public:
     static QByteArray printTestPage(const QString& utf8Mode, const QString& cjk, const QString& codePage,
         const QString& project, const QString& model = QString());
     static QByteArray blackMarkTestPage();
+
+    // What the Ethernet and Wi-Fi test pages print: the addresses as the
+    // network page shows them (`ssid` on Wi-Fi only).
+    struct NetworkTexts
+    {
+        QString mac;
+        QString dhcpIp;
+        QString dhcpNetmask;
+        QString staticIp;
+        QString staticNetmask;
+        QString ssid;
+    };
+    // As the page loads them from the network information reply.
+    static NetworkTexts networkTexts(const settings::NetworkInfo& info, bool wifi);
+    // `english`: the user interface language, which decides a compact
+    // printer's heading on the Ethernet page.
+    static QByteArray networkTestPage(
+        bool wifi, const NetworkTexts& texts, const QString& project, const QString& model, bool english);
 
     // Over USB one raw write; over TCP a raw print job to port 9100 of the
     // printer; without a link nothing. False only when nothing went out.

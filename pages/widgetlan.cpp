@@ -76,15 +76,14 @@ WidgetNetwork::WidgetNetwork(Medium medium, QWidget* parent)
 
 void WidgetNetwork::load(const settings::NetworkInfo& value)
 {
-    using N = settings::NetworkInfo;
-    const bool wifi = medium_ == Medium::WiFi;
-    mac_->setText(value.text(wifi ? N::WifiMac : N::EthernetMac).toUpper());
-    dhcpAddress_->setText(value.text(wifi ? N::WifiDhcpIp : N::EthernetDhcpIp));
-    dhcpNetmask_->setText(value.text(wifi ? N::WifiDhcpNetmask : N::EthernetDhcpNetmask));
-    staticAddress_->setText(value.text(wifi ? N::WifiStaticIp : N::EthernetStaticIp));
-    staticNetmask_->setText(value.text(wifi ? N::WifiStaticNetmask : N::EthernetStaticNetmask));
+    const TestPage::NetworkTexts texts = TestPage::networkTexts(value, medium_ == Medium::WiFi);
+    mac_->setText(texts.mac);
+    dhcpAddress_->setText(texts.dhcpIp);
+    dhcpNetmask_->setText(texts.dhcpNetmask);
+    staticAddress_->setText(texts.staticIp);
+    staticNetmask_->setText(texts.staticNetmask);
     if (ssid_)
-        ssid_->setText(value.text(N::WifiSsid));
+        ssid_->setText(texts.ssid);
     // Setting the static fields enabled it.
     save_->setEnabled(false);
 }
@@ -130,39 +129,17 @@ void WidgetNetwork::doPrintTestPage()
 
 QByteArray WidgetNetwork::buildTestPage() const
 {
-    const bool compact = settings::features(hostCmd.project, hostCmd.model).compact;
-    const bool wifi = medium_ == Medium::WiFi;
-    TestPage page;
-    // Short models print the value hard against its label.
-    const auto label
-        = [&](const QString& text) -> TestPage& { return compact ? page.text(text) : page.text(text).raw(" "); };
-
-    page.start().lf().heading();
-    if (wifi) {
-        page.text(tr("*** Wi-Fi Print Test Page ***")).lf(2);
-    } else {
-        page.text(tr("*** Ethernet Print Test Page ***")).lf();
-        // Only languages 1 and 2 are not English.
-        const bool english = conf.Language != 1 && conf.Language != 2;
-        if (!(compact && english))
-            page.lf();
-    }
-    page.body();
-    // Labels right-aligned to 13 characters by their leading spaces.
-    label(tr(" MAC Address:")).raw(mac_->text().toLatin1()).lf();
-    label(tr("    IP(DHCP):")).raw(dhcpAddress_->text().toLatin1()).lf();
-    label(tr("     Netmask:")).raw(dhcpNetmask_->text().toLatin1()).lf();
-    label(tr("  IP(Static):")).raw(staticAddress_->text().toLatin1()).lf();
-    label(tr("     Netmask:")).raw(staticNetmask_->text().toLatin1()).lf();
-    label(tr("Current Time:")).time().lf(wifi ? 1 : 2);
-    // The network name is printed as the printer stores it, in UTF-8.
-    if (wifi)
-        label(tr("        SSID:")).text(ssid_->text()).lf(2);
-    page.heading().text(tr("*** END ***")).lf().body().end().lf(4);
-    // Short models need less paper fed out after the page.
-    if (!compact)
-        page.lf(4);
-    return page.data();
+    TestPage::NetworkTexts texts;
+    texts.mac = mac_->text();
+    texts.dhcpIp = dhcpAddress_->text();
+    texts.dhcpNetmask = dhcpNetmask_->text();
+    texts.staticIp = staticAddress_->text();
+    texts.staticNetmask = staticNetmask_->text();
+    if (ssid_)
+        texts.ssid = ssid_->text();
+    // Only languages 1 and 2 are not English.
+    const bool english = conf.Language != 1 && conf.Language != 2;
+    return TestPage::networkTestPage(medium_ == Medium::WiFi, texts, hostCmd.project, hostCmd.model, english);
 }
 
 WidgetLan::WidgetLan(QWidget* parent)

@@ -396,7 +396,7 @@ template <class T> void planRecord(const QMap<QString, QJsonValue>& wanted, cons
 // an SSID that differs.
 void planCredentials(const QMap<QString, QJsonValue>& wanted, const PrinterState& state, Plan* plan)
 {
-    const QJsonValue after = wanted.value(kSsid);
+    const QJsonValue after = wanted.value(kSsid, QJsonValue(QJsonValue::Undefined));
     const QJsonValue before = state.network ? state.network->json(NetworkInfo::WifiSsid) : QJsonValue();
     if (wanted.contains(kPassword) && (after.isUndefined() || before == after))
         plan->notes << QStringLiteral("wifi.password: written only with a wifi.ssid that differs");

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <cerrno>
 #include <cstdio>

@@ -77,7 +77,7 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, datagram);
         QFETCH(QString, reply);
-        const DialogConnect::Reply parsed = DialogConnect::parseReply(datagram);
+        const Discovery::Reply parsed = Discovery::parseReply(datagram);
         QCOMPARE(parsed.valid ? parsed.project + '|' + parsed.model + '|' + parsed.sn : QString(), reply);
     }
 

@@ -7,18 +7,14 @@
 
 #include <QHBoxLayout>
 #include <QIcon>
-#include <QNetworkInterface>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QTableWidget>
 #include <QTimerEvent>
-#include <QUdpSocket>
 #include <QVBoxLayout>
-#include <QtEndian>
+
+#include <algorithm>
 
 namespace {
-
-const QHostAddress kDiscoveryGroup(QStringLiteral("224.0.0.1"));
 
 DialogConnect::ScanTiming timing;
 
@@ -35,6 +31,7 @@ DialogConnect::DialogConnect(QWidget* parent)
     , scanButton_(new QPushButton(tr("&Scan"), this))
     , connectButton_(new QPushButton(tr("&Connect"), this))
     , cancelButton_(new QPushButton(tr("C&ancel"), this))
+    , discovery_(new Discovery(this))
 {
     table_->setHorizontalHeaderLabels({tr("Model"), tr("SN"), tr("Connection Type")});
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -62,14 +59,9 @@ DialogConnect::DialogConnect(QWidget* parent)
     connect(table_, &QTableWidget::itemSelectionChanged, this, &DialogConnect::onItemSelectionChanged);
     connect(table_, &QTableWidget::itemDoubleClicked, this, &DialogConnect::onItemDoubleClicked);
 
-    doScan();
+    connect(discovery_, &Discovery::repliesReceived, this, &DialogConnect::onRepliesReceived);
 
-    udpSocket_ = new QUdpSocket(this);
-    // Not checked: without the port the datagrams still go out, only the
-    // replies may not come in.
-    udpSocket_->bind(QHostAddress::AnyIPv4, kDiscoveryPort, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint);
-    udpSocket_->setSocketOption(QAbstractSocket::MulticastLoopbackOption, 0);
-    connect(udpSocket_, &QUdpSocket::readyRead, this, &DialogConnect::onUdpSocketReadyRead);
+    doScan();
 
     setWindowIcon(QIcon(QStringLiteral(":/images/connect.png")));
     setWindowTitle(tr("Connect to Printer"));
@@ -90,7 +82,7 @@ void DialogConnect::doScan()
     usbPaths_ = UsbPrinter::enumerate();
     scanCounter_ = 0;
     scanPhase_ = UsbPhase;
-    nonce_ = QRandomGenerator::system()->generate();
+    discovery_->newNonce();
     Q_EMIT nextDevice();
 }
 
@@ -126,18 +118,7 @@ void DialogConnect::doCancel()
 
 void DialogConnect::sendMulticastPacket()
 {
-    char datagram[4];
-    qToLittleEndian(nonce_, datagram);
-    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface& interface : interfaces) {
-        const QNetworkInterface::InterfaceFlags flags = interface.flags();
-        if (flags & (QNetworkInterface::IsLoopBack | QNetworkInterface::IsPointToPoint))
-            continue;
-        if (!(flags & (QNetworkInterface::IsUp | QNetworkInterface::IsRunning | QNetworkInterface::CanMulticast)))
-            continue;
-        udpSocket_->setMulticastInterface(interface);
-        udpSocket_->writeDatagram(datagram, sizeof datagram, kDiscoveryGroup, kDiscoveryPort);
-    }
+    discovery_->sendPass();
 }
 
 void DialogConnect::scanNextDevice()
@@ -201,7 +182,8 @@ void DialogConnect::onDeviceFound(host_cmd_dev_info_t devinfo)
     // probe's answer is a device to list.
     if (transceiver->linkState() != Transceiver::Usb)
         return;
-    const Reply identity = parseReply(QByteArray(reinterpret_cast<const char*>(&devinfo), sizeof devinfo));
+    const Discovery::Reply identity
+        = Discovery::parseReply(QByteArray(reinterpret_cast<const char*>(&devinfo), sizeof devinfo));
     DeviceEntry entry;
     entry.type = Usb;
     entry.project = identity.project;
@@ -218,59 +200,26 @@ void DialogConnect::onDeviceFound(host_cmd_dev_info_t devinfo)
     Q_EMIT nextDevice();
 }
 
-void DialogConnect::onUdpSocketReadyRead()
+void DialogConnect::onRepliesReceived(const QList<Discovery::Reply>& replies)
 {
-    // All that is pending, up to a bound that keeps the window responsive: a
-    // datagram a turn lets a flood of replies overrun the socket's buffer and
-    // push out a printer's own.
-    constexpr int kDatagramsPerTurn = 256;
     bool added = false;
-    for (int i = 0; i < kDatagramsPerTurn && udpSocket_->hasPendingDatagrams(); ++i)
-        added |= readDatagram();
+    for (const Discovery::Reply& reply : replies) {
+        DeviceEntry entry;
+        entry.type = Network;
+        entry.project = reply.project;
+        entry.model = reply.model;
+        entry.sn = reply.sn;
+        entry.address = reply.address;
+        const auto known = std::find_if(devices_.cbegin(), devices_.cend(), [&](const DeviceEntry& device) {
+            return device.type == Network && device.sn == entry.sn && device.address == entry.address;
+        });
+        if (known != devices_.cend())
+            continue;
+        addRow(entry, tr("Network (%1)").arg(entry.address));
+        added = true;
+    }
     if (added)
         resizeTable();
-}
-
-bool DialogConnect::readDatagram()
-{
-    QByteArray datagram(int(qMax<qint64>(udpSocket_->pendingDatagramSize(), 0)), '\0');
-    QHostAddress sender;
-    quint16 senderPort = 0;
-    const qint64 size = udpSocket_->readDatagram(datagram.data(), datagram.size(), &sender, &senderPort);
-    LOG("%d bytes received from %s:%u", int(size), qPrintable(sender.toString()), unsigned(senderPort));
-    datagram.truncate(int(qMax<qint64>(size, 0)));
-    const Reply reply = parseReply(datagram);
-    if (!reply.valid)
-        return false;
-
-    DeviceEntry entry;
-    entry.type = Network;
-    entry.project = reply.project;
-    entry.model = reply.model;
-    entry.sn = reply.sn;
-    entry.address = sender.toString();
-    for (const DeviceEntry& known : qAsConst(devices_)) {
-        if (known.type == Network && known.sn == entry.sn && known.address == entry.address)
-            return false;
-    }
-    addRow(entry, tr("Network (%1)").arg(entry.address));
-    return true;
-}
-
-DialogConnect::Reply DialogConnect::parseReply(const QByteArray& datagram)
-{
-    Reply reply;
-    // Shorter is no reply: for one, other hosts' discovery datagrams reach
-    // this port too.
-    const auto identity = settings::DeviceIdentity::fromBytes(datagram);
-    if (!identity)
-        return reply;
-    using settings::DeviceIdentity;
-    reply.valid = true;
-    reply.project = identity->text(DeviceIdentity::Project);
-    reply.model = identity->text(DeviceIdentity::Model);
-    reply.sn = identity->text(DeviceIdentity::Sn);
-    return reply;
 }
 
 void DialogConnect::onItemSelectionChanged()

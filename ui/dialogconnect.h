@@ -1,7 +1,7 @@
 #pragma once
 
+#include "link/discovery.h"
 #include "link/hostcmd.h"
-#include "settings/settings.h"
 
 #include <QDialog>
 #include <QList>
@@ -10,7 +10,6 @@
 class QPushButton;
 class QTableWidget;
 class QTableWidgetItem;
-class QUdpSocket;
 
 // Finds the printers on the USB bus (handshake probes) and on the local
 // network (multicast discovery) and opens the link to the one the user picks.
@@ -22,24 +21,9 @@ public:
     enum ConnectionType { Usb = 1, Network = 2 };
     enum ScanPhase { Idle = 0, UsbPhase = 1, NetworkPhase = 2 };
 
-    static constexpr quint16 kDiscoveryPort = 17899;
+    static constexpr quint16 kDiscoveryPort = Discovery::kPort;
     static constexpr int kScanStepMs = 500;
     static constexpr int kDiscoveryPasses = 60;
-    // The discovery reply: project, model and serial number, 16 bytes each.
-    static constexpr int kReplySize = settings::DeviceIdentity::kMinLength;
-
-    // What a discovery reply names; `valid` is false for a datagram too
-    // short to be one.
-    struct Reply
-    {
-        bool valid = false;
-        QString project;
-        QString model;
-        QString sn;
-    };
-    // Pure, so that it is tested without a socket.
-    static Reply parseReply(const QByteArray& datagram);
-
     // Tests shorten the scan; read when a step starts.
     struct ScanTiming
     {
@@ -63,7 +47,7 @@ public Q_SLOTS:
     void scanNextDevice();
     void scanFinished();
     void onDeviceFound(host_cmd_dev_info_t devinfo);
-    void onUdpSocketReadyRead();
+    void onRepliesReceived(const QList<Discovery::Reply>& replies);
     void onItemSelectionChanged();
     void onItemDoubleClicked(QTableWidgetItem* item);
 
@@ -82,8 +66,6 @@ private:
 
     void addRow(const DeviceEntry& entry, const QString& connectionText);
     void resizeTable();
-    // One datagram; true if it added a row.
-    bool readDatagram();
 
     QTableWidget* table_;
     QPushButton* scanButton_;
@@ -91,9 +73,8 @@ private:
     QPushButton* cancelButton_;
     QList<DeviceEntry> devices_;
     QStringList usbPaths_;
-    QUdpSocket* udpSocket_ = nullptr;
+    Discovery* discovery_;
     int scanCounter_ = 0;
     int scanPhase_ = Idle;
     int timerId_ = 0;
-    quint32 nonce_ = 0;
 };

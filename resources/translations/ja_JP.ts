@@ -567,6 +567,39 @@
         <source>Current Time: </source>
         <translation>現在時刻: </translation>
     </message>
+    <message>
+        <source>*** Wi-Fi Print Test Page ***</source>
+        <translation>*** Wi-Fi テスト印刷 ***</translation>
+    </message>
+    <message>
+        <source>*** Ethernet Print Test Page ***</source>
+        <translation>*** イーサネット テスト印刷 ***</translation>
+    </message>
+    <message>
+        <source> MAC Address:</source>
+        <translation>  MACアドレス:</translation>
+    </message>
+    <message>
+        <source>    IP(DHCP):</source>
+        <translation>     IP(DHCP):</translation>
+    </message>
+    <message>
+        <source>     Netmask:</source>
+        <translation> ネットマスク:</translation>
+    </message>
+    <message>
+        <source>  IP(Static):</source>
+        <translation>     IP(固定):</translation>
+    </message>
+    <message>
+        <source>        SSID:</source>
+        <translation>         SSID:</translation>
+    </message>
+    <message>
+        <source>Current Time:</source>
+        <comment>network test page</comment>
+        <translation>     現在時刻:</translation>
+    </message>
 </context>
 <context>
     <name>WidgetAudio</name>
@@ -699,42 +732,6 @@
     <message>
         <source>No valid IP address.</source>
         <translation>有効な IP アドレスがありません。</translation>
-    </message>
-    <message>
-        <source>*** Wi-Fi Print Test Page ***</source>
-        <translation>*** Wi-Fi テスト印刷 ***</translation>
-    </message>
-    <message>
-        <source>*** Ethernet Print Test Page ***</source>
-        <translation>*** イーサネット テスト印刷 ***</translation>
-    </message>
-    <message>
-        <source> MAC Address:</source>
-        <translation>  MACアドレス:</translation>
-    </message>
-    <message>
-        <source>    IP(DHCP):</source>
-        <translation>     IP(DHCP):</translation>
-    </message>
-    <message>
-        <source>     Netmask:</source>
-        <translation> ネットマスク:</translation>
-    </message>
-    <message>
-        <source>  IP(Static):</source>
-        <translation>     IP(固定):</translation>
-    </message>
-    <message>
-        <source>Current Time:</source>
-        <translation>     現在時刻:</translation>
-    </message>
-    <message>
-        <source>        SSID:</source>
-        <translation>         SSID:</translation>
-    </message>
-    <message>
-        <source>*** END ***</source>
-        <translation>*** 終了 ***</translation>
     </message>
 </context>
 <context>

@@ -567,6 +567,39 @@
         <source>Current Time: </source>
         <translation>当前时间: </translation>
     </message>
+    <message>
+        <source>*** Wi-Fi Print Test Page ***</source>
+        <translation>*** Wi-Fi 测试页 ***</translation>
+    </message>
+    <message>
+        <source>*** Ethernet Print Test Page ***</source>
+        <translation>*** 以太网测试页 ***</translation>
+    </message>
+    <message>
+        <source> MAC Address:</source>
+        <translation>     MAC地址:</translation>
+    </message>
+    <message>
+        <source>    IP(DHCP):</source>
+        <translation>    IP(DHCP):</translation>
+    </message>
+    <message>
+        <source>     Netmask:</source>
+        <translation>    子网掩码:</translation>
+    </message>
+    <message>
+        <source>  IP(Static):</source>
+        <translation>    IP(静态):</translation>
+    </message>
+    <message>
+        <source>        SSID:</source>
+        <translation>        SSID:</translation>
+    </message>
+    <message>
+        <source>Current Time:</source>
+        <comment>network test page</comment>
+        <translation>    当前时间:</translation>
+    </message>
 </context>
 <context>
     <name>WidgetAudio</name>
@@ -699,42 +732,6 @@
     <message>
         <source>No valid IP address.</source>
         <translation>没有有效的 IP 地址。</translation>
-    </message>
-    <message>
-        <source>*** Wi-Fi Print Test Page ***</source>
-        <translation>*** Wi-Fi 测试页 ***</translation>
-    </message>
-    <message>
-        <source>*** Ethernet Print Test Page ***</source>
-        <translation>*** 以太网测试页 ***</translation>
-    </message>
-    <message>
-        <source> MAC Address:</source>
-        <translation>     MAC地址:</translation>
-    </message>
-    <message>
-        <source>    IP(DHCP):</source>
-        <translation>    IP(DHCP):</translation>
-    </message>
-    <message>
-        <source>     Netmask:</source>
-        <translation>    子网掩码:</translation>
-    </message>
-    <message>
-        <source>  IP(Static):</source>
-        <translation>    IP(静态):</translation>
-    </message>
-    <message>
-        <source>Current Time:</source>
-        <translation>    当前时间:</translation>
-    </message>
-    <message>
-        <source>        SSID:</source>
-        <translation>        SSID:</translation>
-    </message>
-    <message>
-        <source>*** END ***</source>
-        <translation>*** 结束 ***</translation>
     </message>
 </context>
 <context>

@@ -24,7 +24,7 @@ namespace {
 
 // The master side as a device the session can read and write. Writes the
 // host does not take yet wait here until the pty has room. With a raw
-// stream, reads yield only the packet bytes; the stream keeps the print data.
+// stream, reads yield only the session's bytes; the stream keeps the print data.
 class PtyMaster final : public QIODevice
 {
 public:
@@ -239,7 +239,9 @@ bool SimPty::open(const QString& linkPath, QString& error)
             release();
             Q_EMIT unplugged();
         });
-    new SimSession(device, printer_, keys_, this);
+    auto* session = new SimSession(device, printer_, keys_, this);
+    if (raw)
+        connect(session, &SimSession::uploadAccepted, raw, &SimUsbStream::passThrough);
     return true;
 }
 

@@ -119,6 +119,13 @@ QByteArray SimUsbStream::take(const QByteArray& chunk)
     const int length = int(chunk.size());
     int at = 0;
     while (at < length) {
+        if (passThrough_ > 0) {
+            const int count = int(qMin<qint64>(passThrough_, length - at));
+            packets.append(chunk.mid(at, count));
+            passThrough_ -= count;
+            at += count;
+            continue;
+        }
         if (assembler_.inProgress() || startsPacket(chunk, at)) {
             const packet::Assembler::Step step = assembler_.feed(data + at, quint32(length - at));
             if (step.consumed > 0) {
@@ -144,6 +151,11 @@ void SimUsbStream::appendRaw(const QByteArray& bytes)
 {
     job_.append(bytes);
     idle_->start();
+}
+
+void SimUsbStream::passThrough(qint64 count)
+{
+    passThrough_ = count;
 }
 
 void SimUsbStream::finish()

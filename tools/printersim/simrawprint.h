@@ -64,6 +64,7 @@ private:
 // a piece of it at the end of a read) begin a packet and go to the session;
 // any other byte is print data, up to the next 10 01 11. A job ends when a
 // packet follows it, after kIdleMs without more print data, or on finish().
+// An accepted upload's file bytes come unframed and go to the session whole.
 class SimUsbStream final : public QObject
 {
     Q_OBJECT
@@ -73,10 +74,12 @@ public:
 
     SimUsbStream(SimJobCapture* capture, QObject* parent = nullptr);
 
-    // Captures the print data of `chunk`; returns its packet bytes, in order.
+    // Captures the print data of `chunk`; returns the session's bytes, in order.
     QByteArray take(const QByteArray& chunk);
     // Ends the job in progress, if any.
     void finish();
+    // The next `count` bytes go to the session as they are.
+    void passThrough(qint64 count);
 
 private:
     void appendRaw(const QByteArray& bytes);
@@ -85,4 +88,5 @@ private:
     QTimer* idle_;
     packet::Assembler assembler_ {packet::kHandshakeRequestBody};
     QByteArray job_;
+    qint64 passThrough_ = 0;
 };

@@ -386,6 +386,7 @@ bool SimSession::handleFileRecord(const QByteArray& record)
         uploadPath_ = local;
         uploadData_.clear();
         uploadRemaining_ = size;
+        Q_EMIT uploadAccepted(size);
         sendRecord(reply.data());
         return true;
     }

@@ -40,6 +40,8 @@ public:
 Q_SIGNALS:
     // The connection is gone; the session deletes itself later.
     void closed();
+    // The host's next `size` bytes are the file, without packet framing.
+    void uploadAccepted(qint64 size);
 
 private:
     void onReadyRead();
