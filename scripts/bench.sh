@@ -21,7 +21,7 @@
 # Environment: TOVRA_BENCH_BUILD (build directory), TOVRA_JOBS (2),
 # TOVRA_UPLOAD_RUNS (5), TOVRA_STARTUP_RUNS (15), TOVRA_CONNECT_RUNS (15),
 # TOVRA_DISCOVERY_RUNS (15), TOVRA_SOAK_RELOADS (1000), TOVRA_SOAK_UPLOADS (100),
-# TOVRA_FLEET_RUNS (3), TOVRA_INFO_RUNS (9).
+# TOVRA_FLEET_RUNS (5), TOVRA_INFO_RUNS (9).
 # Extra arguments go to the codec benchmark (e.g. --benchmark_repetitions=9).
 set -euo pipefail
 
@@ -271,7 +271,7 @@ fi
 # --jobs). apply writes one field on every printer each run, the value
 # alternating so that each run changes it.
 echo "== fleet"
-fleet_runs=${TOVRA_FLEET_RUNS:-3}
+fleet_runs=${TOVRA_FLEET_RUNS:-5}
 info_runs=${TOVRA_INFO_RUNS:-9}
 fleet_base=127.0.77
 fleet_port=17931
