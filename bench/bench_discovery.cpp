@@ -1,7 +1,8 @@
-// Network discovery as the user sees it: the connect dialog opened until the
-// simulated printer's row is painted (--expect-row), or, where there is no
-// network, until its first frame: the floor. Beside them, the quantities the
-// difference is held against: one event-loop pass (a zero timer's round
+// Network discovery as the user sees it: from the printer's reply coming in
+// on the dialog's discovery socket to its row painted (--expect-row), held
+// against one frame. Beside it, the connect dialog opened until that row is
+// painted, or, where there is no network, until its first frame, and the
+// quantities that make up the wait: one event-loop pass (a zero timer's round
 // trip) and one UDP round trip to a plain echo on the printer's side.
 //
 // The dialog multicasts on every interface it finds, so this program only
@@ -25,6 +26,7 @@
 #include <QNetworkInterface>
 #include <QTableWidget>
 #include <QThread>
+#include <QUdpSocket>
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -125,23 +127,58 @@ double eventLoopPassUs()
     return bench::median(us);
 }
 
-// Paint events on the table after a row came in.
+// The moment a datagram comes in on the dialog's discovery socket, as near as
+// the program sees it: its read notifier's activation, before the socket
+// reads the datagram and the dialog adds the row.
+class DatagramArrival final : public QObject
+{
+public:
+    explicit DatagramArrival(QObject* socket)
+        : socket_(socket)
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    Clock::time_point last() const { return last_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::SockAct) {
+            for (QObject* object = watched; object; object = object->parent()) {
+                if (object == socket_)
+                    last_ = Clock::now();
+            }
+        }
+        return false;
+    }
+
+private:
+    QObject* socket_;
+    Clock::time_point last_;
+};
+
+// Paint events on the table after a row came in: the first one, and the
+// return to the event loop after it, when the frame is out.
 class RowPainted final : public QObject
 {
 public:
-    explicit RowPainted(QTableWidget* table)
+    RowPainted(QTableWidget* table, const DatagramArrival* arrival)
         : table_(table)
     {
         table->viewport()->installEventFilter(this);
-        QObject::connect(table->model(), &QAbstractItemModel::rowsInserted, this, [this] {
-            if (!inserted_)
+        QObject::connect(table->model(), &QAbstractItemModel::rowsInserted, this, [this, arrival] {
+            if (!inserted_) {
                 insertedAt_ = Clock::now();
+                arrivedAt_ = arrival->last();
+            }
             inserted_ = true;
         });
     }
     bool done() const { return done_; }
+    Clock::time_point arrivedAt() const { return arrivedAt_; }
     Clock::time_point insertedAt() const { return insertedAt_; }
     Clock::time_point paintedAt() const { return paintedAt_; }
+    Clock::time_point doneAt() const { return doneAt_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
@@ -149,15 +186,20 @@ protected:
         if (inserted_ && !queued_ && watched == table_->viewport() && event->type() == QEvent::Paint) {
             queued_ = true;
             paintedAt_ = Clock::now();
-            QTimer::singleShot(0, this, [this] { done_ = true; });
+            QTimer::singleShot(0, this, [this] {
+                doneAt_ = Clock::now();
+                done_ = true;
+            });
         }
         return false;
     }
 
 private:
     QTableWidget* table_;
+    Clock::time_point arrivedAt_;
     Clock::time_point insertedAt_;
     Clock::time_point paintedAt_;
+    Clock::time_point doneAt_;
     bool inserted_ = false;
     bool queued_ = false;
     bool done_ = false;
@@ -182,6 +224,9 @@ struct DialogRun
     double rowShownMs = -1;
     double rowInsertedMs = -1;
     double rowPaintMs = -1;
+    // From the reply's arrival.
+    double replyToRowMs = -1;
+    double replyToPaintMs = -1;
 };
 
 DialogRun openDialog(bool expectRow)
@@ -196,7 +241,8 @@ DialogRun openDialog(bool expectRow)
             framedAt = Clock::now();
             framed = true;
         });
-    RowPainted row(dialog.findChild<QTableWidget*>());
+    const DatagramArrival arrival(dialog.findChild<QUdpSocket*>());
+    RowPainted row(dialog.findChild<QTableWidget*>(), &arrival);
     dialog.show();
     if (!waitFor([&] { return framed && (!expectRow || row.done()); }, kShowTimeoutMs))
         return run;
@@ -207,6 +253,8 @@ DialogRun openDialog(bool expectRow)
         run.rowShownMs = bench::ms(now - started);
         run.rowInsertedMs = bench::ms(row.insertedAt() - started);
         run.rowPaintMs = bench::ms(row.paintedAt() - started);
+        run.replyToRowMs = bench::ms(row.doneAt() - row.arrivedAt());
+        run.replyToPaintMs = bench::ms(row.paintedAt() - row.arrivedAt());
     }
     dialog.hide();
     return run;
@@ -265,7 +313,10 @@ int main(int argc, char* argv[])
     std::vector<double> paintEvents;
     std::vector<double> inserted;
     std::vector<double> painting;
+    std::vector<double> replyToRow;
+    std::vector<double> replyToPaint;
     QString each;
+    QString eachReply;
     // Run 0 warms up.
     for (int i = 0; i <= runs; ++i) {
         const DialogRun run = openDialog(expectRow);
@@ -281,16 +332,23 @@ int main(int argc, char* argv[])
             shown.push_back(expectRow ? run.rowShownMs : run.firstFrameMs);
             inserted.push_back(run.rowInsertedMs);
             painting.push_back(run.rowPaintMs);
+            replyToRow.push_back(run.replyToRowMs);
+            replyToPaint.push_back(run.replyToPaintMs);
             each += QStringLiteral("%1%2").arg(i > 1 ? "," : "").arg(shown.back(), 0, 'f', 2);
+            eachReply += QStringLiteral("%1%2").arg(i > 1 ? "," : "").arg(replyToRow.back(), 0, 'f', 3);
         }
         // Lets a late answer of this dialog's scan go by before the next one binds.
         QThread::msleep(50);
         QCoreApplication::processEvents();
     }
-    std::printf("dialog_ms=%.3f\ndialog_runs=%s\nfirst_frame_ms=%.3f\nfirst_paint_event_ms=%.3f\n", bench::median(shown),
-        qPrintable(each), bench::median(frames), bench::median(paintEvents));
-    if (expectRow)
+    std::printf("dialog_ms=%.3f\ndialog_runs=%s\nfirst_frame_ms=%.3f\nfirst_paint_event_ms=%.3f\n",
+        bench::median(shown), qPrintable(each), bench::median(frames), bench::median(paintEvents));
+    if (expectRow) {
         std::printf("row_inserted_ms=%.3f\nrow_paint_ms=%.3f\n", bench::median(inserted), bench::median(painting));
+        std::printf("reply_to_row_ms=%.3f\nreply_to_row_max_ms=%.3f\nreply_to_row_runs=%s\nreply_to_paint_ms=%.3f\n",
+            bench::median(replyToRow), *std::max_element(replyToRow.begin(), replyToRow.end()), qPrintable(eachReply),
+            bench::median(replyToPaint));
+    }
     transceiver = nullptr;
     logClose();
     return 0;

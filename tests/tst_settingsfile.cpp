@@ -172,7 +172,7 @@ void TestSettingsFile::plan()
     }
     QCOMPARE(mismatches(plan, after), untaken);
     const QString got = QStringList({changes.join(' '), records.join(' '), plan.notes.join(';'), plan.error}).join('|');
-    QCOMPARE(got.left(expected.size()), expected);
+    QCOMPARE(expected.endsWith('|') ? got : got.left(expected.size()), expected); // an error by its start only
 }
 
 QTEST_GUILESS_MAIN(TestSettingsFile)
