@@ -39,6 +39,34 @@ QByteArray fakeFont(const QByteArray& magic, int size)
     return data;
 }
 
+// The files a temporary folder starts with, in name order.
+struct Seed
+{
+    QString name;
+    QByteArray data;
+};
+
+const QList<Seed>& seeds()
+{
+    static const QList<Seed> files {
+        {QStringLiteral("DejaVuSansMono.ttf"), fakeFont(QByteArray("\0\1\0\0", 4), 1733)},
+        {QStringLiteral("NotoSansSC-Regular.otf"), fakeFont("OTTO", 2412)},
+        {QStringLiteral("fonts.conf"),
+            "<?xml version=\"1.0\"?>\n<fontconfig>\n  <dir>/data/PUB/fonts</dir>\n</fontconfig>\n"},
+    };
+    return files;
+}
+
+QByteArray listingEntry(const QString& name, qint64 size)
+{
+    return RecordWriter(layout::fontlisting::kMinLength)
+        .u8(0, layout::code::kListDirectory)
+        .u8(1, 1)
+        .text(layout::file::kShortPath, layout::file::kPathWidth, name.toUtf8())
+        .u32(layout::file::kShortSize, quint32(size))
+        .data();
+}
+
 } // namespace
 
 bool SimFonts::open(const QString& dir, QString& error)
@@ -66,11 +94,11 @@ bool SimFonts::seed(QString& error) const
     }
     folder_ = temporary_->path();
     const QDir folder(folder_);
-    return writeSeed(folder.filePath(QStringLiteral("fonts.conf")),
-               "<?xml version=\"1.0\"?>\n<fontconfig>\n  <dir>/data/PUB/fonts</dir>\n</fontconfig>\n", error)
-        && writeSeed(folder.filePath(QStringLiteral("NotoSansSC-Regular.otf")), fakeFont("OTTO", 2412), error)
-        && writeSeed(
-            folder.filePath(QStringLiteral("DejaVuSansMono.ttf")), fakeFont(QByteArray("\0\1\0\0", 4), 1733), error);
+    for (const Seed& file : seeds()) {
+        if (!writeSeed(folder.filePath(file.name), file.data, error))
+            return false;
+    }
+    return true;
 }
 
 const QString& SimFonts::folder() const
@@ -86,17 +114,18 @@ const QString& SimFonts::folder() const
 QList<QByteArray> SimFonts::listing() const
 {
     QList<QByteArray> entries;
+    // Listed from memory until an upload or a delete needs the folder: a
+    // fleet's backup lists every printer's fonts, and files cost time.
+    if (seedOnUse_) {
+        for (const Seed& file : seeds())
+            entries.append(listingEntry(file.name, file.data.size()));
+        return entries;
+    }
     if (folder().isEmpty())
         return entries;
     const QFileInfoList files = QDir(folder_).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name);
-    for (const QFileInfo& info : files) {
-        entries.append(RecordWriter(layout::fontlisting::kMinLength)
-                           .u8(0, layout::code::kListDirectory)
-                           .u8(1, 1)
-                           .text(layout::file::kShortPath, layout::file::kPathWidth, info.fileName().toUtf8())
-                           .u32(layout::file::kShortSize, quint32(info.size()))
-                           .data());
-    }
+    for (const QFileInfo& info : files)
+        entries.append(listingEntry(info.fileName(), info.size()));
     return entries;
 }
 
