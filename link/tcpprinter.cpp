@@ -111,6 +111,9 @@ void TcpPrinter::onError(QAbstractSocket::SocketError error)
 void TcpPrinter::onStateChanged(QAbstractSocket::SocketState state)
 {
     if (state == QAbstractSocket::ConnectedState) {
+        // Requests are small records sent back to back: waiting for the
+        // printer's delayed acknowledgement would hold the second for 40 ms.
+        socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         idleTicks_ = 0;
         if (heartbeatTimer_ == 0)
             heartbeatTimer_ = startTimer(tickMs_, Qt::CoarseTimer);
