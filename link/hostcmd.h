@@ -63,6 +63,7 @@ public:
     void setKeys(const QByteArray& defaultKey, const QByteArray& iv);
     // Where packets go; the default is the global Transceiver.
     void setWriter(Writer writer) { writer_ = std::move(writer); }
+    const Writer& writer() const { return writer_; }
     packet::Key sessionKey() const;
     quint32 nonce() const;
     // The last accepted handshake answer (`host_cmd_dev_info_t`), empty before one.

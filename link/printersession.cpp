@@ -286,7 +286,15 @@ void PrinterSession::readBatch(Step* step, Parts parts, std::function<void()> th
             then();
     };
 
-    // One write per request, without pauses: the printer answers them in order.
+    // The requests go out in one write, without pauses: the printer answers
+    // them in order, and in a fleet a write and a wake-up of the printer per
+    // request cost more than the requests themselves.
+    QByteArray batch;
+    const HostCmd::Writer linkWriter = cmd_->writer();
+    cmd_->setWriter([&batch](const quint8* data, quint32 length, int) {
+        batch.append(reinterpret_cast<const char*>(data), int(length));
+        return true;
+    });
     QList<quint16> types;
     if (parts & Information)
         types << DeviceInfo::replyId() << NetworkInfo::replyId();
@@ -301,6 +309,8 @@ void PrinterSession::readBatch(Step* step, Parts parts, std::function<void()> th
     if (parts & FontFiles)
         sent = sent && cmd_->requestDirectory(FileUpload::remotePath(QString()));
     sent = sent && cmd_->requestRecord(DeviceInfo::replyId());
+    cmd_->setWriter(linkWriter);
+    sent = sent && link_ && link_->write(batch.constData(), quint32(batch.size()), HostCmd::kWriteTimeoutMs);
     if (!sent)
         finish(step, tr("the link dropped"));
     else

@@ -570,18 +570,20 @@ QByteArray SettingsFile::toJson() const
         members.append({it.key(), jsonText(it.value())});
     if (!members.isEmpty())
         top.append({kSourceKey, object(members, 1)});
-    for (const Writable& w : kWritable) {
+    // A group's records stand next to each other in the table (Wi-Fi has two).
+    const auto end = std::end(kWritable);
+    for (auto w = std::begin(kWritable); w != end;) {
         members.clear();
-        // The group's records one after the other (Wi-Fi has two).
-        for (const Writable& other : kWritable) {
-            for (const Field& f : other.schema().fields) {
-                if (qstrcmp(other.group, w.group) == 0 && values.contains(QLatin1String(f.name)))
-                    members.append(
-                        {withoutGroup(QLatin1String(f.name)), jsonText(values.value(QLatin1String(f.name)))});
+        const char* group = w->group;
+        for (; w != end && qstrcmp(w->group, group) == 0; ++w) {
+            for (const Field& f : w->schema().fields) {
+                const auto value = values.constFind(QLatin1String(f.name));
+                if (value != values.cend())
+                    members.append({withoutGroup(QLatin1String(f.name)), jsonText(*value)});
             }
         }
-        if (!members.isEmpty() && (top.isEmpty() || top.back().first != QLatin1String(w.group)))
-            top.append({QLatin1String(w.group), object(members, 1)});
+        if (!members.isEmpty())
+            top.append({QLatin1String(group), object(members, 1)});
     }
     QList<QPair<QString, QByteArray>> fonts;
     const auto rows = [](const QByteArrayList& items) {
