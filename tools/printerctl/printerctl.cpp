@@ -522,7 +522,8 @@ void PrinterCtl::writeBackup(Outcome& outcome)
     if (printers_.size() > 1) {
         QString sn = state.serialNumber().isEmpty() ? outcome.printer : state.serialNumber();
         // A serial number is no path.
-        sn.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")), QStringLiteral("_"));
+        static const QRegularExpression notInName(QStringLiteral("[^A-Za-z0-9._-]"));
+        sn.replace(notInName, QStringLiteral("_"));
         path = QDir(options_.outputPath).filePath(sn + ".json");
     }
     QString error;
