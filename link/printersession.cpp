@@ -11,6 +11,9 @@
 #include "settings/records.h"
 
 #include <QAbstractSocket>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
 #include <QTimer>
 
 #include <memory>
@@ -392,6 +395,27 @@ void PrinterSession::installNext(
     connect(upload, &FileUpload::failed, step, [this, step](const QString& reason) { finish(step, reason); });
     if (!upload->start(name, data))
         finish(step, upload->errorString());
+}
+
+QString PrinterSession::loadFonts(const settings::Plan& plan, const QString& folder, QMap<QString, QByteArray>* data)
+{
+    // A file's font names hold no path.
+    for (const FontFile& font : plan.fontsToInstall) {
+        QFile file(QDir(folder).filePath(font.name));
+        if (!file.open(QIODevice::ReadOnly))
+            return tr("cannot read %1: %2").arg(QDir::toNativeSeparators(file.fileName()), file.errorString());
+        const QByteArray bytes = file.readAll();
+        if (bytes.size() != font.size)
+            return tr("font file %1: %2 bytes, the settings file says %3")
+                .arg(QDir::toNativeSeparators(file.fileName()))
+                .arg(bytes.size())
+                .arg(font.size);
+        if (!font.md5.isEmpty() && QCryptographicHash::hash(bytes, QCryptographicHash::Md5) != font.md5)
+            return tr("font file %1: its MD5 is not the settings file's")
+                .arg(QDir::toNativeSeparators(file.fileName()));
+        data->insert(font.name, bytes);
+    }
+    return QString();
 }
 
 void PrinterSession::installFont(const QString& name, const QByteArray& data, Done done)

@@ -80,6 +80,10 @@ public:
     // touched parts back. The caller compares with `settings::mismatches`.
     void apply(const settings::Plan& plan, const QMap<QString, QByteArray>& fontData, StateDone done);
 
+    // The font files `plan` installs, read from `folder` and checked against
+    // the sizes and digests the settings file gives; an error names the file.
+    static QString loadFonts(const settings::Plan& plan, const QString& folder, QMap<QString, QByteArray>* data);
+
     void installFont(const QString& name, const QByteArray& data, Done done);
     void removeFont(const QString& name, Done done);
     void restartMobile(Done done);

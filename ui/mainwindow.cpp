@@ -24,7 +24,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QEventLoop>
@@ -339,20 +338,10 @@ void MainWindow::doImportSettings()
 
     // Font files the printer lacks come from the settings file's folder.
     QMap<QString, QByteArray> fontData;
-    const QDir folder = QFileInfo(path).absoluteDir();
-    for (const settings::FontFile& font : plan.fontsToInstall) {
-        QFile fontFile(folder.filePath(font.name));
-        const QByteArray data = fontFile.open(QIODevice::ReadOnly) ? fontFile.readAll() : QByteArray();
-        QString why = fontFile.error() != QFileDevice::NoError ? fontFile.errorString() : QString();
-        if (why.isEmpty()
-            && (data.size() != font.size
-                || (!font.md5.isEmpty() && QCryptographicHash::hash(data, QCryptographicHash::Md5) != font.md5)))
-            why = tr("It is not the file the settings name.");
-        if (!why.isEmpty()) {
-            cannotRead(fontFile.fileName(), why);
-            return;
-        }
-        fontData.insert(font.name, data);
+    const QString fontError = PrinterSession::loadFonts(plan, QFileInfo(path).absolutePath(), &fontData);
+    if (!fontError.isEmpty()) {
+        MessageBox::warning(this, tr("Error"), cannotApply.arg(fontError));
+        return;
     }
 
     setBusy(true);

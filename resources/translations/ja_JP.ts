@@ -493,10 +493,6 @@
         <translation>プリンターの設定を読み込めません:
 %1</translation>
     </message>
-    <message>
-        <source>It is not the file the settings name.</source>
-        <translation>設定で指定されたファイルではありません。</translation>
-    </message>
 </context>
 <context>
     <name>MessageBox</name>
@@ -558,6 +554,18 @@
     <message>
         <source>unreachable: %1: %2</source>
         <translation>接続できません：%1：%2</translation>
+    </message>
+    <message>
+        <source>cannot read %1: %2</source>
+        <translation>%1 を読み込めません：%2</translation>
+    </message>
+    <message>
+        <source>font file %1: %2 bytes, the settings file says %3</source>
+        <translation>フォントファイル %1：%2 バイトですが、設定ファイルでは %3 です</translation>
+    </message>
+    <message>
+        <source>font file %1: its MD5 is not the settings file&apos;s</source>
+        <translation>フォントファイル %1：MD5 が設定ファイルと一致しません</translation>
     </message>
 </context>
 <context>

@@ -493,10 +493,6 @@
         <translation>无法读取打印机的设置：
 %1</translation>
     </message>
-    <message>
-        <source>It is not the file the settings name.</source>
-        <translation>这不是设置中指定的文件。</translation>
-    </message>
 </context>
 <context>
     <name>MessageBox</name>
@@ -558,6 +554,18 @@
     <message>
         <source>unreachable: %1: %2</source>
         <translation>无法连接：%1：%2</translation>
+    </message>
+    <message>
+        <source>cannot read %1: %2</source>
+        <translation>无法读取 %1：%2</translation>
+    </message>
+    <message>
+        <source>font file %1: %2 bytes, the settings file says %3</source>
+        <translation>字体文件 %1：%2 字节，设置文件中为 %3</translation>
+    </message>
+    <message>
+        <source>font file %1: its MD5 is not the settings file&apos;s</source>
+        <translation>字体文件 %1：其 MD5 与设置文件中的不符</translation>
     </message>
 </context>
 <context>

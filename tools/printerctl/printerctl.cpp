@@ -2,7 +2,6 @@
 
 #include "link/testpage.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -650,7 +649,7 @@ void PrinterCtl::applyWork(PrinterSession& session, Outcome& outcome, std::funct
                 return;
             }
             QMap<QString, QByteArray> fonts;
-            const QString fontError = loadFonts(plan, &fonts);
+            const QString fontError = PrinterSession::loadFonts(plan, options_.fontsDir, &fonts);
             if (!fontError.isEmpty()) {
                 outcome.fail(fontError);
                 done();
@@ -670,27 +669,6 @@ void PrinterCtl::applyWork(PrinterSession& session, Outcome& outcome, std::funct
                     done();
                 });
         });
-}
-
-QString PrinterCtl::loadFonts(const Plan& plan, QMap<QString, QByteArray>* fonts) const
-{
-    // The file's font names hold no path.
-    for (const settings::FontFile& font : plan.fontsToInstall) {
-        const QString path = QDir(options_.fontsDir).filePath(font.name);
-        QString error;
-        const QByteArray data = readAll(path, &error);
-        if (!error.isEmpty())
-            return QStringLiteral("font file: %1").arg(error);
-        if (data.size() != font.size)
-            return QStringLiteral("font file %1: %2 bytes, the settings file says %3")
-                .arg(path)
-                .arg(data.size())
-                .arg(font.size);
-        if (!font.md5.isEmpty() && QCryptographicHash::hash(data, QCryptographicHash::Md5) != font.md5)
-            return QStringLiteral("font file %1: its MD5 is not the settings file's").arg(path);
-        fonts->insert(font.name, data);
-    }
-    return QString();
 }
 
 void PrinterCtl::report(const std::vector<Outcome>& outcomes)

@@ -51,7 +51,6 @@ private:
     QByteArray testPage(const settings::PrinterState& state) const;
     // The plan's missing font files from the fonts folder; an error when one
     // is not there as the file describes it.
-    QString loadFonts(const settings::Plan& plan, QMap<QString, QByteArray>* fonts) const;
     void reportDiscovery(const QList<Discovery::Reply>& replies);
     void report(const std::vector<Outcome>& outcomes);
     void refuse(const QString& message);
