@@ -216,7 +216,8 @@ QTextCodec* codePage(int n)
 
 // Glyphs sit on this line of a 24-dot cell, Latin at half an ideograph's width.
 constexpr int kBaseline = 21;
-const QColor kMarkColor(128, 128, 128);
+// Marks are not ink: blue, where ink is black or grey.
+const QColor kMarkColor(40, 90, 230);
 
 class Painter
 {

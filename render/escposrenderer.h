@@ -61,7 +61,7 @@ struct Options
 
 struct Image
 {
-    QImage image; // one pixel a dot, white paper, black ink, marks in grey
+    QImage image; // one pixel a dot, white paper, black ink, marks in blue
     QStringList unknown; // each unknown command's bytes in hex, in order
 };
 

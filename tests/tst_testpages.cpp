@@ -168,7 +168,7 @@ private Q_SLOTS:
             "[GS ( E 06 03 01][align center][double height]A\n[align left][normal size][GS ( E 06 03 FF]");
         QCOMPARE(QString::fromUtf8(job("job-0002.txt")),
             QString::fromUtf8(
-                "[10][01][11]@x[align right][double size]A\n[size 3x2][cut partial after feed 5][1B 74][10]x"
+                "[10][01][11]@x[align right][double size]A\n[size 3x2][cut partial after feed 5][code page 16]x"
                 "[FS ( L 41 5A]café\n[1D 28]E[1B]"));
     }
 };
