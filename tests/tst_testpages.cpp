@@ -138,6 +138,14 @@ private Q_SLOTS:
         WidgetPrint page;
         buttonOf(page, "Print Test Page")->click();
         QTRY_COMPARE_WITH_TIMEOUT(job("job-0001.bin"), build("print"), 15000);
+        // Drawn beside it on 80 mm paper, as --render -o draws it from the file.
+        const QImage drawn(jobs_->filePath("job-0001.png"));
+        QCOMPARE(drawn.width(), 576);
+        QProcess render;
+        render.start(
+            TOVRA_SIM_EXECUTABLE, {"--render", jobs_->filePath("job-0001.bin"), "-o", jobs_->filePath("a.png")});
+        QVERIFY(render.waitForFinished(15000) && render.exitCode() == 0);
+        QCOMPARE(QImage(jobs_->filePath("a.png")), drawn);
         // Host commands still pass beside the print data.
         QCOMPARE(requestRecords({6}).size(), 1);
     }
