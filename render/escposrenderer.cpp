@@ -280,13 +280,13 @@ public:
         case Command::Cut:
             printLine(command.value2);
             marks_.push_back({y_, true, bool(command.value)});
-            y_ += kMarkHeight;
+            down(kMarkHeight);
             return;
         case Command::FeedToPrintStart:
         case Command::FeedToCut:
             printLine(0);
             marks_.push_back({y_, false, false});
-            y_ += kMarkHeight;
+            down(kMarkHeight);
             return;
         case Command::PageMarker:
             return;
@@ -355,6 +355,9 @@ private:
         bool full;
     };
 
+    // Paper past the longest image is not drawn.
+    void down(int dots) { y_ = qMin(y_ + dots, kMaxHeight); }
+
     void unknown(const Command& command) { unknown_.append(hex(command.bytes)); }
 
     void flushRun()
@@ -403,7 +406,7 @@ private:
             pieces_.push_back(run);
         }
         runs_.clear();
-        y_ += advance >= 0 ? advance : qMax(kLineAdvance, height * kCharHeight + kLineAdvance - kCharHeight);
+        down(advance >= 0 ? advance : qMax(kLineAdvance, height * kCharHeight + kLineAdvance - kCharHeight));
     }
 
     // Prints what is buffered, then feeds `advance` dots (-1: one line).
@@ -411,7 +414,7 @@ private:
     {
         flushRun();
         if (runs_.empty()) {
-            y_ += advance >= 0 ? advance : kLineAdvance;
+            down(advance >= 0 ? advance : kLineAdvance);
             return;
         }
         breakLine(advance);

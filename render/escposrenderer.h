@@ -73,6 +73,9 @@ constexpr int kLineAdvance = 30;
 // left edge, this many dots high.
 constexpr int kMarkHeight = 8;
 
+// The longest image, about 4 m of paper; a job that runs longer is cut off.
+constexpr int kMaxHeight = 32000;
+
 // Needs a QGuiApplication (fonts).
 Image renderImage(const QByteArray& job, const Options& options = Options());
 
