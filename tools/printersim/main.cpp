@@ -37,9 +37,9 @@ void printLine(FILE* stream, const QString& text)
 
 int main(int argc, char* argv[])
 {
-    // Fonts for drawing print jobs, never a window: no display needed.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Fonts for drawing print jobs, never a window: no display, whatever
+    // the environment names.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tovra-printer-sim"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TOVRA_VERSION));
