@@ -11,6 +11,8 @@
 #                 private network namespaces; skipped otherwise)
 #   font upload   10 MB to the printer simulator, beside QTcpSocket and send()
 #   codec         HostCmd sendRecord + receive beside bare AES-128-CBC
+#   render        the black-mark test page drawn, beside its lines of text
+#                 drawn with QPainter alone, and against one frame
 #   soak          1000 reloads and 100 uploads on one link: memory growth
 #   fleet         tovra-printer-ctl backup and apply on 1, 10 and 100 printers
 #                 of the simulator's --fleet (loopback), wall time and peak
@@ -69,7 +71,7 @@ trap 'exit 143' TERM
 bash "$root/scripts/setup.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOVRA_BUILD_BENCH=ON -DTOVRA_BUILD_TESTS=OFF -DTOVRA_WERROR=ON >/dev/null
 ninja -C "$build" -j "$jobs" tovra-bench-codec tovra-bench-upload tovra-bench-startup tovra-bench-startup-floor \
-    tovra-bench-spawn tovra-bench-discovery tovra-bench-rusage tovra-bench-qtcore tovra-printer-sim
+    tovra-bench-spawn tovra-bench-discovery tovra-bench-rusage tovra-bench-qtcore tovra-bench-render tovra-printer-sim
 # The command line is measured where the tree has it.
 fleet_skipped=""
 if ninja -C "$build" -t targets all | grep -q '^tovra-printer-ctl:'; then
@@ -120,6 +122,23 @@ codec_floor=$(get "$build/bench-codec.kv" aesCbcFloor)
 [[ -n "$codec" && -n "$codec_floor" ]] || { echo "bench: codec results incomplete, see $build/bench-codec.csv" >&2; exit 1; }
 row "codec: sendRecord + receive, 480-byte record" "$(calc "$codec" 0) ns" "$(calc "$codec_floor" 0) ns (AES-128-CBC, 496 bytes, both ways)" \
     "$(calc "$codec / $codec_floor")" "ratio ≤ 2" "$(holds "$codec / $codec_floor <= 2")"
+
+# Render: medians of 5 repetitions, CPU time per page in ms.
+echo "== render"
+run_waiting "$bin/tovra-bench-render" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+    --benchmark_out="$build/bench-render.csv" --benchmark_out_format=csv >"$build/bench-render.log"
+awk -F, '
+    /^name,/ { for (i = 1; i <= NF; ++i) column[$i] = i; next }
+    !("cpu_time" in column) { next }
+    {
+        name = $column["name"]; gsub(/"/, "", name)
+        if (name ~ /_median$/) { sub(/_median$/, "", name); print name "=" $column["cpu_time"] }
+    }' "$build/bench-render.csv" >"$build/bench-render.kv"
+render=$(get "$build/bench-render.kv" renderBlackMarkPage)
+render_floor=$(get "$build/bench-render.kv" drawTextFloor)
+[[ -n "$render" && -n "$render_floor" ]] || { echo "bench: render results incomplete, see $build/bench-render.csv" >&2; exit 1; }
+row "render: black-mark test page, 80 mm, bytes to image" "$(calc "$render") ms" "$(calc "$render_floor") ms (its lines drawn with QPainter alone)" \
+    "$(calc "$render / $render_floor")" "ratio ≤ 2, ≤ 16 ms" "$(holds "$render / $render_floor <= 2 && $render <= 16")"
 
 # Start-up and the floor window's peak memory: whole processes, in turn.
 echo "== start-up"

@@ -15,7 +15,7 @@ jobs=${TOVRA_JOBS:-2}
 seconds=${TOVRA_FUZZ_SECONDS:-60}
 seed=${TOVRA_FUZZ_SEED:-1}
 build="$root/build-fuzz"
-targets=(fuzz_hostcmd_receive fuzz_settings fuzz_conf)
+targets=(fuzz_hostcmd_receive fuzz_settings fuzz_conf fuzz_render)
 if (($# > 0)); then
     case "$1" in
         -h | --help)

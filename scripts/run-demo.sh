@@ -83,7 +83,7 @@ chmod 700 "$runtime"
 echo "Printer simulator: $printer_address, in network namespace $ns_printer"
 echo "  log:   $sim_log"
 echo "  state: $sim_state"
-echo "  test pages printed: $rundir/prints/ (job-NNNN.txt shows each one as text)"
+echo "  test pages printed: $rundir/prints/ (job-NNNN.png draws each one, job-NNNN.txt reads it out as text)"
 echo "Application: in network namespace $ns_app, working directory $rundir"
 
 # X reaches the namespace through its socket file. Without root the program

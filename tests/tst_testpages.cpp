@@ -138,6 +138,14 @@ private Q_SLOTS:
         WidgetPrint page;
         buttonOf(page, "Print Test Page")->click();
         QTRY_COMPARE_WITH_TIMEOUT(job("job-0001.bin"), build("print"), 15000);
+        // Drawn beside it on 80 mm paper, as --render -o draws it from the file.
+        const QImage drawn(jobs_->filePath("job-0001.png"));
+        QCOMPARE(drawn.width(), 576);
+        QProcess render;
+        render.start(
+            TOVRA_SIM_EXECUTABLE, {"--render", jobs_->filePath("job-0001.bin"), "-o", jobs_->filePath("a.png")});
+        QVERIFY(render.waitForFinished(15000) && render.exitCode() == 0);
+        QCOMPARE(QImage(jobs_->filePath("a.png")), drawn);
         // Host commands still pass beside the print data.
         QCOMPARE(requestRecords({6}).size(), 1);
     }
@@ -168,7 +176,7 @@ private Q_SLOTS:
             "[GS ( E 06 03 01][align center][double height]A\n[align left][normal size][GS ( E 06 03 FF]");
         QCOMPARE(QString::fromUtf8(job("job-0002.txt")),
             QString::fromUtf8(
-                "[10][01][11]@x[align right][double size]A\n[size 3x2][cut partial after feed 5][1B 74][10]x"
+                "[10][01][11]@x[align right][double size]A\n[size 3x2][cut partial after feed 5][code page 16]x"
                 "[FS ( L 41 5A]café\n[1D 28]E[1B]"));
     }
 };

@@ -1,8 +1,8 @@
 // tovra-printer-sim: a printer on the host command port, for end-to-end tests
 // and for trying the setup utility without hardware. See --help.
 
+#include "render/escposrenderer.h"
 #include "tools/printersim/simdiscovery.h"
-#include "tools/printersim/simescpos.h"
 #include "tools/printersim/simoptions.h"
 #include "tools/printersim/simprinter.h"
 #include "tools/printersim/simpty.h"
@@ -11,9 +11,10 @@
 #include "tools/printersim/simstatefile.h"
 #include "tools/printersim/stopsignals.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QImageWriter>
 #include <QTimer>
 
 #include <csignal>
@@ -36,7 +37,10 @@ void printLine(FILE* stream, const QString& text)
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
+    // Fonts for drawing print jobs, never a window: no display, whatever
+    // the environment names.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tovra-printer-sim"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TOVRA_VERSION));
 
@@ -62,7 +66,20 @@ int main(int argc, char* argv[])
             printLine(stderr, QStringLiteral("tovra-printer-sim: cannot read %1").arg(options.renderPath));
             return kExitFailure;
         }
-        std::fputs(renderEscPos(job.readAll()).toUtf8().constData(), stdout);
+        if (options.renderOutput.isEmpty()) {
+            std::fputs(escpos::renderText(job.readAll()).toUtf8().constData(), stdout);
+            return 0;
+        }
+        const escpos::Image image = escpos::renderImage(job.readAll());
+        for (const QString& unknown : image.unknown)
+            printLine(stderr, QStringLiteral("tovra-printer-sim: skipped unknown command %1").arg(unknown));
+        QImageWriter writer(options.renderOutput, "png");
+        if (!writer.write(image.image)) {
+            printLine(stderr,
+                QStringLiteral("tovra-printer-sim: cannot write %1: %2")
+                    .arg(options.renderOutput, writer.errorString()));
+            return kExitFailure;
+        }
         return 0;
     }
 

@@ -126,16 +126,20 @@ OptionsResult parseOptions(const QStringList& arguments, SimOptions& options, QS
         QStringLiteral("n"));
     const QCommandLineOption captureDir(QStringLiteral("capture-dir"),
         QStringLiteral("Accept raw print jobs on TCP port 9100 of the listen address, and print data on the USB "
-                       "side, and keep each job in this directory as job-NNNN.bin with its rendering job-NNNN.txt."),
+                       "side, and keep each job in this directory as job-NNNN.bin with its renderings job-NNNN.txt "
+                       "and job-NNNN.png."),
         QStringLiteral("dir"));
     const QCommandLineOption rawPort(QStringLiteral("raw-port"),
         QStringLiteral("TCP port for raw print jobs with --capture-dir (default 9100; 0 picks a free port)."),
         QStringLiteral("n"));
     const QCommandLineOption render(QStringLiteral("render"),
-        QStringLiteral("Print a captured job as text with its ESC/POS commands marked, and exit."),
+        QStringLiteral("Print a captured job as text with its ESC/POS commands marked, or with -o draw it as a "
+                       "PNG image of 80 mm paper, and exit."),
         QStringLiteral("file"));
+    const QCommandLineOption output(QStringList {QStringLiteral("o"), QStringLiteral("output")},
+        QStringLiteral("With --render: the PNG image to write."), QStringLiteral("file"));
     parser.addOptions({usbPty, usbUnplugAfter, wnetRestart});
-    parser.addOptions({captureDir, rawPort, render});
+    parser.addOptions({captureDir, rawPort, render, output});
     const QCommandLineOption fontDir(QStringLiteral("font-dir"),
         QStringLiteral("Keep the printer's font folder here (default: a temporary folder with fonts.conf and "
                        "two small fonts)."),
@@ -314,6 +318,11 @@ OptionsResult parseOptions(const QStringList& arguments, SimOptions& options, QS
         options.rawPort = quint16(number);
     }
     options.renderPath = parser.value(render);
+    options.renderOutput = parser.value(output);
+    if (!options.renderOutput.isEmpty() && options.renderPath.isEmpty()) {
+        message = QStringLiteral("-o: only with --render.");
+        return OptionsResult::Error;
+    }
     options.fontDir = parser.value(fontDir);
 
     SimFaults& faults = options.faults;

@@ -34,8 +34,10 @@ struct SimOptions
     // to files here; empty: no raw print port.
     QString captureDir;
     quint16 rawPort = 9100; // 0: any free port
-    // Render this captured job to standard output and exit.
+    // Render this captured job to standard output, or as an image to
+    // renderOutput, and exit.
     QString renderPath;
+    QString renderOutput;
     int wnetRestartMs = SimWnet::kDefaultRestartMs;
     // The font folder; empty: a seeded temporary folder.
     QString fontDir;

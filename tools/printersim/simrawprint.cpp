@@ -1,9 +1,10 @@
 #include "tools/printersim/simrawprint.h"
 
-#include "tools/printersim/simescpos.h"
+#include "render/escposrenderer.h"
 #include "tools/printersim/simprinter.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -53,8 +54,11 @@ QString SimJobCapture::save(const QByteArray& job, const QString& source)
         return QString();
     const QString base = QStringLiteral("job-%1").arg(++jobs_, 4, 10, QLatin1Char('0'));
     const QString binPath = dir_.filePath(base + QStringLiteral(".bin"));
-    // The rendering first: whoever waits for the .bin finds both.
-    if (!writeFile(dir_.filePath(base + QStringLiteral(".txt")), renderEscPos(job).toUtf8())
+    // The renderings first: whoever waits for the .bin finds them. The image
+    // needs fonts, which only a GUI application has.
+    const bool image = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (!writeFile(dir_.filePath(base + QStringLiteral(".txt")), escpos::renderText(job).toUtf8())
+        || (image && !escpos::renderImage(job).image.save(dir_.filePath(base + QStringLiteral(".png")), "PNG"))
         || !writeFile(binPath, job)) {
         printer_->log(QString(), QStringLiteral("raw print: cannot write %1").arg(binPath));
         return QString();

@@ -13,7 +13,8 @@ class QTimer;
 class SimPrinter;
 
 // Raw print jobs kept as files in one directory: job-0001.bin holds the bytes
-// as they arrived, job-0001.txt their rendering (simescpos.h).
+// as they arrived, job-0001.txt and job-0001.png their renderings
+// (render/escposrenderer.h; the image in a GUI application only).
 class SimJobCapture final : public QObject
 {
     Q_OBJECT
