@@ -390,9 +390,6 @@ void MainWindow::doSaveDiagnostics()
         return;
 
     diagnostics::Report report;
-    QFile log(QStringLiteral("log.txt"));
-    if (log.open(QIODevice::ReadOnly))
-        report.log = log.readAll();
     report.configurationName = QFileInfo(conf.fileName).fileName();
     QFile configuration(conf.fileName);
     if (configuration.open(QIODevice::ReadOnly))
@@ -413,6 +410,10 @@ void MainWindow::doSaveDiagnostics()
             LOG("Diagnostics without the printer's settings: %s", qPrintable(read->error));
     }
     report.records = hostCmd.history().toCsv();
+    // After the read, so that what it logged is in.
+    QFile log(QStringLiteral("log.txt"));
+    if (log.open(QIODevice::ReadOnly))
+        report.log = log.readAll();
 
     QString error;
     if (!diagnostics::writeArchive(path, report, &error))
