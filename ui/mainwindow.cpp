@@ -172,7 +172,12 @@ MainWindow::~MainWindow()
 
 QSize MainWindow::sizeHint() const
 {
-    return QSize(640, 600);
+    // Wide enough that no tool bar button hides behind the extension arrow,
+    // where the screen has room for that.
+    int width = qMax(640, toolBar_->sizeHint().width());
+    if (const QScreen* shownOn = screen())
+        width = qMax(640, qMin(width, shownOn->availableGeometry().width()));
+    return QSize(width, 600);
 }
 
 void MainWindow::buildUi()
@@ -192,6 +197,8 @@ void MainWindow::buildUi()
         = makeAction(":/images/gzoom.png", tr("Import Settings..."), tr("Apply settings from a file to the printer"));
     diagnosticsAction_ = makeAction(
         ":/images/world.png", tr("Save Diagnostics..."), tr("Save a support archive: log, versions and settings"));
+    // Short under its icon, so that the tool bar fits a small screen.
+    diagnosticsAction_->setIconText(tr("Diagnostics"));
     preferencesAction_ = makeAction(":/images/cog.png", tr("Preferences"), tr("Open the \"Preferences\" dialog"));
     aboutAction_ = makeAction(":/images/app.png", tr("About"), tr("Show the versions of the program"));
 

@@ -544,6 +544,10 @@
         <source>Zip Archives (*.zip)</source>
         <translation>Zip アーカイブ (*.zip)</translation>
     </message>
+    <message>
+        <source>Diagnostics</source>
+        <translation>診断情報</translation>
+    </message>
 </context>
 <context>
     <name>MessageBox</name>

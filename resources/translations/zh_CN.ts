@@ -544,6 +544,10 @@
         <source>Zip Archives (*.zip)</source>
         <translation>Zip 存档 (*.zip)</translation>
     </message>
+    <message>
+        <source>Diagnostics</source>
+        <translation>诊断信息</translation>
+    </message>
 </context>
 <context>
     <name>MessageBox</name>
