@@ -50,7 +50,7 @@ QByteArray Versions::toText() const
 QByteArray maskConfiguration(const QByteArray& ini)
 {
     // Any case and spacing QSettings would still read as these keys.
-    static const QRegularExpression secret(QStringLiteral("^(\\s*(?:DefaultKey|IV)\\s*=).*$"),
+    static const QRegularExpression secret(QStringLiteral("^(\\s*(?:DefaultKey|IV)\\s*=)[^\\r\\n]*"),
         QRegularExpression::MultilineOption | QRegularExpression::CaseInsensitiveOption);
     return QString::fromUtf8(ini).replace(secret, QStringLiteral("\\1********")).toUtf8();
 }
