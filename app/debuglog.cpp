@@ -28,6 +28,8 @@ char lineBuffer[kLineSize];
 // Checked without the lock so that calls before logOpen or after logClose
 // never wait on the mutex.
 std::atomic<bool> logIsOpen {false};
+std::atomic<bool> capturing {false};
+QByteArray captured;
 
 unsigned currentThreadTag()
 {
@@ -81,12 +83,23 @@ bool logOpenStream(FILE* stream)
     return ok;
 }
 
+void logCapture()
+{
+    capturing = true;
+}
+
+QByteArray logCaptured()
+{
+    const std::lock_guard<std::mutex> lock(logMutex);
+    return captured;
+}
+
 void logWrite(const char* sourceFile, int line, const char* format, ...)
 {
-    if (!logIsOpen)
+    if (!logIsOpen && !capturing)
         return;
     const std::lock_guard<std::mutex> lock(logMutex);
-    if (!logFile.isOpen())
+    if (!logFile.isOpen() && !capturing)
         return;
 
     // The suffix is formatted first (and bounded to half the line) so that an
@@ -111,6 +124,10 @@ void logWrite(const char* sourceFile, int line, const char* format, ...)
     lineBuffer[len] = '\0';
     lineBuffer[kLineSize - 1] = '\0';
 
+    if (capturing)
+        captured.append(lineBuffer, int(len));
+    if (!logFile.isOpen())
+        return;
     logFile.write(lineBuffer, static_cast<qint64>(len));
     logFile.flush();
 }

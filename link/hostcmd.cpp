@@ -83,12 +83,15 @@ bool HostCmd::handlePacket()
     if (handshake) {
         if (length != layout::devinfo::kSize)
             return false;
+        history_.add(false, true, 0, length);
         acceptHandshakeAnswer(plain.data());
         return true;
     }
     if (length == 0)
         return false;
-    Q_EMIT responseReceived(QByteArray(reinterpret_cast<const char*>(plain.data()), length));
+    const QByteArray response(reinterpret_cast<const char*>(plain.data()), length);
+    history_.add(false, false, RecordReader(response).u16(layout::kIdOffset), length);
+    Q_EMIT responseReceived(response);
     return true;
 }
 
@@ -156,6 +159,7 @@ bool HostCmd::sendHandshake(bool fixedNonce)
     }
     const quint8 record[4] = {quint8(nonce), quint8(nonce >> 8), quint8(nonce >> 16), quint8(nonce >> 24)};
     std::array<quint8, packet::kMaxPacket> out;
+    history_.add(true, true, 0, int(sizeof record));
     return write(out.data(), packet::build(sendAes_, defaultKey_, iv_, record, sizeof record, false, out.data()));
 }
 
@@ -164,6 +168,9 @@ bool HostCmd::sendRecord(const QByteArray& record, bool useSessionKey)
     std::array<quint8, packet::kMaxPacket> out;
     const int length = packet::build(sendAes_, useSessionKey ? sessionKey() : defaultKey_, iv_,
         reinterpret_cast<const quint8*>(record.constData()), int(record.size()), useSessionKey, out.data());
+    // Only what identifies the record: the credentials' bytes stay out.
+    if (length > 0)
+        history_.add(true, false, RecordReader(record).u16(layout::kIdOffset), int(record.size()));
     return write(out.data(), length);
 }
 

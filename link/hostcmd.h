@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/packet.h"
+#include "link/recordhistory.h"
 
 #include <QByteArray>
 #include <QMetaType>
@@ -68,6 +69,8 @@ public:
     quint32 nonce() const;
     // The last accepted handshake answer (`host_cmd_dev_info_t`), empty before one.
     QByteArray identity() const;
+    // The last records sent and received, for a support archive.
+    const RecordHistory& history() const { return history_; }
 
     // Set by the connect dialog when the user connects; read for per-model rules.
     QString project;
@@ -99,6 +102,7 @@ private:
     packet::AesCbc receiveAes_;
     packet::AesCbc sendAes_;
     Writer writer_;
+    RecordHistory history_;
 };
 
 extern HostCmd hostCmd;

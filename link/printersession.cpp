@@ -130,6 +130,11 @@ PrinterSession::~PrinterSession()
     delete cmd_.data();
 }
 
+const RecordHistory* PrinterSession::history() const
+{
+    return cmd_ ? &cmd_->history() : nullptr;
+}
+
 void PrinterSession::wire()
 {
     qRegisterMetaType<host_cmd_dev_info_t>("host_cmd_dev_info_t");

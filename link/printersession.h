@@ -14,6 +14,7 @@
 #include <optional>
 
 class HostCmd;
+class RecordHistory;
 class Transceiver;
 
 // One printer driven step by step without a window: open the link, read the
@@ -92,6 +93,8 @@ public:
 
     const settings::PrinterState& state() const { return state_; }
     const Target& target() const { return target_; }
+    // The records this session's protocol object exchanged; null once it is gone.
+    const RecordHistory* history() const;
 
 Q_SIGNALS:
     // The link went down by itself.

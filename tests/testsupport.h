@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -21,6 +22,24 @@ inline QString writeScratchFile(const QString& name, const QByteArray& data)
     const QString path = QDir::current().filePath(name);
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(data) == data.size() ? path : QString();
+}
+
+// What the standard tool makes of a zip archive: whether `unzip -t` passes,
+// the entry names and every entry's contents, one after the other.
+struct Unzipped
+{
+    bool tested = false;
+    QByteArray names;
+    QByteArray contents;
+};
+inline Unzipped unzip(const QString& path)
+{
+    const auto run = [&path](const QStringList& options) {
+        QProcess process;
+        process.start(QStringLiteral("unzip"), options + QStringList {path});
+        return process.waitForFinished(30000) && process.exitCode() == 0 ? process.readAllStandardOutput() : "";
+    };
+    return {!run({"-tq"}).isEmpty(), run({"-Z1"}), run({"-p"})};
 }
 
 // `text` cut or padded with NULs to the field's width.

@@ -2,6 +2,7 @@
 // however they are cut, and the command builders with their padding.
 
 #include "link/hostcmd.h"
+#include "settings/settings.h"
 #include "testsupport.h"
 
 #include <QTest>
@@ -195,6 +196,27 @@ private Q_SLOTS:
         const int pad = 16 - record.size() % 16;
         QCOMPARE(h.packets,
             record.isEmpty() ? QList<QByteArray>() : QList {rawSessionPacket(record + QByteArray(pad, char(pad)))});
+    }
+
+    // The last records both ways, the oldest dropped first; of the
+    // credentials only their identifier and length.
+    void historyIsBounded()
+    {
+        Host h;
+        for (int type = 0; type < RecordHistory::kCapacity; ++type)
+            QVERIFY(h.cmd.requestRecord(quint16(type)));
+        settings::WifiCredentials credentials;
+        credentials.setText(settings::WifiCredentials::Ssid, "Shop");
+        credentials.setText(settings::WifiCredentials::Password, "s3cret");
+        QVERIFY(h.cmd.sendRecord(credentials.bytes()));
+        feedAll(h.cmd, sessionPacket(hex("0300aabbcc")));
+        const QList<QByteArray> lines = h.cmd.history().toCsv().split('\n');
+        QCOMPARE(lines.size(), RecordHistory::kCapacity + 2);
+        QCOMPARE(lines[0], "time,direction,id,length");
+        QVERIFY2(lines[1].endsWith(",sent,0x0002,2"), lines[1]);
+        QVERIFY2(lines.end()[-3].endsWith(",sent,0x0111,258") && lines.end()[-2].endsWith(",received,0x0003,5"),
+            lines.end()[-3] + lines.end()[-2]);
+        QVERIFY(!h.cmd.history().toCsv().contains("s3cret") && !h.cmd.history().toCsv().contains("Shop"));
     }
 };
 

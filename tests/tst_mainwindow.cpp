@@ -226,6 +226,8 @@ private Q_SLOTS:
         qobject_cast<QScrollArea*>(window_->tabWidget()->currentWidget())
             ->ensureWidgetVisible(window_->widgetPrint()->saveButton());
         QVERIFY(!window_->widgetPrint()->saveButton()->visibleRegion().isEmpty());
+        // Its own size, widened for the tool bar, fits as well.
+        QCOMPARE(room.expandedTo(window_->sizeHint()), room);
     }
 };
 

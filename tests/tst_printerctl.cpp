@@ -131,6 +131,24 @@ private Q_SLOTS:
         QCOMPARE(withoutSource(QJsonDocument::fromJson(readFile(copy)).object()), withoutSource(kept));
     }
 
+    // A password set before: the archive passes unzip -t and does not hold it;
+    // the tool's own log and a note stand for the window's files.
+    void diagnostics()
+    {
+        Fleet fleet(9, 1);
+        QVERIFY(fleet.started());
+        QCOMPARE(ctl({"set", fleet.address(1), "wifi.ssid=Shop", "wifi.password=s3cret"}).exit, 0);
+        const Run run = ctl({"--json", "diagnostics", fleet.address(1), "-o", fleet.path("d.zip")});
+        QCOMPARE(run.statuses(), QStringList {"ok"});
+        const Unzipped zip = unzip(fleet.path("d.zip"));
+        QVERIFY(zip.tested);
+        QCOMPARE(zip.names,
+            "log.txt\nconfiguration.txt\nrecords.csv\nversions.txt\nprinter-settings.json\nprinter-information.json\n");
+        for (const char* part : {"] project: LQ520 (hostcmd.cpp,", "keeps no configuration file", ",received,0x0002,"})
+            QVERIFY2(zip.contents.contains(part), part);
+        QVERIFY(zip.contents.contains("\"ssid\": \"Shop\"") && !zip.contents.contains("s3cret"));
+    }
+
     // Exactly the records that differ are written, nothing on a second run;
     // a partial file touches only its fields; --check writes nothing.
     void writes_data()

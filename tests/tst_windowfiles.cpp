@@ -1,5 +1,7 @@
 // The main window's settings files against the simulator: Export and Import.
 
+#include "app/conf.h"
+#include "link/hostcmd.h"
 #include "linkfixture.h"
 #include "modalcloser.h"
 #include "pages/widgetlan.h"
@@ -48,6 +50,31 @@ private Q_SLOTS:
         QVERIFY2(settings::SettingsFile::parse(readFile("out.json"), &file, &error), qPrintable(error));
         QVERIFY(file.values["print.quality"] == 50 && file.values["wifi.ssid"] == "Tovra-Office");
         QVERIFY(file.values["mobile.apn"] == "cmnet" && !file.hasPassword() && MessageBox::takeShown().isEmpty());
+    }
+
+    // With a password set and a key configured: the archive passes unzip -t
+    // and holds neither.
+    void saveDiagnostics()
+    {
+        QVERIFY(connectTo({}));
+        settings::WifiCredentials credentials;
+        credentials.setText(settings::WifiCredentials::Ssid, "Shop");
+        credentials.setText(settings::WifiCredentials::Password, "s3cret");
+        QVERIFY(hostCmd.sendRecord(credentials.bytes()));
+        const QString key = "00112233445566778899AABBCCDDEEFF";
+        conf.fileName = writeScratchFile("conf.ini",
+            "[Conf]\nLanguage=0\n[Protocol]\nDefaultKey=" + key.toLatin1() + "\nIV = " + key.toLower().toLatin1()
+                + "\n");
+        FileDialog::queueAnswer(f_.dir.filePath("support.zip"));
+        window_->diagnosticsAction()->trigger();
+        const Unzipped zip = unzip(f_.dir.filePath("support.zip"));
+        QVERIFY(zip.tested && MessageBox::takeShown().isEmpty());
+        QCOMPARE(zip.names,
+            "log.txt\nconf.ini\nrecords.csv\nversions.txt\nprinter-settings.json\nprinter-information.json\n");
+        for (const char* part : {"DefaultKey=********\n", "IV =********\n", ",sent,0x0111,258\n",
+                 "\"sn\": \"TV560SIM01\"", "\"ssid\": \"Shop\"", "OpenSSL: OpenSSL 3"})
+            QVERIFY2(zip.contents.contains(part), part);
+        QVERIFY(!zip.contents.contains("s3cret") && !zip.contents.toUpper().contains(key.toLatin1()));
     }
 
     void import_data()

@@ -2,6 +2,7 @@
 
 #include "app/conf.h"
 #include "app/debuglog.h"
+#include "app/diagnostics.h"
 #include "link/hostcmd.h"
 #include "link/lastread.h"
 #include "link/printersession.h"
@@ -15,6 +16,7 @@
 #include "pages/widgetwifi.h"
 #include "pages/widgetwnet.h"
 #include "settings/settings.h"
+#include "ui/dialogabout.h"
 #include "ui/dialogconnect.h"
 #include "ui/dialogimportsettings.h"
 #include "ui/dialogpreferences.h"
@@ -136,7 +138,9 @@ MainWindow::MainWindow(QWidget* parent)
     connect(reloadAction_, &QAction::triggered, this, &MainWindow::doReload);
     connect(exportAction_, &QAction::triggered, this, &MainWindow::doExportSettings);
     connect(importAction_, &QAction::triggered, this, &MainWindow::doImportSettings);
+    connect(diagnosticsAction_, &QAction::triggered, this, &MainWindow::doSaveDiagnostics);
     connect(preferencesAction_, &QAction::triggered, this, &MainWindow::doPreferences);
+    connect(aboutAction_, &QAction::triggered, this, &MainWindow::doAbout);
     // Queued: the USB link reports from its reader thread.
     if (transceiver) {
         connect(transceiver, &Transceiver::connected, this, &MainWindow::onConnected, Qt::QueuedConnection);
@@ -168,7 +172,12 @@ MainWindow::~MainWindow()
 
 QSize MainWindow::sizeHint() const
 {
-    return QSize(640, 600);
+    // Wide enough that no tool bar button hides behind the extension arrow,
+    // where the screen has room for that.
+    int width = qMax(640, toolBar_->sizeHint().width());
+    if (const QScreen* shownOn = screen())
+        width = qMax(640, qMin(width, shownOn->availableGeometry().width()));
+    return QSize(width, 600);
 }
 
 void MainWindow::buildUi()
@@ -186,7 +195,12 @@ void MainWindow::buildUi()
         = makeAction(":/images/disk.png", tr("Export Settings..."), tr("Save the printer's settings to a file"));
     importAction_
         = makeAction(":/images/gzoom.png", tr("Import Settings..."), tr("Apply settings from a file to the printer"));
+    diagnosticsAction_ = makeAction(
+        ":/images/world.png", tr("Save Diagnostics..."), tr("Save a support archive: log, versions and settings"));
+    // Short under its icon, so that the tool bar fits a small screen.
+    diagnosticsAction_->setIconText(tr("Diagnostics"));
     preferencesAction_ = makeAction(":/images/cog.png", tr("Preferences"), tr("Open the \"Preferences\" dialog"));
+    aboutAction_ = makeAction(":/images/app.png", tr("About"), tr("Show the versions of the program"));
 
     toolBar_ = new QToolBar(this);
     toolBar_->addAction(connectAction_);
@@ -195,11 +209,13 @@ void MainWindow::buildUi()
     toolBar_->addAction(reloadAction_);
     toolBar_->addAction(exportAction_);
     toolBar_->addAction(importAction_);
+    toolBar_->addAction(diagnosticsAction_);
     // Pushes Preferences to the right end.
     auto* spacer = new QWidget(toolBar_);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     toolBar_->addWidget(spacer);
     toolBar_->addAction(preferencesAction_);
+    toolBar_->addAction(aboutAction_);
     toolBar_->setIconSize(QSize(32, 32));
     toolBar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     toolBar_->setMovable(false);
@@ -364,6 +380,57 @@ void MainWindow::doImportSettings()
     LOG("Import of %s: read-back mismatch: %s", qPrintable(path), qPrintable(missed.join(QStringLiteral(", "))));
     MessageBox::warning(
         this, tr("Error"), tr("These settings did not take: %1").arg(missed.join(QStringLiteral(", "))));
+}
+
+void MainWindow::doSaveDiagnostics()
+{
+    // Wanted most when something is wrong: it saves what it can, with or
+    // without a printer.
+    const bool connected = transceiver && disconnectAction_->isEnabled();
+    if (connected && !busy_ && hasUnsavedSettings() && !MessageBox::unsavedSettingsMayBeLost(this))
+        return;
+    const QString path = FileDialog::saveFileName(this, tr("Save Diagnostics"),
+        QStringLiteral("tovra-diagnostics-%1.zip")
+            .arg(QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"))),
+        tr("Zip Archives (*.zip)"));
+    if (path.isEmpty())
+        return;
+
+    diagnostics::Report report;
+    report.configurationName = QFileInfo(conf.fileName).fileName();
+    QFile configuration(conf.fileName);
+    if (configuration.open(QIODevice::ReadOnly))
+        report.configuration = configuration.readAll();
+    // Reading reloads the pages; a step already running is not disturbed.
+    if (connected && !busy_) {
+        PrinterSession session(hostCmd, *transceiver, this);
+        setBusy(true);
+        const std::optional<StepResult> read = runStep([&session](PrinterSession::StateDone done) {
+            session.read(PrinterSession::Information | PrinterSession::Records, std::move(done));
+        });
+        setBusy(false);
+        if (!read)
+            return;
+        if (read->error.isEmpty())
+            report.printer = read->state;
+        else
+            LOG("Diagnostics without the printer's settings: %s", qPrintable(read->error));
+    }
+    report.records = hostCmd.history().toCsv();
+    // After the read, so that what it logged is in.
+    QFile log(QStringLiteral("log.txt"));
+    if (log.open(QIODevice::ReadOnly))
+        report.log = log.readAll();
+
+    QString error;
+    if (!diagnostics::writeArchive(path, report, &error))
+        MessageBox::warning(this, tr("Error"), tr("Cannot write %1:\n%2").arg(QDir::toNativeSeparators(path), error));
+}
+
+void MainWindow::doAbout()
+{
+    DialogAbout dialog(this);
+    dialog.exec();
 }
 
 void MainWindow::doPreferences()

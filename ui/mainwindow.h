@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/version.h"
 #include "settings/settingsfile.h"
 #include "ui/dialogreconnect.h"
 
@@ -29,7 +30,7 @@ class MainWindow final : public QMainWindow
     Q_OBJECT
 
 public:
-    static constexpr const char* kVersion = "v1.5";
+    static constexpr const char* kVersion = kProgramVersion;
     // Tab indexes, in the order the tabs are shown.
     enum Tab { DeviceInformationTab, EthernetTab, WnetTab, WiFiTab, SerialTab, AudioTab, PrintTab };
     static constexpr int kReloadLockMs = 100;
@@ -44,7 +45,9 @@ public:
     QAction* reloadAction() const { return reloadAction_; }
     QAction* exportAction() const { return exportAction_; }
     QAction* importAction() const { return importAction_; }
+    QAction* diagnosticsAction() const { return diagnosticsAction_; }
     QAction* preferencesAction() const { return preferencesAction_; }
+    QAction* aboutAction() const { return aboutAction_; }
     QToolBar* toolBar() const { return toolBar_; }
     QTabWidget* tabWidget() const { return tabWidget_; }
     WidgetDeviceInformation* widgetDeviceInformation() const { return widgetDeviceInformation_; }
@@ -62,7 +65,9 @@ public Q_SLOTS:
     void doReload();
     void doExportSettings();
     void doImportSettings();
+    void doSaveDiagnostics();
     void doPreferences();
+    void doAbout();
     void onConnected();
     void onDisconnected();
     void handleResponse(QByteArray response);
@@ -88,7 +93,9 @@ private:
     QAction* reloadAction_ = nullptr;
     QAction* exportAction_ = nullptr;
     QAction* importAction_ = nullptr;
+    QAction* diagnosticsAction_ = nullptr;
     QAction* preferencesAction_ = nullptr;
+    QAction* aboutAction_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     QTabWidget* tabWidget_ = nullptr;
     WidgetDeviceInformation* widgetDeviceInformation_ = nullptr;

@@ -2,6 +2,33 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ja_JP">
 <context>
+    <name>DialogAbout</name>
+    <message>
+        <source>About</source>
+        <translation>バージョン情報</translation>
+    </message>
+    <message>
+        <source>TOVRA Cloud Printer Setup %1</source>
+        <translation>TOVRA クラウドプリンター設定 %1</translation>
+    </message>
+    <message>
+        <source>Qt:</source>
+        <translation>Qt:</translation>
+    </message>
+    <message>
+        <source>OpenSSL:</source>
+        <translation>OpenSSL:</translation>
+    </message>
+    <message>
+        <source>Operating system:</source>
+        <translation>オペレーティングシステム:</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>OK(&amp;O)</translation>
+    </message>
+</context>
+<context>
     <name>DialogConfigureWiFi</name>
     <message>
         <source>&amp;OK</source>
@@ -492,6 +519,34 @@
 %1</source>
         <translation>プリンターの設定を読み込めません:
 %1</translation>
+    </message>
+    <message>
+        <source>Save Diagnostics...</source>
+        <translation>診断情報の保存...</translation>
+    </message>
+    <message>
+        <source>Save a support archive: log, versions and settings</source>
+        <translation>サポート用アーカイブを保存:ログ、バージョン、設定</translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation>バージョン情報</translation>
+    </message>
+    <message>
+        <source>Show the versions of the program</source>
+        <translation>プログラムのバージョンを表示</translation>
+    </message>
+    <message>
+        <source>Save Diagnostics</source>
+        <translation>診断情報の保存</translation>
+    </message>
+    <message>
+        <source>Zip Archives (*.zip)</source>
+        <translation>Zip アーカイブ (*.zip)</translation>
+    </message>
+    <message>
+        <source>Diagnostics</source>
+        <translation>診断情報</translation>
     </message>
 </context>
 <context>

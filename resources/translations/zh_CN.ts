@@ -2,6 +2,33 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>DialogAbout</name>
+    <message>
+        <source>About</source>
+        <translation>关于</translation>
+    </message>
+    <message>
+        <source>TOVRA Cloud Printer Setup %1</source>
+        <translation>TOVRA 云打印机设置 %1</translation>
+    </message>
+    <message>
+        <source>Qt:</source>
+        <translation>Qt:</translation>
+    </message>
+    <message>
+        <source>OpenSSL:</source>
+        <translation>OpenSSL:</translation>
+    </message>
+    <message>
+        <source>Operating system:</source>
+        <translation>操作系统:</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>确定(&amp;O)</translation>
+    </message>
+</context>
+<context>
     <name>DialogConfigureWiFi</name>
     <message>
         <source>&amp;OK</source>
@@ -492,6 +519,34 @@
 %1</source>
         <translation>无法读取打印机的设置：
 %1</translation>
+    </message>
+    <message>
+        <source>Save Diagnostics...</source>
+        <translation>保存诊断信息...</translation>
+    </message>
+    <message>
+        <source>Save a support archive: log, versions and settings</source>
+        <translation>保存支持存档:日志、版本和设置</translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation>关于</translation>
+    </message>
+    <message>
+        <source>Show the versions of the program</source>
+        <translation>显示程序的版本</translation>
+    </message>
+    <message>
+        <source>Save Diagnostics</source>
+        <translation>保存诊断信息</translation>
+    </message>
+    <message>
+        <source>Zip Archives (*.zip)</source>
+        <translation>Zip 存档 (*.zip)</translation>
+    </message>
+    <message>
+        <source>Diagnostics</source>
+        <translation>诊断信息</translation>
     </message>
 </context>
 <context>

@@ -50,6 +50,11 @@ const std::vector<CommandInfo>& commands()
         {"fonts", "fonts PRINTER list | install FILE | remove NAME",
             "Lists, installs or removes font files on the printer.", {}, 2, 3, false},
         {"restart-mobile", "restart-mobile PRINTER", "Restarts the printer's mobile network module.", {}, 1, 1, false},
+        {"diagnostics", "diagnostics PRINTER -o FILE",
+            "Writes a support archive (zip): this run's debug log in place of the window's log.txt, a note in place "
+            "of its configuration file (the tool has none and uses the protocol's default key), the printer's "
+            "settings (no password), identity and network information, the records exchanged and the versions.",
+            {"o-file"}, 1, 1, false},
     };
     return table;
 }
@@ -83,6 +88,8 @@ QCommandLineOption commandOption(const QString& name)
         return {"discover", "Every printer that discovery finds, besides those given."};
     if (name == "o")
         return {"o", "The file (one printer) or folder (several) to write.", "FILE|DIR"};
+    if (name == "o-file")
+        return {"o", "The zip file to write.", "FILE"};
     if (name == "wifi-password-file")
         return {
             "wifi-password-file", "The Wi-Fi password to keep in the file, from FILE or - (standard input).", "FILE|-"};
@@ -234,7 +241,7 @@ ParseResult parseCommandLine(const QStringList& arguments, CtlOptions* options, 
         options->vars = parser.value("vars");
     if (has("fonts-dir"))
         options->fontsDir = parser.value("fonts-dir");
-    if (has("o"))
+    if (has("o") || has("o-file"))
         options->outputPath = parser.value("o");
     if (has("wifi-password-file"))
         options->wifiPasswordFile = parser.value("wifi-password-file");
@@ -245,8 +252,9 @@ ParseResult parseCommandLine(const QStringList& arguments, CtlOptions* options, 
         *message = QStringLiteral("usage: tovra-printer-ctl %1").arg(QLatin1String(info->synopsis));
         return ParseResult::Error;
     }
-    if (options->command == "backup" && options->outputPath.isEmpty()) {
-        *message = QStringLiteral("backup needs -o FILE|DIR");
+    if ((options->command == "backup" || options->command == "diagnostics") && options->outputPath.isEmpty()) {
+        *message = QStringLiteral("%1 needs -o %2")
+                       .arg(options->command, options->command == "backup" ? "FILE|DIR" : "FILE");
         return ParseResult::Error;
     }
     return ParseResult::Run;

@@ -28,6 +28,9 @@ int main(int argc, char* argv[])
     // No log file: the debug log shows only when asked for, on standard error.
     if (options.verbose)
         logOpenStream(stderr);
+    // Its log.txt is this run's debug log.
+    if (options.command == QLatin1String("diagnostics"))
+        logCapture();
 
     PrinterCtl ctl(options);
     QObject::connect(&ctl, &PrinterCtl::finished, &app, [](int exitCode) { QCoreApplication::exit(exitCode); });

@@ -1,5 +1,8 @@
 #include "tools/printerctl/printerctl.h"
 
+#include "app/debuglog.h"
+#include "app/diagnostics.h"
+#include "link/recordhistory.h"
 #include "link/testpage.h"
 
 #include <QDateTime>
@@ -466,6 +469,7 @@ FleetRun::Work PrinterCtl::work()
         : command == "print-test"                                                  ? &PrinterCtl::printTestWork
         : command == "fonts"                                                       ? &PrinterCtl::fontsWork
         : command == "restart-mobile"                                              ? &PrinterCtl::restartMobileWork
+        : command == "diagnostics"                                                 ? &PrinterCtl::diagnosticsWork
                                                                                    : &PrinterCtl::readWork;
     return
         [this, step](PrinterSession& session, Outcome& outcome, Done done) { (this->*step)(session, outcome, done); };
@@ -599,6 +603,36 @@ void PrinterCtl::fontsWork(PrinterSession& session, Outcome& outcome, std::funct
         });
 }
 
+// The window's support archive, from what this tool has: its own debug log of
+// this run, and a note where the window's configuration file would be.
+void PrinterCtl::diagnosticsWork(PrinterSession& session, Outcome& outcome, std::function<void()> done)
+{
+    session.read(PrinterSession::Information | PrinterSession::Records,
+        [this, &session, &outcome, done](const QString& error, const settings::PrinterState& state) {
+            outcome.state = state;
+            diagnostics::Report report;
+            // A printer that does not answer every read is what support wants to see.
+            if (error.isEmpty())
+                report.printer = state;
+            else
+                LOG("Diagnostics without the printer's settings: %s", qPrintable(error));
+            report.log = logCaptured();
+            report.configurationName = QStringLiteral("configuration.txt");
+            report.configuration = "tovra-printer-ctl keeps no configuration file: it talks to printers with the "
+                                   "protocol's default key and IV.\n";
+            if (const RecordHistory* history = session.history())
+                report.records = history->toCsv();
+            QString writeError;
+            if (!diagnostics::writeArchive(options_.outputPath, report, &writeError))
+                outcome.fail(QStringLiteral("cannot write %1: %2").arg(options_.outputPath, writeError));
+            else if (!error.isEmpty())
+                outcome.fail(error);
+            else
+                outcome.json.insert("file", options_.outputPath);
+            done();
+        });
+}
+
 void PrinterCtl::restartMobileWork(PrinterSession& session, Outcome& outcome, std::function<void()> done)
 {
     const settings::PrinterState& state = session.state();
@@ -720,9 +754,9 @@ void PrinterCtl::report(const std::vector<Outcome>& outcomes)
             QStringList names;
             for (const Change& change : outcome.changes)
                 names << change.name;
-            const QString detail = !outcome.error.isEmpty() ? outcome.error
-                : command == "backup"                       ? outcome.json.value("file").toString()
-                                                            : names.join(", ");
+            const QString detail = !outcome.error.isEmpty()       ? outcome.error
+                : command == "backup" || command == "diagnostics" ? outcome.json.value("file").toString()
+                                                                  : names.join(", ");
             rows << QStringList {
                 outcome.printer, outcome.state.serialNumber(), outcome.state.model(), outcome.status, detail};
         }

@@ -44,6 +44,7 @@ private:
     void readWork(PrinterSession& session, Outcome& outcome, std::function<void()> done);
     void printTestWork(PrinterSession& session, Outcome& outcome, std::function<void()> done);
     void fontsWork(PrinterSession& session, Outcome& outcome, std::function<void()> done);
+    void diagnosticsWork(PrinterSession& session, Outcome& outcome, std::function<void()> done);
     void restartMobileWork(PrinterSession& session, Outcome& outcome, std::function<void()> done);
     void showInfo(Outcome& outcome);
     void showValues(Outcome& outcome);

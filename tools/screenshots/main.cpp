@@ -13,6 +13,7 @@
 #include "settings/recordlayouts.h"
 #include "settings/records.h"
 #include "settings/settingsfile.h"
+#include "ui/dialogabout.h"
 #include "ui/dialogconnect.h"
 #include "ui/dialogimportsettings.h"
 #include "ui/dialogpreferences.h"
@@ -289,6 +290,12 @@ int main(int argc, char* argv[])
         auto dialog = std::make_unique<DialogImportSettings>(plan, window.get());
         present(dialog.get());
         shooter.save(dialog.get(), "12-import-settings");
+        dialog->close();
+    }
+    {
+        auto dialog = std::make_unique<DialogAbout>(window.get());
+        present(dialog.get());
+        shooter.save(dialog.get(), "13-about");
         dialog->close();
     }
 
