@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QWidget>
 
+#include <functional>
+
 class QLineEdit;
 class QPushButton;
 
@@ -20,6 +22,7 @@ public:
     // Enabled while the page holds unsaved changes.
     QPushButton* saveButton() const { return save_; }
     QPushButton* printTestPageButton() const { return printTestPage_; }
+    QPushButton* previewButton() const { return preview_; }
     // Shows the network's share of the reply and leaves Save disabled.
     void load(const settings::NetworkInfo& value);
     // The test page as it would print now.
@@ -27,6 +30,7 @@ public:
 
 public Q_SLOTS:
     void doPrintTestPage();
+    void doPreviewTestPage();
     void doSave();
     void onSettingsChanged();
 
@@ -51,6 +55,8 @@ protected:
 
 private:
     void readStaticFields(settings::Record& value, int addressField, int netmaskField) const;
+    // The print as the button starts it, with the page `source` makes.
+    void printTestPage(std::function<QByteArray()> source);
 
     Medium medium_;
     QLineEdit* mac_;
@@ -58,6 +64,7 @@ private:
     QLineEdit* dhcpNetmask_;
     QLineEdit* staticAddress_;
     QLineEdit* staticNetmask_;
+    QPushButton* preview_;
     QPushButton* printTestPage_;
     QPushButton* save_;
 };

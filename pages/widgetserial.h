@@ -25,6 +25,7 @@ public:
     // Enabled while the page holds unsaved changes.
     QPushButton* saveButton() const { return save_; }
     QPushButton* printTestPageButton() const { return printTestPage_; }
+    QPushButton* previewButton() const { return preview_; }
     // Shows `value` and leaves Save disabled.
     void load(const settings::SerialSettings& value);
     settings::SerialSettings value() const;
@@ -50,6 +51,7 @@ public:
 
 public Q_SLOTS:
     void doPrintTestPage();
+    void doPreviewTestPage();
     void doSave();
     void onSettingsChanged();
 
@@ -59,6 +61,9 @@ protected:
 private:
     // The combos in the order of the record's fields.
     std::array<QComboBox*, 4> combos() const { return {baudRate_, dataBits_, stopBits_, parity_}; }
+    // The print as the button starts it, with the page `source` makes once
+    // the port is open.
+    void printTestPage(const std::function<QByteArray()>& source);
     void onPortBytesWritten();
     int lineTime() const;
     void stopTimer(int& timer);
@@ -68,6 +73,7 @@ private:
     QComboBox* dataBits_;
     QComboBox* stopBits_;
     QComboBox* parity_;
+    QPushButton* preview_;
     QPushButton* printTestPage_;
     QPushButton* save_;
 
