@@ -22,7 +22,6 @@ public:
     // Enabled while the page holds unsaved changes.
     QPushButton* saveButton() const { return save_; }
     QPushButton* printTestPageButton() const { return printTestPage_; }
-    QPushButton* previewButton() const { return preview_; }
     // Shows the network's share of the reply and leaves Save disabled.
     void load(const settings::NetworkInfo& value);
     // The test page as it would print now.

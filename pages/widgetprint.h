@@ -35,7 +35,6 @@ public:
     // The two test pages as their buttons would send them now.
     QByteArray buildTestPage() const;
     QByteArray buildBlackMarkTestPage() const;
-    QPushButton* previewButton() const { return preview_; }
 
 public Q_SLOTS:
     void doFontSettings();

@@ -25,7 +25,6 @@ public:
     // Enabled while the page holds unsaved changes.
     QPushButton* saveButton() const { return save_; }
     QPushButton* printTestPageButton() const { return printTestPage_; }
-    QPushButton* previewButton() const { return preview_; }
     // Shows `value` and leaves Save disabled.
     void load(const settings::SerialSettings& value);
     settings::SerialSettings value() const;

@@ -60,8 +60,9 @@ DialogPrintPreview::DialogPrintPreview(const QByteArray& page, bool compact, Pri
         list->setMaximumHeight(list->sizeHintForRow(0) * 4 + 2 * list->frameWidth());
         layout->addWidget(list);
     }
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    auto* buttons = new QDialogButtonBox(this);
     QPushButton* printButton = buttons->addButton(tr("Print"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(tr("Close"), QDialogButtonBox::RejectRole);
     layout->addWidget(buttons);
 
     connect(zoomIn, &QPushButton::clicked, this, &DialogPrintPreview::doZoomIn);

@@ -284,6 +284,10 @@
         <source>Print</source>
         <translation>印刷</translation>
     </message>
+    <message>
+        <source>Close</source>
+        <translation>閉じる</translation>
+    </message>
 </context>
 <context>
     <name>DialogReconnect</name>

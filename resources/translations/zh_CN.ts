@@ -284,6 +284,10 @@
         <source>Print</source>
         <translation>打印</translation>
     </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
 </context>
 <context>
     <name>DialogReconnect</name>
