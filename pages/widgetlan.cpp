@@ -6,6 +6,7 @@
 #include "link/tcprawprint.h"
 #include "link/testpage.h"
 #include "pages/formrows.h"
+#include "ui/dialogprintpreview.h"
 #include "ui/messagebox.h"
 
 #include <QFormLayout>
@@ -52,6 +53,7 @@ WidgetNetwork::WidgetNetwork(Medium medium, QWidget* parent)
         ssid_ = formrows::addReadOnlyRow(this, form, tr("SSID:"));
         configure_ = new QPushButton(tr("Configure SSID..."), this);
     }
+    preview_ = new QPushButton(tr("Preview..."), this);
     printTestPage_ = new QPushButton(tr("Print Test Page"), this);
     save_ = new QPushButton(tr("Save"), this);
     // Nothing is edited yet.
@@ -59,7 +61,7 @@ WidgetNetwork::WidgetNetwork(Medium medium, QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
-    QList<QWidget*> buttons = {configure_, printTestPage_, save_};
+    QList<QWidget*> buttons = {configure_, preview_, printTestPage_, save_};
     buttons.removeAll(nullptr);
     layout->addLayout(formrows::buttonRow(buttons));
     layout->addStretch();
@@ -68,6 +70,7 @@ WidgetNetwork::WidgetNetwork(Medium medium, QWidget* parent)
         setTabOrder(std::exchange(previous, next), next);
 
     connect(printTestPage_, &QPushButton::clicked, this, &WidgetNetwork::doPrintTestPage);
+    connect(preview_, &QPushButton::clicked, this, &WidgetNetwork::doPreviewTestPage);
     connect(save_, &QPushButton::clicked, this, &WidgetNetwork::doSave);
     // The SSID is sent at once by its dialog: it is no unsaved change.
     connect(staticAddress_, &QLineEdit::textChanged, this, &WidgetNetwork::onSettingsChanged);
@@ -113,18 +116,35 @@ void WidgetNetwork::readStaticFields(settings::Record& value, int addressField, 
 
 void WidgetNetwork::doPrintTestPage()
 {
+    printTestPage([this] { return buildTestPage(); });
+}
+
+void WidgetNetwork::doPreviewTestPage()
+{
+    DialogPrintPreview dialog(
+        buildTestPage(), settings::features(hostCmd.project, hostCmd.model).compact,
+        [this](const QByteArray& page) { printTestPage([page] { return page; }); }, this);
+    dialog.exec();
+}
+
+void WidgetNetwork::printTestPage(std::function<QByteArray()> source)
+{
     QHostAddress target;
     if (!usableTarget(staticAddress_->text(), &target) && !usableTarget(dhcpAddress_->text(), &target)) {
         MessageBox::warning(this, tr("Error"), tr("No valid IP address."));
         return;
     }
+    // One print at a time, from the button or from the preview.
     printTestPage_->setEnabled(false);
+    preview_->setEnabled(false);
     LOG("TCP socket created.");
-    auto* job = new TcpRawPrint(
-        target, [this] { return buildTestPage(); }, this);
+    auto* job = new TcpRawPrint(target, std::move(source), this);
     connect(job, &TcpRawPrint::failed, this,
         [this](const QString& errorString) { MessageBox::warning(this, tr("Error"), errorString); });
-    connect(job, &TcpRawPrint::finished, this, [this] { printTestPage_->setEnabled(true); });
+    connect(job, &TcpRawPrint::finished, this, [this] {
+        printTestPage_->setEnabled(true);
+        preview_->setEnabled(true);
+    });
 }
 
 QByteArray WidgetNetwork::buildTestPage() const

@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QWidget>
 
+#include <functional>
+
 class QLineEdit;
 class QPushButton;
 
@@ -27,6 +29,7 @@ public:
 
 public Q_SLOTS:
     void doPrintTestPage();
+    void doPreviewTestPage();
     void doSave();
     void onSettingsChanged();
 
@@ -51,6 +54,8 @@ protected:
 
 private:
     void readStaticFields(settings::Record& value, int addressField, int netmaskField) const;
+    // The print as the button starts it, with the page `source` makes.
+    void printTestPage(std::function<QByteArray()> source);
 
     Medium medium_;
     QLineEdit* mac_;
@@ -58,6 +63,7 @@ private:
     QLineEdit* dhcpNetmask_;
     QLineEdit* staticAddress_;
     QLineEdit* staticNetmask_;
+    QPushButton* preview_;
     QPushButton* printTestPage_;
     QPushButton* save_;
 };

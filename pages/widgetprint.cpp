@@ -7,6 +7,7 @@
 #include "link/lastread.h"
 #include "link/testpage.h"
 #include "pages/formrows.h"
+#include "ui/dialogprintpreview.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,6 +17,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
@@ -162,10 +164,16 @@ WidgetPrint::WidgetPrint(QWidget* parent)
     notTakenRow->addStretch();
 
     fontSettings_ = new QPushButton(tr("Font Settings..."), this);
+    preview_ = new QPushButton(tr("Preview..."), this);
     printTest_ = new QPushButton(tr("Print Test Page"), this);
     blackMarkTest_ = new QPushButton(tr("Black Mark Print Test"), this);
     save_ = new QPushButton(tr("Save"), this);
-    QHBoxLayout* buttons = formrows::buttonRow({fontSettings_, printTest_, blackMarkTest_, save_});
+    // One button for both pages, each named as its print button.
+    auto* previewMenu = new QMenu(preview_);
+    QAction* previewTest = previewMenu->addAction(printTest_->text());
+    previewBlackMark_ = previewMenu->addAction(blackMarkTest_->text());
+    preview_->setMenu(previewMenu);
+    QHBoxLayout* buttons = formrows::buttonRow({fontSettings_, preview_, printTest_, blackMarkTest_, save_});
     fontSettings_->setVisible(conf.FontSettingsEnabled >= 1);
 
     auto* page = new QVBoxLayout(this);
@@ -176,7 +184,7 @@ WidgetPrint::WidgetPrint(QWidget* parent)
 
     const QList<QWidget*> tabOrder = {utf8_, cjk_, codePage_, densitySlider_, densityBox_, qualitySlider_, qualityBox_,
         paperType_, blackMarkLocation_, cutPosition_, printPosition_, stopPrinting_, voiceAlert_, fontSettings_,
-        printTest_, blackMarkTest_, save_};
+        preview_, printTest_, blackMarkTest_, save_};
     for (int i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
@@ -184,6 +192,8 @@ WidgetPrint::WidgetPrint(QWidget* parent)
     connect(printTest_, &QPushButton::clicked, this, &WidgetPrint::doPrintTestPage);
     connect(blackMarkTest_, &QPushButton::clicked, this, &WidgetPrint::doBlackMarkPrintTest);
     connect(save_, &QPushButton::clicked, this, &WidgetPrint::doSave);
+    connect(previewTest, &QAction::triggered, this, &WidgetPrint::doPreviewTestPage);
+    connect(previewBlackMark_, &QAction::triggered, this, &WidgetPrint::doPreviewBlackMarkTest);
     const auto indexChanged = qOverload<int>(&QComboBox::currentIndexChanged);
     connect(cjk_, indexChanged, this, &WidgetPrint::onCjkCurrentIndexChanged);
     connect(utf8_, indexChanged, this, &WidgetPrint::onUtf8CurrentIndexChanged);
@@ -268,15 +278,41 @@ void WidgetPrint::doFontSettings()
     dialog.exec();
 }
 
+QByteArray WidgetPrint::buildTestPage() const
+{
+    return TestPage::printTestPage(
+        utf8_->currentText(), cjk_->currentText(), codePage_->currentText(), hostCmd.project, hostCmd.model);
+}
+
+QByteArray WidgetPrint::buildBlackMarkTestPage() const
+{
+    return TestPage::blackMarkTestPage();
+}
+
 void WidgetPrint::doPrintTestPage()
 {
-    TestPage::send(TestPage::printTestPage(
-        utf8_->currentText(), cjk_->currentText(), codePage_->currentText(), hostCmd.project, hostCmd.model));
+    TestPage::send(buildTestPage());
 }
 
 void WidgetPrint::doBlackMarkPrintTest()
 {
-    TestPage::send(TestPage::blackMarkTestPage());
+    TestPage::send(buildBlackMarkTestPage());
+}
+
+void WidgetPrint::doPreviewTestPage()
+{
+    DialogPrintPreview dialog(
+        buildTestPage(), settings::features(hostCmd.project, hostCmd.model).compact,
+        [](const QByteArray& page) { TestPage::send(page); }, this);
+    dialog.exec();
+}
+
+void WidgetPrint::doPreviewBlackMarkTest()
+{
+    DialogPrintPreview dialog(
+        buildBlackMarkTestPage(), settings::features(hostCmd.project, hostCmd.model).compact,
+        [](const QByteArray& page) { TestPage::send(page); }, this);
+    dialog.exec();
 }
 
 void WidgetPrint::doSave()
@@ -346,6 +382,7 @@ void WidgetPrint::onPaperTypeChanged(int index)
     feedLength_->setEnabled(!blackMark && feed_->isChecked());
     feedLabel_->setEnabled(!blackMark);
     blackMarkTest_->setEnabled(blackMark);
+    previewBlackMark_->setEnabled(blackMark);
 }
 
 void WidgetPrint::onFeedAndCutStateChanged(int state)

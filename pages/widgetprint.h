@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
@@ -31,11 +32,16 @@ public:
     settings::PrintSettings value() const;
     // The LQ230 has no paper layout or cover settings: their groups are disabled.
     void applyFeatures(const settings::Features& has);
+    // The two test pages as their buttons would send them now.
+    QByteArray buildTestPage() const;
+    QByteArray buildBlackMarkTestPage() const;
 
 public Q_SLOTS:
     void doFontSettings();
     void doPrintTestPage();
     void doBlackMarkPrintTest();
+    void doPreviewTestPage();
+    void doPreviewBlackMarkTest();
     void doSave();
 
 private Q_SLOTS:
@@ -72,6 +78,8 @@ private:
     QCheckBox* stopPrinting_;
     QCheckBox* voiceAlert_;
     QPushButton* fontSettings_;
+    QPushButton* preview_;
+    QAction* previewBlackMark_;
     QPushButton* printTest_;
     QPushButton* blackMarkTest_;
     QPushButton* save_;

@@ -5,6 +5,7 @@
 #include "link/lastread.h"
 #include "link/testpage.h"
 #include "pages/formrows.h"
+#include "ui/dialogprintpreview.h"
 #include "ui/dialogserialconnect.h"
 #include "ui/messagebox.h"
 
@@ -43,6 +44,7 @@ WidgetSerial::WidgetSerial(QWidget* parent)
     , dataBits_(new QComboBox(this))
     , stopBits_(new QComboBox(this))
     , parity_(new QComboBox(this))
+    , preview_(new QPushButton(tr("Preview..."), this))
     , printTestPage_(new QPushButton(tr("Print Test Page..."), this))
     , save_(new QPushButton(tr("Save"), this))
 {
@@ -58,7 +60,7 @@ WidgetSerial::WidgetSerial(QWidget* parent)
     form->addRow(tr("Stop Bits:"), stopBits_);
     form->addRow(tr("Parity:"), parity_);
 
-    QHBoxLayout* buttons = formrows::buttonRow({printTestPage_, save_});
+    QHBoxLayout* buttons = formrows::buttonRow({preview_, printTestPage_, save_});
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
@@ -68,10 +70,12 @@ WidgetSerial::WidgetSerial(QWidget* parent)
     setTabOrder(baudRate_, dataBits_);
     setTabOrder(dataBits_, stopBits_);
     setTabOrder(stopBits_, parity_);
-    setTabOrder(parity_, printTestPage_);
+    setTabOrder(parity_, preview_);
+    setTabOrder(preview_, printTestPage_);
     setTabOrder(printTestPage_, save_);
 
     connect(printTestPage_, &QPushButton::clicked, this, &WidgetSerial::doPrintTestPage);
+    connect(preview_, &QPushButton::clicked, this, &WidgetSerial::doPreviewTestPage);
     connect(save_, &QPushButton::clicked, this, &WidgetSerial::doSave);
     for (QComboBox* combo : combos())
         connect(combo, qOverload<int>(&QComboBox::currentIndexChanged), this, &WidgetSerial::onSettingsChanged);
@@ -130,6 +134,19 @@ void WidgetSerial::doSave()
 
 void WidgetSerial::doPrintTestPage()
 {
+    printTestPage([this] { return buildTestPage(); });
+}
+
+void WidgetSerial::doPreviewTestPage()
+{
+    DialogPrintPreview dialog(
+        buildTestPage(), settings::features(hostCmd.project, hostCmd.model).compact,
+        [this](const QByteArray& page) { printTestPage([page] { return page; }); }, this);
+    dialog.exec();
+}
+
+void WidgetSerial::printTestPage(const std::function<QByteArray()>& source)
+{
     if (port_)
         return;
     const QString portName = portChooser()(this);
@@ -170,8 +187,7 @@ void WidgetSerial::doPrintTestPage()
         endTestPrint();
     });
 
-    testPage_.clear();
-    testPage_ = buildTestPage();
+    testPage_ = source();
     // `port`, not `port_`: an error reported from inside write() ends the print.
     if (port->write(testPage_) != testPage_.size()) {
         LOG("Serial test page: write failed: %s", qPrintable(port->errorString()));

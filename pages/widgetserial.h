@@ -50,6 +50,7 @@ public:
 
 public Q_SLOTS:
     void doPrintTestPage();
+    void doPreviewTestPage();
     void doSave();
     void onSettingsChanged();
 
@@ -59,6 +60,9 @@ protected:
 private:
     // The combos in the order of the record's fields.
     std::array<QComboBox*, 4> combos() const { return {baudRate_, dataBits_, stopBits_, parity_}; }
+    // The print as the button starts it, with the page `source` makes once
+    // the port is open.
+    void printTestPage(const std::function<QByteArray()>& source);
     void onPortBytesWritten();
     int lineTime() const;
     void stopTimer(int& timer);
@@ -68,6 +72,7 @@ private:
     QComboBox* dataBits_;
     QComboBox* stopBits_;
     QComboBox* parity_;
+    QPushButton* preview_;
     QPushButton* printTestPage_;
     QPushButton* save_;
 

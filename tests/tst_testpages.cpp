@@ -7,11 +7,13 @@
 
 #include "app/conf.h"
 #include "link/testpage.h"
+#include "modalcloser.h"
 #include "pages/widgetprint.h"
 #include "pages/widgetwifi.h"
 #include "pagesupport.h"
 #include "tools/printersim/simprinter.h"
 #include "tools/printersim/simrawprint.h"
+#include "ui/dialogprintpreview.h"
 #include "usb/usbtestsupport.h"
 
 #include <QCryptographicHash>
@@ -148,6 +150,51 @@ private Q_SLOTS:
         QCOMPARE(QImage(jobs_->filePath("a.png")), drawn);
         // Host commands still pass beside the print data.
         QCOMPARE(requestRecords({6}).size(), 1);
+    }
+
+    // Print in the preview sends the bytes it shows, and they are the button's.
+    void previewPrintsWhatTheButtonSends_data()
+    {
+        QTest::addColumn<QString>("page");
+        for (const char* page : {"print", "black mark", "Ethernet", "Wi-Fi"})
+            QTest::newRow(page) << page;
+    }
+    void previewPrintsWhatTheButtonSends()
+    {
+        QFETCH(QString, page);
+        hostCmd.project = "LQ560";
+        QVERIFY(f_.sim.start({"--capture-dir", jobs_->path(), "--no-discovery"}) && f_.connectTcp());
+        using N = settings::NetworkInfo;
+        N info;
+        info.setText(N::EthernetStaticIp, f_.sim.address().toString());
+        info.setText(N::WifiStaticIp, f_.sim.address().toString());
+        WidgetPrint print;
+        WidgetLan lan;
+        WidgetWiFi wifi;
+        lan.load(info);
+        wifi.load(info);
+        WidgetNetwork& network = page == "Wi-Fi" ? static_cast<WidgetNetwork&>(wifi) : lan;
+        const auto press = [&](bool preview) {
+            if (page == "print")
+                preview ? print.doPreviewTestPage() : print.doPrintTestPage();
+            else if (page == "black mark")
+                preview ? print.doPreviewBlackMarkTest() : print.doBlackMarkPrintTest();
+            else
+                preview ? network.doPreviewTestPage() : network.doPrintTestPage();
+        };
+        QByteArray shown;
+        ModalCloser closer;
+        closer.drive<DialogPrintPreview>([&](DialogPrintPreview* dialog) {
+            shown = dialog->page();
+            QVERIFY(dialog->unknown().isEmpty());
+            dialog->doPrint();
+        });
+        press(true);
+        QCOMPARE(closer.driven, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(job("job-0001.bin"), shown, 15000);
+        QTRY_VERIFY(network.printTestPageButton()->isEnabled());
+        press(false);
+        QTRY_COMPARE_WITH_TIMEOUT(job("job-0002.bin"), shown, 15000);
     }
 
     // The simulator's USB line: packets pass, even one split in its header;

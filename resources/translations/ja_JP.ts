@@ -286,6 +286,37 @@
     </message>
 </context>
 <context>
+    <name>DialogPrintPreview</name>
+    <message>
+        <source>Print Preview</source>
+        <translation>印刷プレビュー</translation>
+    </message>
+    <message>
+        <source>Zoom In</source>
+        <translation>拡大</translation>
+    </message>
+    <message>
+        <source>Zoom Out</source>
+        <translation>縮小</translation>
+    </message>
+    <message>
+        <source>Fit</source>
+        <translation>幅に合わせる</translation>
+    </message>
+    <message>
+        <source>Unknown commands, not drawn:</source>
+        <translation>不明なコマンド（描画なし）：</translation>
+    </message>
+    <message>
+        <source>Print</source>
+        <translation>印刷</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>閉じる</translation>
+    </message>
+</context>
+<context>
     <name>DialogReconnect</name>
     <message>
         <source>&amp;Cancel</source>
@@ -899,6 +930,10 @@
         <source>No valid IP address.</source>
         <translation>有効な IP アドレスがありません。</translation>
     </message>
+    <message>
+        <source>Preview...</source>
+        <translation>プレビュー...</translation>
+    </message>
 </context>
 <context>
     <name>WidgetPrint</name>
@@ -1026,6 +1061,10 @@
         <source>Save</source>
         <translation>保存</translation>
     </message>
+    <message>
+        <source>Preview...</source>
+        <translation>プレビュー...</translation>
+    </message>
 </context>
 <context>
     <name>WidgetSerial</name>
@@ -1112,6 +1151,10 @@
     <message>
         <source>The test page could not be sent through the serial port.</source>
         <translation>シリアルポートからテストページを送信できませんでした。</translation>
+    </message>
+    <message>
+        <source>Preview...</source>
+        <translation>プレビュー...</translation>
     </message>
 </context>
 <context>

@@ -286,6 +286,37 @@
     </message>
 </context>
 <context>
+    <name>DialogPrintPreview</name>
+    <message>
+        <source>Print Preview</source>
+        <translation>打印预览</translation>
+    </message>
+    <message>
+        <source>Zoom In</source>
+        <translation>放大</translation>
+    </message>
+    <message>
+        <source>Zoom Out</source>
+        <translation>缩小</translation>
+    </message>
+    <message>
+        <source>Fit</source>
+        <translation>适合宽度</translation>
+    </message>
+    <message>
+        <source>Unknown commands, not drawn:</source>
+        <translation>未知命令（未绘制）：</translation>
+    </message>
+    <message>
+        <source>Print</source>
+        <translation>打印</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+</context>
+<context>
     <name>DialogReconnect</name>
     <message>
         <source>&amp;Cancel</source>
@@ -899,6 +930,10 @@
         <source>No valid IP address.</source>
         <translation>没有有效的 IP 地址。</translation>
     </message>
+    <message>
+        <source>Preview...</source>
+        <translation>预览...</translation>
+    </message>
 </context>
 <context>
     <name>WidgetPrint</name>
@@ -1026,6 +1061,10 @@
         <source>Save</source>
         <translation>保存</translation>
     </message>
+    <message>
+        <source>Preview...</source>
+        <translation>预览...</translation>
+    </message>
 </context>
 <context>
     <name>WidgetSerial</name>
@@ -1112,6 +1151,10 @@
     <message>
         <source>The test page could not be sent through the serial port.</source>
         <translation>无法通过串口发送测试页。</translation>
+    </message>
+    <message>
+        <source>Preview...</source>
+        <translation>预览...</translation>
     </message>
 </context>
 <context>

@@ -10,6 +10,7 @@
 #include "link/hostcmd.h"
 #include "link/transceiver.h"
 #include "pages/dialogconfigurewifi.h"
+#include "pages/widgetprint.h"
 #include "settings/recordlayouts.h"
 #include "settings/records.h"
 #include "settings/settingsfile.h"
@@ -17,6 +18,7 @@
 #include "ui/dialogconnect.h"
 #include "ui/dialogimportsettings.h"
 #include "ui/dialogpreferences.h"
+#include "ui/dialogprintpreview.h"
 #include "ui/mainwindow.h"
 
 #include <QAbstractSocket>
@@ -297,6 +299,16 @@ int main(int argc, char* argv[])
         present(dialog.get());
         shooter.save(dialog.get(), "13-about");
         dialog->close();
+    }
+
+    if (auto* print = window->findChild<WidgetPrint*>()) {
+        // Never printed from here: no paper for a screenshot.
+        auto dialog = std::make_unique<DialogPrintPreview>(print->buildTestPage(), false, nullptr, window.get());
+        present(dialog.get(), dialog->size());
+        shooter.save(dialog.get(), "13-print-preview");
+        dialog->close();
+    } else {
+        fail(QStringLiteral("the window has no print settings page"));
     }
 
     window.reset();
