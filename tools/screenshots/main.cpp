@@ -305,7 +305,7 @@ int main(int argc, char* argv[])
         // Never printed from here: no paper for a screenshot.
         auto dialog = std::make_unique<DialogPrintPreview>(print->buildTestPage(), false, nullptr, window.get());
         present(dialog.get(), dialog->size());
-        shooter.save(dialog.get(), "13-print-preview");
+        shooter.save(dialog.get(), "14-print-preview");
         dialog->close();
     } else {
         fail(QStringLiteral("the window has no print settings page"));
