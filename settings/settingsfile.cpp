@@ -508,6 +508,13 @@ bool SettingsFile::setsStaticAddress() const
 
 bool SettingsFile::parse(const QByteArray& text, SettingsFile* file, QString* error)
 {
+    // JSON has no raw control characters but white space; Qt's parser takes
+    // some inside strings and reads them back otherwise.
+    for (int i = 0; i < text.size(); ++i) {
+        const char c = text.at(i);
+        if (quint8(c) < 0x20 && c != '\t' && c != '\n' && c != '\r')
+            return refuse(error, int(text.left(i).count('\n')) + 1, QStringLiteral("a control character (JSON)"));
+    }
     QString key;
     int keyLine = 0;
     if (repeatedKey(text, &key, &keyLine))

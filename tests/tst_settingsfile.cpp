@@ -70,6 +70,7 @@ void TestSettingsFile::parse_data()
     row("wrong type", "\"audio\":\n{\"all\": 1}}", "line 4: audio.all: true or false expected");
     row("font path", "\"fonts\": {\"files\": [{\"name\": \"../a\", \"size\": 1}]}}", "line 3: fonts.files[0].name");
     row("truncated JSON", "\"print\": {\"density\": ", "line 3: ");
+    row("raw control character", QByteArray("\"source\": {\"a\0b\": 1}}", 21), "line 3: a control character");
     row("wrong format", "{\"format\": \"x\", \"version\": 1}", "line 1: format:");
     row("version 2", "{\"format\": \"tovra-printer-settings\",\n\"version\": 2}", "line 2: format version 2");
     row("vars", "sn,ethernet.static_ip,audio.all\r\nA,10.0.0.5,true\r\nB,,0\r\n",
