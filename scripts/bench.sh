@@ -106,17 +106,25 @@ rows=()
 row() { rows+=("| $1 | $2 | $3 | $4 | $5 | $6 |"); }
 notes=()
 
+# Runs a Google Benchmark program NAME (tovra-bench-NAME) five times and
+# keeps each benchmark's median CPU time as key=value in bench-NAME.kv.
+benchmark_medians() {
+    local name=$1
+    shift
+    run_waiting "$bin/tovra-bench-$name" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+        --benchmark_out="$build/bench-$name.csv" --benchmark_out_format=csv "$@" >"$build/bench-$name.log"
+    awk -F, '
+        /^name,/ { for (i = 1; i <= NF; ++i) column[$i] = i; next }
+        !("cpu_time" in column) { next }
+        {
+            name = $column["name"]; gsub(/"/, "", name)
+            if (name ~ /_median$/) { sub(/_median$/, "", name); print name "=" $column["cpu_time"] }
+        }' "$build/bench-$name.csv" >"$build/bench-$name.kv"
+}
+
 # Codec: medians of 5 repetitions, CPU time per item.
 echo "== codec"
-run_waiting "$bin/tovra-bench-codec" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
-    --benchmark_out="$build/bench-codec.csv" --benchmark_out_format=csv "$@" >"$build/bench-codec.log"
-awk -F, '
-    /^name,/ { for (i = 1; i <= NF; ++i) column[$i] = i; next }
-    !("cpu_time" in column) { next }
-    {
-        name = $column["name"]; gsub(/"/, "", name)
-        if (name ~ /_median$/) { sub(/_median$/, "", name); print name "=" $column["cpu_time"] }
-    }' "$build/bench-codec.csv" >"$build/bench-codec.kv"
+benchmark_medians codec "$@"
 codec=$(get "$build/bench-codec.kv" hostCmdRoundTrip)
 codec_floor=$(get "$build/bench-codec.kv" aesCbcFloor)
 [[ -n "$codec" && -n "$codec_floor" ]] || { echo "bench: codec results incomplete, see $build/bench-codec.csv" >&2; exit 1; }
@@ -125,15 +133,7 @@ row "codec: sendRecord + receive, 480-byte record" "$(calc "$codec" 0) ns" "$(ca
 
 # Render: medians of 5 repetitions, CPU time per page in ms.
 echo "== render"
-run_waiting "$bin/tovra-bench-render" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
-    --benchmark_out="$build/bench-render.csv" --benchmark_out_format=csv >"$build/bench-render.log"
-awk -F, '
-    /^name,/ { for (i = 1; i <= NF; ++i) column[$i] = i; next }
-    !("cpu_time" in column) { next }
-    {
-        name = $column["name"]; gsub(/"/, "", name)
-        if (name ~ /_median$/) { sub(/_median$/, "", name); print name "=" $column["cpu_time"] }
-    }' "$build/bench-render.csv" >"$build/bench-render.kv"
+benchmark_medians render
 render=$(get "$build/bench-render.kv" renderBlackMarkPage)
 render_floor=$(get "$build/bench-render.kv" drawTextFloor)
 [[ -n "$render" && -n "$render_floor" ]] || { echo "bench: render results incomplete, see $build/bench-render.csv" >&2; exit 1; }
