@@ -364,6 +364,11 @@ private:
     {
         if (pending_.isEmpty())
             return;
+        // Past the longest image nothing shows: no layout for text nobody sees.
+        if (y_ >= kMaxHeight) {
+            pending_.clear();
+            return;
+        }
         const QString text = utf8_ || !codec_ ? QString::fromUtf8(pending_) : codec_->toUnicode(pending_);
         pending_.clear();
         auto layout = std::make_unique<QTextLayout>(text, fonts_[style_.bold]);
@@ -386,6 +391,8 @@ private:
             runs_.push_back({layout.get(), line.lineNumber(), lineWidth(), 0, style_.width, style_.height, advance});
             if (line.textStart() + line.textLength() < text.size())
                 breakLine();
+            if (y_ >= kMaxHeight)
+                break;
         }
         layout->endLayout();
         layouts_.push_back(std::move(layout));
