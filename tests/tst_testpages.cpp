@@ -118,17 +118,21 @@ private Q_SLOTS:
     void printPageReachesThePrinter_data()
     {
         QTest::addColumn<bool>("usb");
-        QTest::newRow("TCP") << false;
-        QTest::newRow("USB") << true;
+        QTest::addColumn<QString>("project");
+        QTest::addColumn<int>("paperDots");
+        QTest::newRow("TCP, 80 mm") << false << "LQ520" << 576;
+        QTest::newRow("USB, 58 mm") << true << "LQ230" << 384;
     }
     void printPageReachesThePrinter()
     {
         QFETCH(bool, usb);
+        QFETCH(QString, project);
+        QFETCH(int, paperDots);
         hostCmd.project = "LQ560";
         // Without a link nothing goes out: the first job is the page.
         QVERIFY(!TestPage::send("x"));
         FakeUsbTree tree;
-        const QStringList capture {"--capture-dir", jobs_->path()};
+        const QStringList capture {"--capture-dir", jobs_->path(), "--project", project};
         if (usb) {
             QSignalSpy connected(f_.link.get(), &Transceiver::connected);
             QVERIFY(tree.addPrinter("lp0", "5a7c", "0002")
@@ -140,12 +144,12 @@ private Q_SLOTS:
         WidgetPrint page;
         buttonOf(page, "Print Test Page")->click();
         QTRY_COMPARE_WITH_TIMEOUT(job("job-0001.bin"), build("print"), 15000);
-        // Drawn beside it on 80 mm paper, as --render -o draws it from the file.
+        // Drawn beside it on the model's paper, as --render -o draws it from the file.
         const QImage drawn(jobs_->filePath("job-0001.png"));
-        QCOMPARE(drawn.width(), 576);
+        QCOMPARE(drawn.width(), paperDots);
         QProcess render;
-        render.start(
-            TOVRA_SIM_EXECUTABLE, {"--render", jobs_->filePath("job-0001.bin"), "-o", jobs_->filePath("a.png")});
+        render.start(TOVRA_SIM_EXECUTABLE,
+            {"--render", jobs_->filePath("job-0001.bin"), "-o", jobs_->filePath("a.png"), "--project", project});
         QVERIFY(render.waitForFinished(15000) && render.exitCode() == 0);
         QCOMPARE(QImage(jobs_->filePath("a.png")), drawn);
         // Host commands still pass beside the print data.

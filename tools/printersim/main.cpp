@@ -70,7 +70,7 @@ int main(int argc, char* argv[])
             std::fputs(escpos::renderText(job.readAll()).toUtf8().constData(), stdout);
             return 0;
         }
-        const escpos::Image image = escpos::renderImage(job.readAll());
+        const escpos::Image image = escpos::renderImage(job.readAll(), printOptions(options.identity));
         for (const QString& unknown : image.unknown)
             printLine(stderr, QStringLiteral("tovra-printer-sim: skipped unknown command %1").arg(unknown));
         QImageWriter writer(options.renderOutput, "png");

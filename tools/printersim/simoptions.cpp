@@ -134,7 +134,7 @@ OptionsResult parseOptions(const QStringList& arguments, SimOptions& options, QS
         QStringLiteral("n"));
     const QCommandLineOption render(QStringLiteral("render"),
         QStringLiteral("Print a captured job as text with its ESC/POS commands marked, or with -o draw it as a "
-                       "PNG image of 80 mm paper, and exit."),
+                       "PNG image of the paper --project prints on (58 mm for LQ230, else 80 mm), and exit."),
         QStringLiteral("file"));
     const QCommandLineOption output(QStringList {QStringLiteral("o"), QStringLiteral("output")},
         QStringLiteral("With --render: the PNG image to write."), QStringLiteral("file"));

@@ -1,6 +1,6 @@
 #include "tools/printersim/simrawprint.h"
 
-#include "render/escposrenderer.h"
+#include "settings/settings.h"
 #include "tools/printersim/simprinter.h"
 
 #include <QFile>
@@ -31,6 +31,14 @@ bool startsPacket(const QByteArray& chunk, int at)
 
 } // namespace
 
+escpos::Options printOptions(const SimIdentity& identity)
+{
+    escpos::Options options;
+    if (settings::features(QString::fromLatin1(identity.project), QString::fromLatin1(identity.model)).compact)
+        options.paper = escpos::Paper::Mm58;
+    return options;
+}
+
 SimJobCapture::SimJobCapture(SimPrinter* printer, QObject* parent)
     : QObject(parent)
     , printer_(printer)
@@ -58,7 +66,9 @@ QString SimJobCapture::save(const QByteArray& job, const QString& source)
     // needs fonts, which only a GUI application has.
     const bool image = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
     if (!writeFile(dir_.filePath(base + QStringLiteral(".txt")), escpos::renderText(job).toUtf8())
-        || (image && !escpos::renderImage(job).image.save(dir_.filePath(base + QStringLiteral(".png")), "PNG"))
+        || (image
+            && !escpos::renderImage(job, printOptions(printer_->model().identity()))
+                    .image.save(dir_.filePath(base + QStringLiteral(".png")), "PNG"))
         || !writeFile(binPath, job)) {
         printer_->log(QString(), QStringLiteral("raw print: cannot write %1").arg(binPath));
         return QString();

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "link/packet.h"
+#include "render/escposrenderer.h"
+#include "tools/printersim/simmodel.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -11,6 +13,9 @@
 class QTcpServer;
 class QTimer;
 class SimPrinter;
+
+// The paper this model prints on: 58 mm for the compact one, 80 mm otherwise.
+escpos::Options printOptions(const SimIdentity& identity);
 
 // Raw print jobs kept as files in one directory: job-0001.bin holds the bytes
 // as they arrived, job-0001.txt and job-0001.png their renderings
