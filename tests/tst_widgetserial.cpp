@@ -3,9 +3,11 @@
 
 #include "link/lastread.h"
 #include "link/testpage.h"
+#include "modalcloser.h"
 #include "pages/widgetaudio.h"
 #include "pages/widgetserial.h"
 #include "pagesupport.h"
+#include "ui/dialogprintpreview.h"
 #include "ui/mainwindow.h"
 #include "ui/messagebox.h"
 #include "usb/usbtestsupport.h"
@@ -74,7 +76,8 @@ private Q_SLOTS:
 
     void testPrint_data()
     {
-        QTest::addColumn<QString>("line"); // the far end: reading, busy, stalled; or no port: cancelled, missing
+        // The far end: reading (from the preview: preview), busy, stalled; or no port: cancelled, missing.
+        QTest::addColumn<QString>("line");
         QTest::addColumn<QStringList>("texts");
         QTest::addColumn<QString>("project");
         QTest::addColumn<int>("speed"); // 0: no page arrives
@@ -86,6 +89,8 @@ private Q_SLOTS:
             << "busy" << QStringList {"2400", "8", "1", "None"} << "LQ560" << int(B2400) << opened;
         QTest::newRow("115200 7O2, LQ230")
             << "reading" << QStringList {"115200", "7", "2", "Odd"} << "LQ230" << int(B115200) << opened;
+        QTest::newRow("9600 8N2, from the preview")
+            << "preview" << QStringList {"9600", "8", "2", "Even"} << "LQ520" << int(B9600) << opened;
         QTest::newRow("chooser cancelled") << "cancelled" << QStringList() << "LQ520" << 0 << QStringList();
         // Silent for the user; the log shows how far it got.
         QTest::newRow("port cannot be opened")
@@ -120,7 +125,14 @@ private Q_SLOTS:
         WidgetSerial page;
         select(page, texts);
 
-        page.printTestPageButton()->click();
+        if (line == "preview") {
+            ModalCloser closer;
+            closer.drive<DialogPrintPreview>([](DialogPrintPreview* dialog) { dialog->doPrint(); });
+            page.doPreviewTestPage();
+            QCOMPARE(closer.driven, 1);
+        } else {
+            page.printTestPageButton()->click();
+        }
         QCOMPARE(page.printTestPageButton()->isEnabled(), !logged.contains("Serial port opened."));
         if (speed != 0) {
             termios settings {};
