@@ -102,6 +102,28 @@ private Q_SLOTS:
         QCOMPARE(page.unknown, QStringList({"1B 70", "00", "19", "1B 61 07"}));
     }
 
+    // With UTF-8 off, text goes through the code page ESC t picks (CP437 until
+    // one is picked) and draws as the same character would from UTF-8.
+    void codePages_data()
+    {
+        QTest::addColumn<QByteArray>("job");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("CP437 by default") << QByteArray("\x82\x9c\n") << "é£";
+        QTest::newRow("ESC t 16, Windows-1252") << QByteArray("\x1bt\x10\xe9\x80\n") << "é€";
+        QTest::newRow("ESC t 17, CP866") << QByteArray("\x1bt\x11\xe0\x8f\n") << "рП";
+        QTest::newRow("init goes back to CP437") << QByteArray("\x1bt\x10\x1b@\x82\n") << "é";
+    }
+    void codePages()
+    {
+        QFETCH(QByteArray, job);
+        QFETCH(QString, text);
+        escpos::Options codePage;
+        codePage.utf8 = false;
+        const escpos::Image drawn = escpos::renderImage(job, codePage);
+        QCOMPARE(drawn.unknown, QStringList());
+        QCOMPARE(drawn.image, escpos::renderImage(text.toUtf8() + '\n').image);
+    }
+
     void testPages_data()
     {
         QTest::addColumn<QString>("qm");
