@@ -111,21 +111,19 @@ reads_in_log() { [[ $(grep -c "read request 6" "$sim_log") -ge $1 ]]; }
 # The simulator writes a job's .bin after its drawing and text.
 jobs_printed() { find "$rundir/prints" -name 'job-*.bin' | wc -l; }
 more_jobs_than() { (($(jobs_printed) > $1)); }
-# The id of the visible window titled exactly so, once it shows.
-window_titled() { # title
-    local id
-    if ! id=$(timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1) || [[ -z "$id" ]]; then
-        echo "run-demo: no \"$1\" window showed; see $rundir/log.txt" >&2
-        return 1
-    fi
-    echo "$id"
+# A window that closes while xdotool looks makes the search fail, so it is
+# repeated until a visible window whose title matches shows; sets window.
+window=""
+find_window() { window=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) && [[ -n "$window" ]]; }
+await_window() { # title pattern
+    wait_for 20 find_window "$1" && return 0
+    echo "run-demo: no window titled like '$1' showed; see $rundir/log.txt" >&2
+    return 1
 }
 
 if ((headless)); then
-    main=$(timeout 20 xdotool search --sync --onlyvisible --name '^TOVRA Cloud Printer Setup' | head -n 1) || {
-        echo "run-demo: the application's window did not show; see $rundir/log.txt" >&2
-        exit 1
-    }
+    await_window '^TOVRA Cloud Printer Setup' || exit 1
+    main=$window
     eval "$(xdotool getwindowgeometry --shell "$main")"
     main_x=$X main_y=$Y main_w=$WIDTH main_h=$HEIGHT
     mkdir -p "$shots"
@@ -136,7 +134,8 @@ if ((headless)); then
 
     # Connect is the first tool button.
     xdotool mousemove "$((main_x + 28))" "$((main_y + 30))" click 1
-    dialog=$(window_titled "Connect to Printer") || exit 1
+    await_window '^Connect to Printer$' || exit 1
+    dialog=$window
     wait_for 20 grep -q "discovery" "$sim_log" || true
     sleep 1
     shot 02-connect-dialog
@@ -171,7 +170,8 @@ if ((headless)); then
     xdotool mousemove "$((main_x + main_w - 404))" "$((main_y + main_h - 52))" click 1
     sleep 0.4
     xdotool key Down Return
-    dialog=$(window_titled "Print Preview") || exit 1
+    await_window '^Print Preview$' || exit 1
+    dialog=$window
     sleep 0.5
     shot preview
     # Print is the left one of the two buttons at its bottom right.
@@ -189,12 +189,12 @@ if ((headless)); then
     archive="$rundir/diagnostics.zip"
     rm -f "$archive"
     xdotool mousemove "$((main_x + 519))" "$((main_y + 30))" click 1
-    window_titled "Save Diagnostics" >/dev/null || exit 1
+    await_window '^Save Diagnostics$' || exit 1
     sleep 0.5
     xdotool key ctrl+a
     xdotool type --delay 20 "$archive"
     xdotool key Return
-    window_titled "Information" >/dev/null || exit 1
+    await_window '^Information$' || exit 1
     sleep 0.5
     shot diagnostics-saved
     xdotool key Escape
@@ -208,7 +208,7 @@ if ((headless)); then
     # About is the last tool button, at the right end.
     sleep 0.4
     xdotool mousemove "$((main_x + main_w - 33))" "$((main_y + 30))" click 1
-    window_titled "About" >/dev/null || exit 1
+    await_window '^About$' || exit 1
     sleep 0.5
     shot about
     xdotool key Escape
