@@ -8,7 +8,10 @@
 #                                     printer; ends when the window is closed
 #   scripts/run-demo.sh --seconds N   ends after N seconds
 # Without a DISPLAY it runs on a private Xvfb and drives the window itself:
-# Connect, the connect dialog, a reload, and a screenshot of every tab, saved
+# Connect, the connect dialog, a reload, a screenshot of every tab, the test
+# page's preview and its Print (the simulator draws the page in
+# build-release/demo/prints/), Save Diagnostics into build-release/demo/
+# (the archive is checked with unzip -t) and About. The screenshots are saved
 # in build-release/demo/screenshots/.
 set -euo pipefail
 
@@ -27,7 +30,7 @@ while (($#)); do
             shift 2
             ;;
         -h | --help)
-            sed -n '2,12s/^# \{0,1\}//p' "${BASH_SOURCE[0]}"
+            sed -n '2,15s/^# \{0,1\}//p' "${BASH_SOURCE[0]}"
             exit 0
             ;;
         *)
@@ -50,8 +53,9 @@ sim_log="$rundir/printer-sim.log"
 sim_state="$rundir/printer-sim.json"
 sim_out="$rundir/printer-sim.out"
 : >"$sim_log"
-# Each demo starts from the simulated printer's factory settings.
-rm -f "$sim_state"
+# Each demo starts from the simulated printer's factory settings, with no
+# pages printed: the simulator numbers its jobs from 1 again.
+rm -f "$sim_state" "$rundir"/prints/job-*
 
 # shellcheck source=scripts/netns-lib.sh
 source "$root/scripts/netns-lib.sh"
@@ -104,11 +108,24 @@ wait_for() { # seconds, command...
     return 1
 }
 reads_in_log() { [[ $(grep -c "read request 6" "$sim_log") -ge $1 ]]; }
+# The simulator writes a job's .bin after its drawing and text.
+jobs_printed() { find "$rundir/prints" -name 'job-*.bin' | wc -l; }
+more_jobs_than() { (($(jobs_printed) > $1)); }
+# A window that closes while xdotool looks makes the search fail, so it is
+# repeated until a visible window whose title matches shows; sets window.
+window=""
+find_window() { window=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) && [[ -n "$window" ]]; }
+await_window() { # title pattern
+    wait_for 20 find_window "$1" && return 0
+    echo "run-demo: no window titled like '$1' showed; see $rundir/log.txt" >&2
+    return 1
+}
 
 if ((headless)); then
-    main=$(xdotool search --sync --onlyvisible --name '^TOVRA Cloud Printer Setup' | head -n 1)
+    await_window '^TOVRA Cloud Printer Setup' || exit 1
+    main=$window
     eval "$(xdotool getwindowgeometry --shell "$main")"
-    main_x=$X main_y=$Y
+    main_x=$X main_y=$Y main_w=$WIDTH main_h=$HEIGHT
     mkdir -p "$shots"
     rm -f "$shots"/*.png
     shot() { import -display "$DISPLAY" -window root "$shots/$1.png" && echo "  $shots/$1.png"; }
@@ -117,7 +134,8 @@ if ((headless)); then
 
     # Connect is the first tool button.
     xdotool mousemove "$((main_x + 28))" "$((main_y + 30))" click 1
-    dialog=$(xdotool search --sync --onlyvisible --name '^Connect to Printer$' | head -n 1)
+    await_window '^Connect to Printer$' || exit 1
+    dialog=$window
     wait_for 20 grep -q "discovery" "$sim_log" || true
     sleep 1
     shot 02-connect-dialog
@@ -143,6 +161,57 @@ if ((headless)); then
         shot "tab-$name"
         xdotool key ctrl+Tab
     done
+
+    # Back to the print settings tab; "Preview..." is the first of its
+    # buttons, which sit at the bottom right. Its menu's first entry is the
+    # print test page.
+    xdotool key ctrl+shift+Tab
+    sleep 0.4
+    xdotool mousemove "$((main_x + main_w - 404))" "$((main_y + main_h - 52))" click 1
+    sleep 0.4
+    xdotool key Down Return
+    await_window '^Print Preview$' || exit 1
+    dialog=$window
+    sleep 0.5
+    shot preview
+    # Print is the left one of the two buttons at its bottom right.
+    eval "$(xdotool getwindowgeometry --shell "$dialog")"
+    jobs_before=$(jobs_printed)
+    xdotool mousemove "$((X + WIDTH - 140))" "$((Y + HEIGHT - 25))" click 1
+    if ! wait_for 20 more_jobs_than "$jobs_before"; then
+        echo "run-demo: the simulator got no print job; see $sim_log" >&2
+        exit 1
+    fi
+    page=$(find "$rundir/prints" -name 'job-*.png' | sort | tail -n 1)
+    echo "Printed from the preview: the simulator drew the page in $page"
+
+    # "Diagnostics" is the tool bar's seventh button.
+    archive="$rundir/diagnostics.zip"
+    rm -f "$archive"
+    xdotool mousemove "$((main_x + 519))" "$((main_y + 30))" click 1
+    await_window '^Save Diagnostics$' || exit 1
+    sleep 0.5
+    xdotool key ctrl+a
+    xdotool type --delay 20 "$archive"
+    xdotool key Return
+    await_window '^Information$' || exit 1
+    sleep 0.5
+    shot diagnostics-saved
+    xdotool key Escape
+    if [[ ! -f "$archive" ]] || ! unzip -tq "$archive"; then
+        echo "run-demo: no sound diagnostics archive at $archive; see $rundir/log.txt" >&2
+        exit 1
+    fi
+    echo "Diagnostics archive $archive (unzip -t passes):"
+    unzip -l "$archive"
+
+    # About is the last tool button, at the right end.
+    sleep 0.4
+    xdotool mousemove "$((main_x + main_w - 33))" "$((main_y + 30))" click 1
+    await_window '^About$' || exit 1
+    sleep 0.5
+    shot about
+    xdotool key Escape
     echo "Connected to the simulated printer; screenshots are in $shots"
     if [[ -z "$seconds" ]]; then exit 0; fi
 fi

@@ -423,8 +423,11 @@ void MainWindow::doSaveDiagnostics()
         report.log = log.readAll();
 
     QString error;
-    if (!diagnostics::writeArchive(path, report, &error))
+    if (!diagnostics::writeArchive(path, report, &error)) {
         MessageBox::warning(this, tr("Error"), tr("Cannot write %1:\n%2").arg(QDir::toNativeSeparators(path), error));
+        return;
+    }
+    MessageBox::information(this, tr("Information"), tr("Diagnostics saved to %1").arg(QDir::toNativeSeparators(path)));
 }
 
 void MainWindow::doAbout()

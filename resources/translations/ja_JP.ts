@@ -579,6 +579,10 @@
         <source>Diagnostics</source>
         <translation>診断情報</translation>
     </message>
+    <message>
+        <source>Diagnostics saved to %1</source>
+        <translation>診断情報を %1 に保存しました</translation>
+    </message>
 </context>
 <context>
     <name>MessageBox</name>

@@ -579,6 +579,10 @@
         <source>Diagnostics</source>
         <translation>诊断信息</translation>
     </message>
+    <message>
+        <source>Diagnostics saved to %1</source>
+        <translation>诊断信息已保存到 %1</translation>
+    </message>
 </context>
 <context>
     <name>MessageBox</name>

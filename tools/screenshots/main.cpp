@@ -1,5 +1,7 @@
 // Saves a PNG of each tab of the main window and of each dialog, in one
-// language, connected to a printer (the simulator). The connect dialog
+// language, connected to a printer (the simulator). It also prints the test
+// page from its preview, waiting until the simulator has captured it, and
+// saves a diagnostics archive into the working folder. The connect dialog
 // multicasts discovery on every interface: run this only in a network
 // namespace that holds nothing but the simulator (scripts/screenshots.sh).
 
@@ -19,15 +21,19 @@
 #include "ui/dialogimportsettings.h"
 #include "ui/dialogpreferences.h"
 #include "ui/dialogprintpreview.h"
+#include "ui/filedialog.h"
 #include "ui/mainwindow.h"
 
 #include <QAbstractSocket>
+#include <QAction>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QHostAddress>
+#include <QMessageBox>
 #include <QNetworkInterface>
 #include <QPixmap>
 #include <QPushButton>
@@ -50,7 +56,7 @@ namespace {
 constexpr int kStepTimeoutMs = 15000;
 // A modal box opened by the window (a dropped link) would block every wait
 // below; this timer still fires inside its event loop.
-constexpr int kWholeRunTimeoutMs = 90000;
+constexpr int kWholeRunTimeoutMs = 120000;
 // Rows of the font dialog's tables arrive one reply at a time.
 constexpr int kSettledMs = 300;
 
@@ -96,6 +102,34 @@ void present(QWidget* widget, const QSize& size = QSize())
     if (!waitFor([widget] { return widget->windowHandle() && widget->windowHandle()->isExposed(); }))
         fail(QStringLiteral("\"%1\" was never shown on the display").arg(widget->windowTitle()));
     pause(100);
+}
+
+// Runs `open`, which shows a modal dialog of type T and returns when that
+// closes; meanwhile `use` gets the dialog once it is on the display, and
+// closes it. Fails when no such dialog came.
+template <typename T>
+void whileModal(const char* what, const std::function<void()>& open, const std::function<void(T*)>& use)
+{
+    bool used = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->windowHandle() || !dialog->windowHandle()->isExposed())
+            return;
+        poll.stop();
+        used = true;
+        pause(100);
+        use(dialog);
+    });
+    poll.start(20);
+    open();
+    if (!used)
+        fail(QStringLiteral("%1 never showed").arg(QLatin1String(what)));
+}
+
+int countJobs(const QDir& prints)
+{
+    return prints.entryList({QStringLiteral("job-*.bin")}, QDir::Files).size();
 }
 
 // The namespaces made for this have only addresses in 10.213.0.0/16 besides
@@ -155,8 +189,9 @@ int main(int argc, char* argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Saves a PNG of every tab and dialog, connected to the printer at ADDRESS. Opens the connect dialog, "
-        "which multicasts on every interface: run it only in a private network namespace."));
+        "Saves a PNG of every tab and dialog, connected to the printer at ADDRESS, and prints its test page. "
+        "Opens the connect dialog, which multicasts on every interface: run it only in a private network "
+        "namespace."));
     parser.addHelpOption();
     const QCommandLineOption languageOption(QStringLiteral("language"),
         QStringLiteral("0 English, 1 Simplified Chinese, 2 Japanese."), QStringLiteral("n"));
@@ -164,7 +199,10 @@ int main(int argc, char* argv[])
         QStringLiteral("printer"), QStringLiteral("IPv4 address of the printer."), QStringLiteral("address"));
     const QCommandLineOption outOption(
         QStringLiteral("out"), QStringLiteral("Folder for the PNG files (made if missing)."), QStringLiteral("dir"));
-    parser.addOptions({languageOption, printerOption, outOption});
+    const QCommandLineOption printsOption(QStringLiteral("prints"),
+        QStringLiteral("The simulator's --capture-dir: the test page printed from the preview is awaited there."),
+        QStringLiteral("dir"));
+    parser.addOptions({languageOption, printerOption, outOption, printsOption});
     parser.process(app);
 
     bool languageOk = false;
@@ -177,6 +215,9 @@ int main(int argc, char* argv[])
     const QString outPath = parser.value(outOption);
     if (outPath.isEmpty() || !QDir().mkpath(outPath))
         fail(QStringLiteral("--out takes a folder that can be made"));
+    const QDir prints(parser.value(printsOption));
+    if (parser.value(printsOption).isEmpty() || !prints.exists())
+        fail(QStringLiteral("--prints takes the simulator's capture folder"));
 
     const QString real = realNetworkInterface();
     if (!real.isEmpty())
@@ -301,15 +342,32 @@ int main(int argc, char* argv[])
         dialog->close();
     }
 
-    if (auto* print = window->findChild<WidgetPrint*>()) {
-        // Never printed from here: no paper for a screenshot.
-        auto dialog = std::make_unique<DialogPrintPreview>(print->buildTestPage(), false, nullptr, window.get());
-        present(dialog.get(), dialog->size());
-        shooter.save(dialog.get(), "14-print-preview");
-        dialog->close();
-    } else {
+    // The window's own preview, whose Print sends the page to the printer.
+    auto* print = window->findChild<WidgetPrint*>();
+    if (!print)
         fail(QStringLiteral("the window has no print settings page"));
-    }
+    const int jobs = countJobs(prints);
+    whileModal<DialogPrintPreview>(
+        "the print preview", [print] { print->doPreviewTestPage(); },
+        [&shooter](DialogPrintPreview* dialog) {
+            shooter.save(dialog, "14-print-preview");
+            dialog->doPrint();
+        });
+    if (!waitFor([&] { return countJobs(prints) > jobs; }))
+        fail(QStringLiteral("the printer never got the test page in %1").arg(prints.path()));
+
+    // The archive goes to the working folder; the box that confirms it is shot.
+    const QString archive = QDir::current().filePath(QStringLiteral("diagnostics.zip"));
+    QFile::remove(archive);
+    FileDialog::queueAnswer(archive);
+    whileModal<QMessageBox>(
+        "the diagnostics confirmation", [&window] { window->diagnosticsAction()->trigger(); },
+        [&shooter](QMessageBox* box) {
+            shooter.save(box, "15-diagnostics-saved");
+            box->accept();
+        });
+    if (!QFileInfo(archive).isFile())
+        fail(QStringLiteral("no diagnostics archive at %1").arg(archive));
 
     window.reset();
     link->close();
