@@ -38,11 +38,6 @@ QByteArray reply(const FontEntry& entry, int field = 0, const QByteArray& bytes 
     return RecordWriter(entry.bytes()).u16(0, FontEntry::replyId()).bytes(entry.field(field).offset, bytes).data();
 }
 
-QByteArray listing(const QString& name, quint32 size)
-{
-    return RecordWriter(settings::InstalledFont().bytes()).text(2, 128, name.toUtf8()).u32(130, size).data();
-}
-
 } // namespace
 
 class TestDialogFontSettings : public QObject
@@ -76,8 +71,8 @@ private Q_SLOTS:
         QByteArray messy = reply(han, FontEntry::Enabled, "\x07");
         messy.replace(han.field(FontEntry::Script).offset + 4, 2, "XY")
             .replace(han.field(FontEntry::Ranges).offset + 24, 4, "UUUU");
-        const QList<QByteArray> replies {messy, listing("Mono.ttf", 1733), listing("fonts.conf", 90),
-            listing("宋体.ttc", 2000), reply(font("COMMON", "a.ttf"), FontEntry::FaceIndex, "\xff\xff\xff\xff"),
+        const QList<QByteArray> replies {messy, listingRow("Mono.ttf", 1733), listingRow("fonts.conf", 90),
+            listingRow("宋体.ttc", 2000), reply(font("COMMON", "a.ttf"), FontEntry::FaceIndex, "\xff\xff\xff\xff"),
             reply(font("INHERITED", ""), FontEntry::Threshold, QByteArray::fromHex("2c018000"))};
         // Shown (cell editors open only on screen) and past the first requests, which lock Refresh a while.
         dialog_ = std::make_unique<DialogFontSettings>();
@@ -167,13 +162,13 @@ private Q_SLOTS:
         QCOMPARE(codes_, QByteArray("b"));
         QVERIFY(!buttonOf(*dialog_, "&Uninstall Font")->isEnabled() && !dialog_->applyButton()->isEnabled());
         MessageBox::queueAnswer(QMessageBox::Ok);
-        dialog_->handleResponse(RecordWriter(152).u8(0, 0x62).u8(1, 1).u16(2, 3).data());
+        dialog_->handleResponse(uploadReply(3));
         QVERIFY(!dialog_->progressDialog() && MessageBox::takeShown().size() == 1);
         QVERIFY(dialog_->applyButton()->isEnabled());
         QTRY_COMPARE(codes_, QByteArray("bQa"));
 
         dialog_->doAddFont();
-        dialog_->handleResponse(RecordWriter(152).u8(0, 0x62).u8(1, 1).data());
+        dialog_->handleResponse(uploadReply(0));
         QVERIFY(dialog_->progressDialog());
         dialog_->progressDialog()->findChild<QPushButton*>()->click();
         QVERIFY(!dialog_->progressDialog() && !dialog_->upload()->isActive());

@@ -41,11 +41,6 @@ class TestFileUpload : public QObject
     }
 
     QString fontPath(const QString& name) const { return QDir(fonts_.path()).filePath(name); }
-    static QByteArray reply(quint16 status) { return RecordWriter(152).u8(0, 0x62).u8(1, 1).u16(2, status).data(); }
-    static QByteArray listing(const QByteArray& name, quint32 size)
-    {
-        return RecordWriter(134).u8(0, 0x61).u8(1, 1).bytes(2, name).u32(130, size).data();
-    }
 
 private Q_SLOTS:
     void initTestCase() { QVERIFY(f_.initCase() && fonts_.isValid() && seedFontFolder(fonts_.path())); }
@@ -86,7 +81,7 @@ private Q_SLOTS:
         QSignalSpy finished(&upload, &FileUpload::finished);
         const QByteArray data = fileData(size);
         QVERIFY(upload.start("Font.ttf", data));
-        upload.handleResponse(reply(0));
+        upload.handleResponse(uploadReply(0));
         qint64 reported = 0;
         for (int i = 0; capture_.records.size() < 2 && i < 10000; ++i) {
             // One block in flight: the next goes once the last is reported in full.
@@ -106,9 +101,9 @@ private Q_SLOTS:
         // A late report changes nothing; the printer listing the file with its size finishes.
         Q_EMIT fakeLink_.bytesWritten(4080);
         QCoreApplication::sendPostedEvents(&upload);
-        upload.handleResponse(listing("Other.ttf", quint32(size)));
+        upload.handleResponse(listingRow("Other.ttf", quint32(size)));
         QVERIFY(capture_.records.size() == 3 && finished.isEmpty());
-        upload.handleResponse(listing("Font.ttf", quint32(size)));
+        upload.handleResponse(listingRow("Font.ttf", quint32(size)));
         QCOMPARE(finished.size(), 1);
     }
 
@@ -142,13 +137,13 @@ private Q_SLOTS:
         QSignalSpy refused(&upload, &FileUpload::refused);
         QVERIFY(upload.start("Stuck.ttf", fileData(4080)) && fakeLink_.isHeld());
         if (status >= 0)
-            upload.handleResponse(reply(quint16(status)));
+            upload.handleResponse(uploadReply(quint16(status)));
         if (report < 0)
             Q_EMIT fakeLink_.disconnected();
         Q_EMIT fakeLink_.bytesWritten(report);
         QCoreApplication::sendPostedEvents(&upload);
         if (listed >= 0)
-            upload.handleResponse(listing("Stuck.ttf", quint32(listed)));
+            upload.handleResponse(listingRow("Stuck.ttf", quint32(listed)));
         QTRY_COMPARE_WITH_TIMEOUT(failed.size() + refused.size(), 1, 5000);
         QCOMPARE(failed.isEmpty() ? QString() : failed.at(0).at(0).toString(), reason);
         QCOMPARE(blocks_.size(), status == 0 ? 1 : 0);
