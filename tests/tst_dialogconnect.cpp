@@ -46,8 +46,6 @@ class TestDialogConnect : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase() { QVERIFY(f_.initCase()); }
-    void cleanupTestCase() { f_.cleanupCase(); }
     void init()
     {
         if (!netns::lab && !QByteArray(QTest::currentTestFunction()).startsWith("parseReply"))

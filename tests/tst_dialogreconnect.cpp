@@ -45,8 +45,6 @@ class TestDialogReconnect : public QObject
     LinkFixture f_;
 
 private Q_SLOTS:
-    void initTestCase() { QVERIFY(f_.initCase()); }
-    void cleanupTestCase() { f_.cleanupCase(); }
     void init()
     {
         MessageBox::resetForTests();

@@ -40,11 +40,10 @@ class TestFaults : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(f_.initCase() && fonts_.isValid() && seedFontFolder(fonts_.path()));
+        QVERIFY(fonts_.isValid() && seedFontFolder(fonts_.path()));
         DialogReconnect::setRetryDelay(100);
         ReconnectBackoff::setTimes(100, 100, 60000);
     }
-    void cleanupTestCase() { f_.cleanupCase(); }
     void init()
     {
         MessageBox::resetForTests();

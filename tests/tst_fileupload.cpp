@@ -43,8 +43,7 @@ class TestFileUpload : public QObject
     QString fontPath(const QString& name) const { return QDir(fonts_.path()).filePath(name); }
 
 private Q_SLOTS:
-    void initTestCase() { QVERIFY(f_.initCase() && fonts_.isValid() && seedFontFolder(fonts_.path())); }
-    void cleanupTestCase() { f_.cleanupCase(); }
+    void initTestCase() { QVERIFY(fonts_.isValid() && seedFontFolder(fonts_.path())); }
     void init()
     {
         MessageBox::resetForTests();

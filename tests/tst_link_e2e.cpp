@@ -35,8 +35,6 @@ class TestLinkEndToEnd : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase() { QVERIFY(f_.initCase()); }
-    void cleanupTestCase() { f_.cleanupCase(); }
     void init()
     {
         tree_ = std::make_unique<FakeUsbTree>();

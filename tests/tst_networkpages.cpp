@@ -79,12 +79,10 @@ class TestNetworkPages : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(f_.initCase());
         TestPage::setClock([] { return QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7)); });
         TcpRawPrint::setCloseDelayMs(0);
         capture_.install();
     }
-    void cleanupTestCase() { f_.cleanupCase(); }
     void init()
     {
         capture_.records.clear();

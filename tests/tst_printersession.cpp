@@ -48,8 +48,6 @@ class TestPrinterSession : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase() { QVERIFY(f_.initCase()); }
-    void cleanupTestCase() { f_.cleanupCase(); }
     void cleanup() { f_.dropLink(); }
 
     // On each medium: the simulator's values, a plan (a record, font table, font) read back, a page.

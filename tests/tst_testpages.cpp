@@ -54,11 +54,9 @@ class TestTestPages : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(f_.initCase());
         TestPage::setClock([] { return QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7)); });
         conf.vidPidList = {0x5A7C0002u};
     }
-    void cleanupTestCase() { f_.cleanupCase(); }
     void init()
     {
         jobs_ = std::make_unique<QTemporaryDir>();

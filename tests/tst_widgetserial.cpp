@@ -42,12 +42,10 @@ class TestWidgetSerial : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(f_.initCase());
         TestPage::setClock([] { return QDateTime(QDate(2026, 12, 6), QTime(10, 30, 5)); });
         // No grace after the line time: the page must still arrive whole.
         WidgetSerial::setCloseMarginMs(0);
     }
-    void cleanupTestCase() { f_.cleanupCase(); }
     void cleanup() { f_.dropLink(); }
 
     void valuesShownAndGivenBack()
