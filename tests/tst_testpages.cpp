@@ -26,17 +26,11 @@ QByteArray build(const QString& page)
         return TestPage::printTestPage("No", "GB18030", "(0) CP437: USA, Standard Europe", hostCmd.project);
     if (page == "black mark")
         return TestPage::blackMarkTestPage();
-    // Both networks alike: each page's own share is pinned by the network page suite.
-    using N = settings::NetworkInfo;
-    N info;
-    const QStringList values {"a0:b1:c2:d3:e4:f5", "127.77.0.10", "255.255.0.0", "127.77.0.20", "255.255.255.0"};
-    for (int i = 0; i < values.size(); ++i)
-        info.setText(N::EthernetMac + i, values[i]), info.setText(N::WifiMac + i, values[i]);
-    info.setText(N::WifiSsid, QString::fromUtf8("Café 東京"));
+    // Each page its own network's share of the information.
     WidgetLan lan;
     WidgetWiFi wifi;
     WidgetNetwork& widget = page == "Wi-Fi" ? static_cast<WidgetNetwork&>(wifi) : lan;
-    widget.load(info);
+    widget.load(networkInfo());
     return widget.buildTestPage();
 }
 
@@ -96,7 +90,8 @@ private Q_SLOTS:
         QTest::newRow("Ethernet") << "Ethernet" << false << 0 << eth + "\n" + lines(" ") + "\n\n" + end + "\n\n\n\n";
         // "Café 東京" in UTF-8, as the printer stores it.
         QTest::newRow("Wi-Fi, short") << "Wi-Fi" << true << 0
-                                      << start + "*** Wi-Fi Print Test Page ***\n\n" + lines("")
+                                      << start + "*** Wi-Fi Print Test Page ***\n\n"
+                + lines("").replace("F5", "F6").replace("127.77.0.", "127.77.1.")
                 + "\n        SSID:Caf\xC3\xA9 \xE6\x9D\xB1\xE4\xBA\xAC\n\n" + end;
     }
     void pages()
