@@ -6,7 +6,6 @@
 #include "settings/settings.h"
 #include "testsupport.h"
 
-#include <QByteArray>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>

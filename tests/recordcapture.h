@@ -5,13 +5,9 @@
 // answers around a font upload.
 
 #include "link/hostcmd.h"
-#include "link/packet.h"
 #include "settings/records.h"
 
-#include <QByteArray>
 #include <QList>
-
-#include <functional>
 
 class RecordCapture final
 {

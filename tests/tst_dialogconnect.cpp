@@ -6,7 +6,6 @@
 
 #include "app/conf.h"
 #include "link/usbprinter.h"
-#include "linkfixture.h"
 #include "modalcloser.h"
 #include "netns.h"
 #include "pagesupport.h"
@@ -14,10 +13,7 @@
 #include "ui/mainwindow.h"
 #include "usb/usbtestsupport.h"
 
-#include <QRegularExpression>
-#include <QScopeGuard>
 #include <QTableWidget>
-#include <QTimer>
 
 #include <deque>
 

@@ -4,15 +4,11 @@
 
 #include "fonts/dialogfontsettings.h"
 #include "link/fileupload.h"
-#include "link/transceiver.h"
 #include "pagesupport.h"
 #include "recordcapture.h"
-#include "settings/records.h"
-#include "settings/settings.h"
 #include "ui/messagebox.h"
 
 #include <QComboBox>
-#include <QProgressDialog>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTest>

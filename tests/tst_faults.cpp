@@ -12,7 +12,6 @@
 #include "modalcloser.h"
 #include "pages/widgetdeviceinformation.h"
 #include "pagesupport.h"
-#include "ui/dialogreconnect.h"
 #include "ui/mainwindow.h"
 #include "ui/messagebox.h"
 #include "usb/usbtestsupport.h"

@@ -10,8 +10,6 @@
 #include "recordcapture.h"
 #include "ui/messagebox.h"
 
-#include <QCryptographicHash>
-
 class TestFileUpload : public QObject
 {
     Q_OBJECT

@@ -9,8 +9,6 @@
 #include "link/usbprinter.h"
 #include "usb/usbtestsupport.h"
 
-#include <QDateTime>
-
 class TestLinkEndToEnd : public QObject
 {
     Q_OBJECT

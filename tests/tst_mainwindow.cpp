@@ -2,11 +2,9 @@
 // last-read copies, the pages the model has, unsaved edits and Reload. The
 // link's signals are emitted by the test; requests are captured.
 
-#include "link/lastread.h"
 #include "link/transceiver.h"
 #include "pages/widgetaudio.h"
 #include "pages/widgetdeviceinformation.h"
-#include "pages/widgetlan.h"
 #include "pages/widgetprint.h"
 #include "pages/widgetserial.h"
 #include "pages/widgetwifi.h"

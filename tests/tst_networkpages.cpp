@@ -17,7 +17,6 @@
 #include <QCheckBox>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTimer>
 
 using settings::NetworkInfo;
 using settings::WnetStatus;

@@ -3,16 +3,13 @@
 // loopback socket. Expected bytes are written out by hand from the record
 // layouts, never produced by the simulator's own builders.
 
-#include "link/packet.h"
 #include "simprocess.h"
 #include "testsupport.h"
 #include "tools/printersim/simlog.h"
-#include "tools/printersim/simmodel.h"
 #include "tools/printersim/simoptions.h"
 #include "tools/printersim/simstatefile.h"
 
 #include <QCryptographicHash>
-#include <QJsonObject>
 #include <QTcpSocket>
 #include <QTest>
 

@@ -3,7 +3,6 @@
 
 #include "testsupport.h"
 
-#include <QProcess>
 #include <QSettings>
 #include <QTest>
 

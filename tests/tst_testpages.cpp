@@ -16,8 +16,6 @@
 #include "ui/dialogprintpreview.h"
 #include "usb/usbtestsupport.h"
 
-#include <QCryptographicHash>
-
 namespace {
 
 QByteArray build(const QString& page)
