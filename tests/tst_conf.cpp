@@ -1,4 +1,5 @@
-// Configuration file rules, seen through the INI file on disk and the log.
+// Configuration file rules, seen through the INI file on disk and the log;
+// the application executable reading and rewriting it at start-up.
 
 #include "app/conf.h"
 #include "app/debuglog.h"
@@ -89,6 +90,30 @@ private Q_SLOTS:
         for (const QString& key : settings.allKeys())
             values << QString(key).remove("Conf/") + "=" + settings.value(key).toString();
         QCOMPARE(values.join(", "), written);
+    }
+
+    // The log is opened first, then the configuration read and rewritten.
+    void executableRewritesOldConfiguration()
+    {
+        ScratchDirectory dir;
+        const QString ini = "tovra-cloud-printer-setup.ini";
+        const QByteArray old = "[Conf]\nFileVersion=2\nLanguage=2\nVID_PID_List=\"5A7C:00D2\"\n";
+        QVERIFY(dir.isValid() && !writeScratchFile(ini, old).isEmpty());
+        QProcess app;
+        app.setProcessChannelMode(QProcess::ForwardedChannels);
+        app.start(QStringLiteral(TOVRA_APP_EXECUTABLE), {});
+        QVERIFY(app.waitForStarted(10000));
+
+        // The configuration is loaded after the log is opened, so its line is there.
+        QTRY_VERIFY_WITH_TIMEOUT(readFile("log.txt").contains("VID/PID 5a7c:00d2 loaded."), 15000);
+        // The rewrite follows the load and replaces the file whole.
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(ini).contains("FileVersion=1"), 15000);
+        const QSettings settings(ini, QSettings::IniFormat);
+        QCOMPARE(settings.value("Conf/Language").toString() + ' ' + settings.value("Conf/VID_PID_List").toString(),
+            QString("2 5a7c:00d2"));
+
+        app.terminate();
+        QVERIFY(app.waitForFinished(10000));
     }
 };
 
