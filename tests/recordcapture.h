@@ -12,10 +12,12 @@
 class RecordCapture final
 {
 public:
-    // HostCmd's writer from now on: each packet's record is kept, and the
-    // write answers `result`.
+    // HostCmd's writer from now on: each packet's record is kept, from an
+    // empty list, and the write answers `result`, true until set otherwise.
     void install()
     {
+        records.clear();
+        result = true;
         hostCmd.setWriter([this](const quint8* data, quint32 length, int) {
             records.append(decrypt(QByteArray(reinterpret_cast<const char*>(data), int(length))));
             if (onRecord)

@@ -49,7 +49,6 @@ private Q_SLOTS:
     void init()
     {
         DialogFontSettings::setIntervals(0, 1);
-        capture_.records.clear();
         codes_.clear();
         capture_.onRecord = [this](const QByteArray& record) { codes_ += record.left(1); };
         capture_.install();

@@ -45,7 +45,6 @@ private Q_SLOTS:
     void init()
     {
         MessageBox::resetForTests();
-        capture_.records.clear();
         blocks_.clear();
         handed_.clear();
         f_.makeLink();

@@ -102,7 +102,6 @@ private Q_SLOTS:
     {
         transceiver = &link_;
         capture_.install();
-        capture_.records.clear();
         MessageBox::resetForTests();
         window_ = std::make_unique<MainWindow>();
     }

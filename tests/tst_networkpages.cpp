@@ -64,12 +64,10 @@ private Q_SLOTS:
     {
         TestPage::setClock([] { return QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7)); });
         TcpRawPrint::setCloseDelayMs(0);
-        capture_.install();
     }
     void init()
     {
-        capture_.records.clear();
-        capture_.result = true;
+        capture_.install();
         MessageBox::resetForTests();
         lan_ = std::make_unique<WidgetLan>();
         wifi_ = std::make_unique<WidgetWiFi>();
