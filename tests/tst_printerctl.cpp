@@ -209,7 +209,7 @@ private Q_SLOTS:
     // Each printer its own static address from --vars; without, a file that
     // sets one is refused for two printers before either is touched, as is a
     // file the parser refuses, with its place named (the parser's messages
-    // are tst_settingsfile's).
+    // are tst_settings').
     void vars()
     {
         Fleet fleet(7, 2, {"--sn", "VARS"});
