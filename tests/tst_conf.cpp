@@ -91,10 +91,9 @@ private Q_SLOTS:
         if (conf.FileVersion != 1)
             conf.save();
         logClose();
-        // The messages without their thread tags and source locations.
-        static const QRegularExpression decoration(
-            QStringLiteral("^\\[[ 0-9a-f]{8}\\] | \\(conf\\.cpp,\\d+\\)\\r$"), QRegularExpression::MultilineOption);
-        QCOMPARE(QString::fromLatin1(readFile("log.txt")).remove(decoration).trimmed().replace('\n', " | "), logged);
+        // The messages without their source locations.
+        const QRegularExpression location(QStringLiteral(" \\(conf\\.cpp,\\d+\\)\\r"));
+        QCOMPARE(QString::fromLatin1(withoutPrefixes()).remove(location).trimmed().replace('\n', " | "), logged);
         QStringList values;
         for (const quint32 pair : qAsConst(conf.vidPidList))
             values << QStringLiteral("%1").arg(pair, 8, 16, QLatin1Char('0'));

@@ -28,7 +28,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-using settings::NetworkInfo;
 using settings::WnetStatus;
 using Print = settings::PrintSettings;
 
