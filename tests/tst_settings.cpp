@@ -261,7 +261,7 @@ void TestSettings::rangeEdges()
     // Every number field of every writable record: the range's ends or each
     // choice go in and come out alike; one past either end, or a value that
     // is no choice, is refused and leaves the value as it was. (Texts cut to
-    // their field between UTF-8 characters: tst_dialogfontsettings' file cell.)
+    // their field between UTF-8 characters: tst_fileupload's font file cell.)
     for (const auto& [name, kind] : types()) {
         auto value = kind.make();
         if (value->schema().readOnly())
