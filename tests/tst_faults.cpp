@@ -146,7 +146,7 @@ private Q_SLOTS:
         QVERIFY(startSim({"--usb-pty", tree.devRoot() + "/lp0", "--fault-pty-close-after", "70"}));
         ModalCloser modal;
         QSignalSpy disconnected(f_.link.get(), &Transceiver::disconnected);
-        QVERIFY(f_.link->openUsb(tree.interfacePath("lp0", "5a7c", "0002"), false) && disconnected.wait(15000));
+        QVERIFY(f_.link->openUsb(tree.lp0(), false) && disconnected.wait(15000));
         QTRY_COMPARE_WITH_TIMEOUT(window_->statusLabel()->text(), QString("Not Connected"), 15000);
         QVERIFY(window_->connectAction()->isEnabled() && !window_->tabWidget()->isEnabled());
         QCOMPARE(modal.seen, QStringList());

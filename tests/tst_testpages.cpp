@@ -122,9 +122,7 @@ private Q_SLOTS:
         const QStringList capture {"--capture-dir", jobs_->path()};
         if (usb) {
             QSignalSpy connected(f_.link.get(), &Transceiver::connected);
-            QVERIFY(tree.addPrinter("lp0", "5a7c", "0002")
-                && f_.sim.start(capture + QStringList {"--usb-pty", tree.devRoot() + "/lp0"}));
-            QVERIFY(f_.link->openUsb(tree.interfacePath("lp0", "5a7c", "0002"), false) && connected.wait(15000));
+            QVERIFY(tree.serve(f_.sim, capture) && f_.link->openUsb(tree.lp0(), false) && connected.wait(15000));
         } else {
             QVERIFY(f_.sim.start(capture + QStringList {"--no-discovery"}) && f_.connectTcp());
         }
