@@ -47,12 +47,12 @@ public:
         : base_(base)
     {
         sim_.setAddress(QHostAddress(address(1)));
-        started_ = sim_.start(QStringList {"--fleet", QString::number(printers), "--state", dir_.filePath("state"),
-                                  "--log", log(), "--project", "LQ520", "--model", "LQ540"}
+        sim_.start(QStringList {"--fleet", QString::number(printers), "--state", dir_.filePath("state"), "--log", log(),
+                       "--project", "LQ520", "--model", "LQ540"}
             + extra);
     }
 
-    bool started() const { return started_; }
+    bool started() const { return sim_.port() != 0; }
     QString address(int n) const { return QStringLiteral("127.0.%1.%2").arg(base_).arg(n); }
     QString log() const { return dir_.filePath("sim.log"); }
     // Printer n's log lines that contain `what`.
@@ -65,7 +65,6 @@ public:
 
 private:
     int base_;
-    bool started_ = false;
     QTemporaryDir dir_;
     SimProcess sim_;
 };
