@@ -4,7 +4,6 @@
 // the handshake and every read request with the program's own packet codec,
 // deriving the session key on its own, and misbehaves on request.
 
-#include "link/tcpprinter.h"
 #include "linkfixture.h"
 #include "settings/recordlayouts.h"
 

@@ -44,13 +44,17 @@ inline qint64 logSize()
 class LinkFixture final
 {
 public:
-    // From initTestCase: replies and socket states cross threads queued.
-    bool initCase()
+    // Replies and socket states cross threads queued; the log is open for as
+    // long as the fixture lives.
+    LinkFixture()
     {
         qRegisterMetaType<host_cmd_dev_info_t>("host_cmd_dev_info_t");
         qRegisterMetaType<QAbstractSocket::SocketState>("QAbstractSocket::SocketState");
-        return dir.isValid() && logOpen();
+        if (!initCase())
+            qFatal("LinkFixture: no scratch directory or log");
     }
+    ~LinkFixture() { logClose(); }
+    bool initCase() { return dir.isValid() && logOpen(); }
     void cleanupCase() { logClose(); }
 
     // A fresh Transceiver for each test; no Shift key unless a test hands one in.

@@ -148,38 +148,26 @@ template <typename Suite> int exec(int printers, int argc, char* argv[])
 }
 
 // The printer simulator in printer namespace n, listening on that
-// namespace's address and answering discovery there.
+// namespace's address and answering discovery there, both from its listening
+// line on. `ip netns exec` execs the simulator itself: its process id is ours.
 class SimInNamespace final
 {
 public:
     SimInNamespace(const Lab& lab, int n)
-        : arguments_ {"netns", "exec", QString::fromStdString(lab.name(n)), QStringLiteral(TOVRA_SIM_EXECUTABLE),
-            "--listen", lab.printerAddress(n).toString(), "--log", logPath()}
     {
+        sim_.setAddress(lab.printerAddress(n));
+        sim_.setLauncher({kIp, "netns", "exec", QString::fromStdString(lab.name(n))});
     }
-    ~SimInNamespace() { stopProcess(process_); }
 
-    // Starts it and waits until it listens and answers discovery.
     bool start(const QStringList& extraArguments = {})
     {
-        // `ip netns exec` execs the simulator itself: its process id is ours.
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(QString::fromLatin1(kIp), arguments_ + extraArguments);
-        QByteArray output;
-        while (!output.contains("answering discovery") || !output.endsWith('\n')) {
-            if (!process_.waitForReadyRead(15000))
-                return false;
-            output += process_.readAllStandardOutput();
-        }
-        return true;
+        return sim_.start(QStringList {"--log", logPath()} + extraArguments);
     }
-
     QString logPath() const { return dir_.filePath(QStringLiteral("sim.log")); }
 
 private:
     QTemporaryDir dir_;
-    QStringList arguments_;
-    ChildProcess process_;
+    SimProcess sim_;
 };
 
 } // namespace netns

@@ -3,9 +3,9 @@
 // The page suites find widgets as the user does, by the text on them or on
 // their label (a group box by its title), and lay records out field by field.
 
+#include "settings/settings.h"
 #include "testsupport.h"
 
-#include <QByteArray>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -38,6 +38,23 @@ inline QLineEdit* fieldOf(const QWidget& page, const QString& labelText)
             return qobject_cast<QLineEdit*>(label->buddy());
     }
     return nullptr;
+}
+
+// Ethernet DHCP 127.77.0.10 / 255.255.0.0, static 127.77.0.20 / 255.255.255.0,
+// MAC ...:f5; Wi-Fi the same in 127.77.1.x, MAC ...:f6, named "Café 東京".
+inline settings::NetworkInfo networkInfo()
+{
+    using N = settings::NetworkInfo;
+    N info;
+    for (const int wifi : {0, 1}) {
+        const QString net = QStringLiteral("127.77.%1.").arg(wifi);
+        const QStringList values {
+            "a0:b1:c2:d3:e4:f" + QString::number(5 + wifi), net + "10", "255.255.0.0", net + "20", "255.255.255.0"};
+        for (int i = 0; i < values.size(); ++i)
+            info.setText((wifi ? N::WifiMac : N::EthernetMac) + i, values[i]);
+    }
+    info.setText(N::WifiSsid, QString::fromUtf8("Café 東京"));
+    return info;
 }
 
 // The test pages' ESC/POS framing: GS ( E fn 6 start and end, and ESC a n

@@ -1,31 +1,30 @@
 #pragma once
 
 // Captures what HostCmd writes and gives back the records inside the
-// packets, decrypted under the current session key.
+// packets, decrypted under the current session key; and the printer's
+// answers around a font upload.
 
 #include "link/hostcmd.h"
-#include "link/packet.h"
+#include "settings/records.h"
 
-#include <QByteArray>
 #include <QList>
-
-#include <functional>
 
 class RecordCapture final
 {
 public:
-    // A writer that records each packet's record, then passes the packet on
-    // to `next` (or answers `result`).
-    HostCmd::Writer writer(std::function<bool(const quint8*, quint32, int)> next = {})
+    // HostCmd's writer from now on: each packet's record is kept, from an
+    // empty list, and the write answers `result`, true until set otherwise.
+    void install()
     {
-        return [this, next](const quint8* data, quint32 length, int timeoutMs) {
+        records.clear();
+        result = true;
+        hostCmd.setWriter([this](const quint8* data, quint32 length, int) {
             records.append(decrypt(QByteArray(reinterpret_cast<const char*>(data), int(length))));
             if (onRecord)
                 onRecord(records.constLast());
-            return next ? next(data, length, timeoutMs) : result;
-        };
+            return result;
+        });
     }
-    void install() { hostCmd.setWriter(writer()); }
 
     QByteArray decrypt(const QByteArray& bytes)
     {
@@ -47,3 +46,13 @@ public:
 private:
     packet::AesCbc aes_;
 };
+
+// The printer's answer to an upload request, and a directory listing's row.
+inline QByteArray uploadReply(quint16 status)
+{
+    return RecordWriter(152).u8(0, 0x62).u8(1, 1).u16(2, status).data();
+}
+inline QByteArray listingRow(const QByteArray& name, quint32 size)
+{
+    return RecordWriter(134).u8(0, 0x61).u8(1, 1).bytes(2, name).u32(130, size).data();
+}

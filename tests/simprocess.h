@@ -47,8 +47,8 @@ public:
     {
         stop();
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(
-            QStringLiteral(TOVRA_SIM_EXECUTABLE), QStringList {"--listen", address_.toString()} + extraArguments);
+        const QStringList command = launcher_ + QStringList {TOVRA_SIM_EXECUTABLE, "--listen", address_.toString()};
+        process_.start(command.first(), command.mid(1) + extraArguments);
         QByteArray output;
         while (!output.contains('\n') && process_.waitForReadyRead(15000))
             output += process_.readAllStandardOutput();
@@ -61,13 +61,16 @@ public:
     int stop() { return stopProcess(process_); }
 
     QHostAddress address() const { return address_; }
-    // Before start(): a fleet's base address, which its suite gives it.
+    // Before start(): a fleet's base address, or a network namespace's.
     void setAddress(const QHostAddress& address) { address_ = address; }
+    // Before start(): what runs the simulator, as `ip netns exec NAME`.
+    void setLauncher(const QStringList& launcher) { launcher_ = launcher; }
     quint16 port() const { return port_; }
     QProcess& process() { return process_; }
 
 private:
     ChildProcess process_;
     QHostAddress address_ = testAddress();
+    QStringList launcher_;
     quint16 port_ = 0;
 };

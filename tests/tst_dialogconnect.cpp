@@ -1,12 +1,11 @@
-// The connect dialog's scans and connect, against printer simulators.
-// Everything that touches a socket runs in network namespaces of its own
-// (netns.h): the dialog multicasts on every interface it sees, so it is never
-// made where it could reach a real network. Reply bytes are written out by
-// hand from the reply layout.
+// The connect dialog's scans and connect, against printer simulators, also
+// one that floods discovery. Everything that touches a socket runs in network
+// namespaces of its own (netns.h): the dialog multicasts on every interface it
+// sees, so it is never made where it could reach a real network. Reply bytes
+// are written out by hand from the reply layout.
 
 #include "app/conf.h"
 #include "link/usbprinter.h"
-#include "linkfixture.h"
 #include "modalcloser.h"
 #include "netns.h"
 #include "pagesupport.h"
@@ -14,10 +13,7 @@
 #include "ui/mainwindow.h"
 #include "usb/usbtestsupport.h"
 
-#include <QRegularExpression>
-#include <QScopeGuard>
 #include <QTableWidget>
-#include <QTimer>
 
 #include <deque>
 
@@ -46,8 +42,6 @@ class TestDialogConnect : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase() { QVERIFY(f_.initCase()); }
-    void cleanupTestCase() { f_.cleanupCase(); }
     void init()
     {
         if (!netns::lab && !QByteArray(QTest::currentTestFunction()).startsWith("parseReply"))
@@ -216,6 +210,35 @@ private Q_SLOTS:
         QCOMPARE(hostCmd.project + ' ' + hostCmd.model, QString("LQ230 LQ230-W"));
         QCOMPARE(f_.link->usbPrinter()->interfaceName(), tree.interfacePath("lp0", "5a7c", "0002"));
         QVERIFY(connected.wait(15000) && f_.link->linkState() == Transceiver::Usb);
+    }
+
+    // A printer floods discovery with replies from thousands of serial
+    // numbers: the dialog stays responsive, memory stays bounded and the real
+    // printer can still be picked.
+    void floodLeavesThePrinterPickable()
+    {
+        // Passes far enough apart that the flood of one has drained before the next.
+        DialogConnect::setScanTiming({300, 8});
+        netns::SimInNamespace flood(*netns::lab, 1);
+        netns::SimInNamespace printer(*netns::lab, 2);
+        QVERIFY(flood.start({"--sn", "SIM0000000000001", "--fault-discovery-flood", "3000"}));
+        QVERIFY(printer.start({"--project", "LQ560", "--model", "LQ560-4G", "--sn", "SIM0000000000002"}));
+
+        LoopWatch watch;
+        DialogConnect dialog;
+        dialog.show();
+        auto* table = dialog.findChild<QTableWidget*>();
+        QTRY_VERIFY_WITH_TIMEOUT(buttonOf(dialog, "&Scan")->isEnabled(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(flood.logPath()).contains("fault: discovery flood"), 10000);
+        // Never more rows than printers that answered.
+        QVERIFY(watch.turned() && watch.growth() < kResidentGrowthLimit && table->rowCount() <= 3002);
+        const QList<QTableWidgetItem*> found = table->findItems("SIM0000000000002", Qt::MatchExactly);
+        QVERIFY(!found.isEmpty());
+        table->selectRow(found[0]->row());
+        QSignalSpy connected(f_.link.get(), &Transceiver::connected);
+        QTest::mouseClick(buttonOf(dialog, "&Connect"), Qt::LeftButton);
+        QVERIFY(connected.wait(15000));
+        QCOMPARE(f_.link->hostAddress(), netns::lab->printerAddress(2));
     }
 };
 

@@ -4,12 +4,10 @@
 // after a quick drop, refused attempts and their pause, Cancel. Attempts are
 // counted from the TCP transport's state changes.
 
-#include "link/tcpprinter.h"
 #include "linkfixture.h"
 #include "modalcloser.h"
 #include "pages/widgetaudio.h"
 #include "pagesupport.h"
-#include "ui/dialogreconnect.h"
 #include "ui/mainwindow.h"
 #include "ui/messagebox.h"
 
@@ -45,8 +43,6 @@ class TestDialogReconnect : public QObject
     LinkFixture f_;
 
 private Q_SLOTS:
-    void initTestCase() { QVERIFY(f_.initCase()); }
-    void cleanupTestCase() { f_.cleanupCase(); }
     void init()
     {
         MessageBox::resetForTests();

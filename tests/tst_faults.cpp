@@ -12,7 +12,6 @@
 #include "modalcloser.h"
 #include "pages/widgetdeviceinformation.h"
 #include "pagesupport.h"
-#include "ui/dialogreconnect.h"
 #include "ui/mainwindow.h"
 #include "ui/messagebox.h"
 #include "usb/usbtestsupport.h"
@@ -40,11 +39,10 @@ class TestFaults : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(f_.initCase() && fonts_.isValid() && seedFontFolder(fonts_.path()));
+        QVERIFY(fonts_.isValid() && seedFontFolder(fonts_.path()));
         DialogReconnect::setRetryDelay(100);
         ReconnectBackoff::setTimes(100, 100, 60000);
     }
-    void cleanupTestCase() { f_.cleanupCase(); }
     void init()
     {
         MessageBox::resetForTests();
@@ -148,7 +146,7 @@ private Q_SLOTS:
         QVERIFY(startSim({"--usb-pty", tree.devRoot() + "/lp0", "--fault-pty-close-after", "70"}));
         ModalCloser modal;
         QSignalSpy disconnected(f_.link.get(), &Transceiver::disconnected);
-        QVERIFY(f_.link->openUsb(tree.interfacePath("lp0", "5a7c", "0002"), false) && disconnected.wait(15000));
+        QVERIFY(f_.link->openUsb(tree.lp0(), false) && disconnected.wait(15000));
         QTRY_COMPARE_WITH_TIMEOUT(window_->statusLabel()->text(), QString("Not Connected"), 15000);
         QVERIFY(window_->connectAction()->isEnabled() && !window_->tabWidget()->isEnabled());
         QCOMPARE(modal.seen, QStringList());

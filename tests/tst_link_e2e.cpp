@@ -9,8 +9,6 @@
 #include "link/usbprinter.h"
 #include "usb/usbtestsupport.h"
 
-#include <QDateTime>
-
 class TestLinkEndToEnd : public QObject
 {
     Q_OBJECT
@@ -18,25 +16,14 @@ class TestLinkEndToEnd : public QObject
     LinkFixture f_;
     std::unique_ptr<FakeUsbTree> tree_;
 
-    QString usbPath() const { return tree_->interfacePath("lp0", "5a7c", "0002"); }
-
-    // One printer on both media; the simulator links the USB node itself.
-    bool startPrinter(const QStringList& arguments = {})
-    {
-        return tree_->addPrinter("lp0", "5a7c", "0002")
-            && f_.sim.start(QStringList {"--usb-pty", tree_->devRoot() + "/lp0"} + arguments);
-    }
-
     // Nothing before the printer answered the handshake.
     bool connectLink()
     {
         QSignalSpy connected(f_.link.get(), &Transceiver::connected);
-        return f_.link->openUsb(usbPath(), false) && connected.isEmpty() && connected.wait(15000);
+        return f_.link->openUsb(tree_->lp0(), false) && connected.isEmpty() && connected.wait(15000);
     }
 
 private Q_SLOTS:
-    void initTestCase() { QVERIFY(f_.initCase()); }
-    void cleanupTestCase() { f_.cleanupCase(); }
     void init()
     {
         tree_ = std::make_unique<FakeUsbTree>();
@@ -48,7 +35,7 @@ private Q_SLOTS:
     // the link can be had again. Over TCP the fault suite shows the same.
     void usbLinkKeepsItsPromises()
     {
-        QVERIFY(startPrinter({"--project", "LQ560", "--model", "LQ560-4G-CN-2024", "--sn", "SIM0000000000001"})
+        QVERIFY(tree_->serve(f_.sim, {"--project", "LQ560", "--model", "LQ560-4G-CN-2024", "--sn", "SIM0000000000001"})
             && connectLink() && f_.link->linkState() == Transceiver::Usb);
         const QList<QByteArray> records = requestRecords({1, 2, 3, 4, 5, 6, 2});
         QCOMPARE(records.size(), 7);
@@ -123,7 +110,8 @@ private Q_SLOTS:
         QList<host_cmd_dev_info_t> found;
         QObject receiver;
         connect(&hostCmd, &HostCmd::deviceFound, &receiver, [&found](host_cmd_dev_info_t info) { found.append(info); });
-        QVERIFY(startPrinter({"--project", "LQ230", "--sn", "SIM0000000000003"}) && f_.link->openUsb(usbPath(), true));
+        QVERIFY(tree_->serve(f_.sim, {"--project", "LQ230", "--sn", "SIM0000000000003"})
+            && f_.link->openUsb(tree_->lp0(), true));
         QTRY_COMPARE_WITH_TIMEOUT(found.size(), 1, 15000);
         QCOMPARE(QByteArray(found[0].project) + QByteArray(found[0].sn), QByteArray("LQ230SIM0000000000003"));
         QCOMPARE(connected.size(), 0);
@@ -136,7 +124,7 @@ private Q_SLOTS:
         QCOMPARE(logMessagesSince(mark).filter(QRegularExpression("^(ReadFile failed|thread exited|USB closed)")),
             QStringList({"ReadFile failed (err=19).", "thread exited", "USB closed."}));
         QVERIFY(f_.link->usbPrinter()->interfaceName().isEmpty() && f_.link->linkState() == Transceiver::Usb);
-        QVERIFY(!f_.link->write("x", 1, 100) && !f_.link->openUsb(usbPath(), false));
+        QVERIFY(!f_.link->write("x", 1, 100) && !f_.link->openUsb(tree_->lp0(), false));
         f_.link->close();
         QCoreApplication::sendPostedEvents();
         QCOMPARE(disconnected.size(), 1);
@@ -148,7 +136,7 @@ private Q_SLOTS:
     void fontUploadOverUsb()
     {
         QTemporaryDir fonts;
-        QVERIFY(fonts.isValid() && startPrinter({"--font-dir", fonts.path()}) && connectLink());
+        QVERIFY(fonts.isValid() && tree_->serve(f_.sim, {"--font-dir", fonts.path()}) && connectLink());
         FileUpload upload;
         connect(&hostCmd, &HostCmd::responseReceived, &upload, &FileUpload::handleResponse);
         QSignalSpy finished(&upload, &FileUpload::finished);

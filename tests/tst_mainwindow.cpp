@@ -1,24 +1,28 @@
 // The main window without a printer: replies handed to the pages and the
-// last-read copies, the pages the model has, unsaved edits and Reload. The
-// link's signals are emitted by the test; requests are captured.
+// last-read copies, the pages the model has, unsaved edits and Reload, the
+// Preferences command. The link's signals are emitted by the test; requests
+// are captured; modal dialogs are driven by a timer that finds them.
 
-#include "link/lastread.h"
+#include "app/conf.h"
 #include "link/transceiver.h"
+#include "modalcloser.h"
 #include "pages/widgetaudio.h"
 #include "pages/widgetdeviceinformation.h"
-#include "pages/widgetlan.h"
 #include "pages/widgetprint.h"
 #include "pages/widgetserial.h"
 #include "pages/widgetwifi.h"
 #include "pages/widgetwnet.h"
 #include "pagesupport.h"
 #include "recordcapture.h"
+#include "ui/dialogpreferences.h"
 #include "ui/mainwindow.h"
 #include "ui/messagebox.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QScreen>
 #include <QScrollArea>
+#include <QSettings>
 #include <QTabWidget>
 #include <QTest>
 
@@ -98,7 +102,6 @@ private Q_SLOTS:
     {
         transceiver = &link_;
         capture_.install();
-        capture_.records.clear();
         MessageBox::resetForTests();
         window_ = std::make_unique<MainWindow>();
     }
@@ -161,6 +164,47 @@ private Q_SLOTS:
                     byText<QLabel>(info, label)->isVisibleTo(info) + row(label)->isVisibleTo(info), 2 * has.bluetooth);
             QCOMPARE(byText<QGroupBox>(window_->widgetPrint(), "Paper Layout")->isEnabled(), !has.compact);
         }
+    }
+
+    void preferencesCommand_data()
+    {
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<int>("shown"); // values outside the list show English
+        QTest::addColumn<int>("chosen");
+        QTest::addColumn<QString>("press");
+        QTest::newRow("another language, OK") << 0 << 0 << 2 << "&OK";
+        QTest::newRow("back to English, OK") << 1 << 1 << 0 << "&OK";
+        QTest::newRow("the same language, OK") << 2 << 2 << 2 << "&OK";
+        QTest::newRow("7 shown as English, OK") << 7 << 0 << 0 << "&OK";
+        QTest::newRow("-1 shown as English, Cancel") << -1 << 0 << 1 << "&Cancel";
+    }
+    void preferencesCommand()
+    {
+        QFETCH(int, stored);
+        QFETCH(int, shown);
+        QFETCH(int, chosen);
+        QFETCH(QString, press);
+        const bool changed = press == "&OK" && chosen != stored;
+        ScratchDirectory dir;
+        QVERIFY(dir.isValid());
+        conf.Language = stored;
+        MainWindow window;
+        MessageBox::queueAnswer(QMessageBox::Ok);
+        ModalCloser modal;
+        modal.drive<DialogPreferences>([&](DialogPreferences* dialog) {
+            auto* combo = dialog->findChild<QComboBox*>();
+            QCOMPARE(combo->currentIndex(), shown);
+            combo->setCurrentIndex(chosen);
+            byText<QPushButton>(dialog, press)->click();
+        });
+        window.preferencesAction()->trigger();
+
+        QCOMPARE(modal.driven, 1);
+        QCOMPARE(conf.Language, changed ? chosen : stored);
+        QCOMPARE(QSettings("tovra-cloud-printer-setup.ini", QSettings::IniFormat).value("Conf/Language", -9).toInt(),
+            changed ? chosen : -9);
+        // The restart notice.
+        QCOMPARE(MessageBox::takeShown().size(), changed ? 1 : 0);
     }
 
     void unsavedEdits_data()

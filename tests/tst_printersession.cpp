@@ -48,8 +48,6 @@ class TestPrinterSession : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase() { QVERIFY(f_.initCase()); }
-    void cleanupTestCase() { f_.cleanupCase(); }
     void cleanup() { f_.dropLink(); }
 
     // On each medium: the simulator's values, a plan (a record, font table, font) read back, a page.
@@ -65,8 +63,7 @@ private Q_SLOTS:
         conf.vidPidList = {0x5A7C0002u};
         FakeUsbTree tree;
         QTemporaryDir jobs;
-        QVERIFY(tree.addPrinter("lp0", "5a7c", "0002")
-            && f_.sim.start({"--sn", "SIM42", "--usb-pty", tree.devRoot() + "/lp0", "--capture-dir", jobs.path()}));
+        QVERIFY(tree.serve(f_.sim, {"--sn", "SIM42", "--capture-dir", jobs.path()}));
         Session s;
         QCOMPARE(open(s, usb ? "usb" : f_.sim.address().toString()), QString());
         QCOMPARE(readAll(s), QString());

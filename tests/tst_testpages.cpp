@@ -16,8 +16,6 @@
 #include "ui/dialogprintpreview.h"
 #include "usb/usbtestsupport.h"
 
-#include <QCryptographicHash>
-
 namespace {
 
 QByteArray build(const QString& page)
@@ -26,17 +24,11 @@ QByteArray build(const QString& page)
         return TestPage::printTestPage("No", "GB18030", "(0) CP437: USA, Standard Europe", hostCmd.project);
     if (page == "black mark")
         return TestPage::blackMarkTestPage();
-    // Both networks alike: each page's own share is pinned by the network page suite.
-    using N = settings::NetworkInfo;
-    N info;
-    const QStringList values {"a0:b1:c2:d3:e4:f5", "127.77.0.10", "255.255.0.0", "127.77.0.20", "255.255.255.0"};
-    for (int i = 0; i < values.size(); ++i)
-        info.setText(N::EthernetMac + i, values[i]), info.setText(N::WifiMac + i, values[i]);
-    info.setText(N::WifiSsid, QString::fromUtf8("Café 東京"));
+    // Each page its own network's share of the information.
     WidgetLan lan;
     WidgetWiFi wifi;
     WidgetNetwork& widget = page == "Wi-Fi" ? static_cast<WidgetNetwork&>(wifi) : lan;
-    widget.load(info);
+    widget.load(networkInfo());
     return widget.buildTestPage();
 }
 
@@ -54,11 +46,9 @@ class TestTestPages : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(f_.initCase());
         TestPage::setClock([] { return QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7)); });
         conf.vidPidList = {0x5A7C0002u};
     }
-    void cleanupTestCase() { f_.cleanupCase(); }
     void init()
     {
         jobs_ = std::make_unique<QTemporaryDir>();
@@ -98,7 +88,8 @@ private Q_SLOTS:
         QTest::newRow("Ethernet") << "Ethernet" << false << 0 << eth + "\n" + lines(" ") + "\n\n" + end + "\n\n\n\n";
         // "Café 東京" in UTF-8, as the printer stores it.
         QTest::newRow("Wi-Fi, short") << "Wi-Fi" << true << 0
-                                      << start + "*** Wi-Fi Print Test Page ***\n\n" + lines("")
+                                      << start + "*** Wi-Fi Print Test Page ***\n\n"
+                + lines("").replace("F5", "F6").replace("127.77.0.", "127.77.1.")
                 + "\n        SSID:Caf\xC3\xA9 \xE6\x9D\xB1\xE4\xBA\xAC\n\n" + end;
     }
     void pages()
@@ -135,9 +126,7 @@ private Q_SLOTS:
         const QStringList capture {"--capture-dir", jobs_->path(), "--project", project};
         if (usb) {
             QSignalSpy connected(f_.link.get(), &Transceiver::connected);
-            QVERIFY(tree.addPrinter("lp0", "5a7c", "0002")
-                && f_.sim.start(capture + QStringList {"--usb-pty", tree.devRoot() + "/lp0"}));
-            QVERIFY(f_.link->openUsb(tree.interfacePath("lp0", "5a7c", "0002"), false) && connected.wait(15000));
+            QVERIFY(tree.serve(f_.sim, capture) && f_.link->openUsb(tree.lp0(), false) && connected.wait(15000));
         } else {
             QVERIFY(f_.sim.start(capture + QStringList {"--no-discovery"}) && f_.connectTcp());
         }

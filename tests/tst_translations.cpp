@@ -10,7 +10,6 @@
 #include "link/testpage.h"
 #include "link/transceiver.h"
 #include "pages/dialogconfigurewifi.h"
-#include "pages/widgetlan.h"
 #include "pages/widgetserial.h"
 #include "pages/widgetwifi.h"
 #include "testsupport.h"
@@ -23,7 +22,6 @@
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QTableWidget>

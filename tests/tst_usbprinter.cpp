@@ -14,8 +14,6 @@ class TestUsbPrinter : public QObject
     QString path_; // the pty's slave as the platform layer lists a printer
 
 private Q_SLOTS:
-    void initTestCase() { QVERIFY(f_.initCase()); }
-    void cleanupTestCase() { f_.cleanupCase(); }
     void init()
     {
         pty_ = std::make_unique<PtyPair>();

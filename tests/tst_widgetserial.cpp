@@ -1,5 +1,5 @@
 // The serial settings page: values shown and given back, the serial test page as it arrives at the far end of a
-// pseudo-terminal, and both settings pages saving to the printer simulator over a real link.
+// pseudo-terminal, the serial port chooser, and both settings pages saving to the printer simulator over a real link.
 
 #include "link/lastread.h"
 #include "link/testpage.h"
@@ -8,6 +8,7 @@
 #include "pages/widgetserial.h"
 #include "pagesupport.h"
 #include "ui/dialogprintpreview.h"
+#include "ui/dialogserialconnect.h"
 #include "ui/mainwindow.h"
 #include "ui/messagebox.h"
 #include "usb/usbtestsupport.h"
@@ -44,12 +45,10 @@ class TestWidgetSerial : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(f_.initCase());
         TestPage::setClock([] { return QDateTime(QDate(2026, 12, 6), QTime(10, 30, 5)); });
         // No grace after the line time: the page must still arrive whole.
         WidgetSerial::setCloseMarginMs(0);
     }
-    void cleanupTestCase() { f_.cleanupCase(); }
     void cleanup() { f_.dropLink(); }
 
     void valuesShownAndGivenBack()
@@ -158,6 +157,33 @@ private Q_SLOTS:
         QCOMPARE(MessageBox::takeShown().size(), line == "stalled" ? 1 : 0);
     }
 
+    void serialChooser_data()
+    {
+        QTest::addColumn<int>("index"); // -1: no ports
+        QTest::addColumn<QString>("shown"); // the item and the port name
+        QTest::newRow("first") << 0 << "USB Serial Port (ttyUSB0)|ttyUSB0";
+        QTest::newRow("second, no description") << 1 << " (ttyS1)|ttyS1";
+        QTest::newRow("no ports") << -1 << "|";
+    }
+    void serialChooser()
+    {
+        QFETCH(int, index);
+        QFETCH(QString, shown);
+        DialogSerialConnect::setPortSource([index] {
+            return QList<DialogSerialConnect::Port>({{"USB Serial Port", "ttyUSB0"}, {"", "ttyS1"}})
+                .mid(index < 0 ? 2 : 0);
+        });
+        DialogSerialConnect dialog;
+        dialog.show();
+        dialog.findChild<QComboBox*>()->setCurrentIndex(index);
+        byText<QPushButton>(&dialog, "&OK")->click();
+        // Without ports, OK keeps the dialog open and Cancel ends it.
+        QCOMPARE(dialog.isVisible(), index < 0);
+        if (dialog.isVisible())
+            byText<QPushButton>(&dialog, "C&ancel")->click();
+        QCOMPARE(dialog.result(), int(index < 0 ? QDialog::Rejected : QDialog::Accepted));
+        QCOMPARE(dialog.findChild<QComboBox*>()->currentText() + '|' + dialog.portName(), shown);
+    }
     void savedRecordsReachThePrinter()
     {
         // A printer that reports a baud rate the page does not offer and

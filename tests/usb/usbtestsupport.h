@@ -122,6 +122,15 @@ public:
         return devRoot() + QLatin1Char('/') + name + QStringLiteral("?usb#vid_%1&pid_%2").arg(vendor, product);
     }
 
+    // Printer lp0 with the first default IDs, served by `sim` on its
+    // pseudo-terminal, and its path as listed.
+    bool serve(SimProcess& sim, const QStringList& arguments = {})
+    {
+        return addPrinter("lp0", "5a7c", "0002")
+            && sim.start(QStringList {"--usb-pty", devRoot() + "/lp0"} + arguments);
+    }
+    QString lp0() const { return interfacePath("lp0", "5a7c", "0002"); }
+
 private:
     QTemporaryDir dir_;
     int devices_ = 0;
