@@ -121,10 +121,8 @@ void WidgetNetwork::doPrintTestPage()
 
 void WidgetNetwork::doPreviewTestPage()
 {
-    DialogPrintPreview dialog(
-        buildTestPage(), settings::features(hostCmd.project, hostCmd.model).compact,
-        [this](const QByteArray& page) { printTestPage([page] { return page; }); }, this);
-    dialog.exec();
+    DialogPrintPreview::run(
+        buildTestPage(), [this](const QByteArray& page) { printTestPage([page] { return page; }); }, this);
 }
 
 void WidgetNetwork::printTestPage(std::function<QByteArray()> source)

@@ -301,18 +301,14 @@ void WidgetPrint::doBlackMarkPrintTest()
 
 void WidgetPrint::doPreviewTestPage()
 {
-    DialogPrintPreview dialog(
-        buildTestPage(), settings::features(hostCmd.project, hostCmd.model).compact,
-        [](const QByteArray& page) { TestPage::send(page); }, this);
-    dialog.exec();
+    DialogPrintPreview::run(
+        buildTestPage(), [](const QByteArray& page) { TestPage::send(page); }, this);
 }
 
 void WidgetPrint::doPreviewBlackMarkTest()
 {
-    DialogPrintPreview dialog(
-        buildBlackMarkTestPage(), settings::features(hostCmd.project, hostCmd.model).compact,
-        [](const QByteArray& page) { TestPage::send(page); }, this);
-    dialog.exec();
+    DialogPrintPreview::run(
+        buildBlackMarkTestPage(), [](const QByteArray& page) { TestPage::send(page); }, this);
 }
 
 void WidgetPrint::doSave()

@@ -139,10 +139,8 @@ void WidgetSerial::doPrintTestPage()
 
 void WidgetSerial::doPreviewTestPage()
 {
-    DialogPrintPreview dialog(
-        buildTestPage(), settings::features(hostCmd.project, hostCmd.model).compact,
-        [this](const QByteArray& page) { printTestPage([page] { return page; }); }, this);
-    dialog.exec();
+    DialogPrintPreview::run(
+        buildTestPage(), [this](const QByteArray& page) { printTestPage([page] { return page; }); }, this);
 }
 
 void WidgetSerial::printTestPage(const std::function<QByteArray()>& source)

@@ -1,6 +1,8 @@
 #include "ui/dialogprintpreview.h"
 
+#include "link/hostcmd.h"
 #include "render/escposrenderer.h"
+#include "settings/settings.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -73,6 +75,13 @@ DialogPrintPreview::DialogPrintPreview(const QByteArray& page, bool compact, Pri
 
     resize(pixmap_.width() + 80, 640);
     setZoom(1.0);
+}
+
+void DialogPrintPreview::run(const QByteArray& page, Print print, QWidget* parent)
+{
+    DialogPrintPreview dialog(
+        page, settings::features(hostCmd.project, hostCmd.model).compact, std::move(print), parent);
+    dialog.exec();
 }
 
 void DialogPrintPreview::doPrint()

@@ -20,6 +20,8 @@ public:
     using Print = std::function<void(const QByteArray& page)>;
     // `compact`: the printer's narrow (58 mm) paper.
     DialogPrintPreview(const QByteArray& page, bool compact, Print print, QWidget* parent = nullptr);
+    // Shows `page` on the paper of the printer connected now, until closed.
+    static void run(const QByteArray& page, Print print, QWidget* parent);
 
     const QByteArray& page() const { return page_; }
     // The unknown commands shown, each as its bytes in hex.
